@@ -1,0 +1,231 @@
+#include <json_tree/yojson.hpp>
+
+#include <charconv>
+#include <cstring>
+#include <memory>
+#include <ostream>
+
+namespace Sylvane::json_tree {
+
+std::string_view kind_name(yojson_kind kind) noexcept {
+    switch (kind) {
+        case yojson_kind::Null: return "Null";
+        case yojson_kind::Bool: return "Bool";
+        case yojson_kind::Int: return "Int";
+        case yojson_kind::Intlit: return "Intlit";
+        case yojson_kind::Float: return "Float";
+        case yojson_kind::String: return "String";
+        case yojson_kind::List: return "List";
+        case yojson_kind::Assoc: return "Assoc";
+    }
+    return "?";
+}
+
+namespace {
+std::string kind_access_message(yojson_kind expected, yojson_kind actual) {
+    std::string m = "yojson: ";
+    m += kind_name(expected);
+    m += " payload requested from a ";
+    m += kind_name(actual);
+    m += " tree";
+    return m;
+}
+}  // namespace
+
+bad_kind_access::bad_kind_access(yojson_kind expected, yojson_kind actual)
+    : std::logic_error(kind_access_message(expected, actual)), expected_(expected), actual_(actual) {}
+
+bad_kind_access::~bad_kind_access() = default;
+
+yojson yojson::Intlit(std::string text) {
+    return yojson(yojson_kind::Intlit, new detail::string_node(std::move(text)));
+}
+
+yojson yojson::String(std::string s) {
+    return yojson(yojson_kind::String, new detail::string_node(std::move(s)));
+}
+
+yojson yojson::List(std::vector<yojson> items) {
+    yojson t;
+    t.list_ = new detail::list_node(std::move(items));
+    t.kind_ = yojson_kind::List;
+    return t;
+}
+
+yojson yojson::Assoc(std::vector<field> fields) {
+    yojson t;
+    t.assoc_ = new detail::assoc_node(std::move(fields));
+    t.kind_ = yojson_kind::Assoc;
+    return t;
+}
+
+void yojson::destroy() noexcept {
+    // Children are released by hand before a container is deleted: each child either still has
+    // owners or joins the work list, and is left as Null so the vector's destructor is trivial.
+    detail::list_node* lists = nullptr;
+    detail::assoc_node* assocs = nullptr;
+    auto dispose = [&](yojson& t) {
+        switch (t.kind_) {
+            case yojson_kind::Intlit:
+            case yojson_kind::String:
+                std::destroy_at(&t.string_->owned);
+                delete t.string_;
+                break;
+            case yojson_kind::List:
+                t.list_->next_dead = lists;
+                lists = t.list_;
+                break;
+            case yojson_kind::Assoc:
+                t.assoc_->next_dead = assocs;
+                assocs = t.assoc_;
+                break;
+            default: break;
+        }
+        t.kind_ = yojson_kind::Null;
+    };
+    auto drop = [&](yojson& t) {
+        if (!t.is_heap()) return;
+        if (t.node()->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+            dispose(t);
+        else
+            t.kind_ = yojson_kind::Null;
+    };
+    dispose(*this);
+    while (lists != nullptr || assocs != nullptr) {
+        if (lists != nullptr) {
+            detail::list_node* n = lists;
+            lists = n->next_dead;
+            for (yojson& child : n->items) drop(child);
+            delete n;
+        } else {
+            detail::assoc_node* n = assocs;
+            assocs = n->next_dead;
+            for (field& f : n->items) drop(f.second);
+            delete n;
+        }
+    }
+}
+
+bool operator==(const yojson& a, const yojson& b) {
+    std::vector<std::pair<const yojson*, const yojson*>> work{{&a, &b}};
+    while (!work.empty()) {
+        auto [x, y] = work.back();
+        work.pop_back();
+        if (x->kind_ != y->kind_) return false;
+        switch (x->kind_) {
+            case yojson_kind::Null: break;
+            case yojson_kind::Bool:
+                if (x->bool_ != y->bool_) return false;
+                break;
+            case yojson_kind::Int:
+            case yojson_kind::Float:
+                if (x->bits_ != y->bits_) return false;
+                break;
+            case yojson_kind::Intlit:
+            case yojson_kind::String:
+                if (x->string_->text != y->string_->text) return false;
+                break;
+            case yojson_kind::List: {
+                const auto& xs = x->list_->items;
+                const auto& ys = y->list_->items;
+                if (xs.size() != ys.size()) return false;
+                if (&xs == &ys) break;
+                for (std::size_t i = 0; i < xs.size(); ++i) work.emplace_back(&xs[i], &ys[i]);
+                break;
+            }
+            case yojson_kind::Assoc: {
+                const auto& xs = x->assoc_->items;
+                const auto& ys = y->assoc_->items;
+                if (xs.size() != ys.size()) return false;
+                if (&xs == &ys) break;
+                for (std::size_t i = 0; i < xs.size(); ++i) {
+                    if (xs[i].first != ys[i].first) return false;
+                    work.emplace_back(&xs[i].second, &ys[i].second);
+                }
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// Printing is for diagnostics: trees deeper than this print their inner part as "...".
+constexpr int max_print_depth = 100;
+
+void print_quoted(std::ostream& os, std::string_view s) {
+    static constexpr char hex[] = "0123456789abcdef";
+    os << '"';
+    for (unsigned char c : s) {
+        switch (c) {
+            case '"': os << "\\\""; break;
+            case '\\': os << "\\\\"; break;
+            case '\n': os << "\\n"; break;
+            case '\t': os << "\\t"; break;
+            case '\r': os << "\\r"; break;
+            default:
+                if (c < 0x20 || c == 0x7f)
+                    os << "\\x" << hex[c >> 4] << hex[c & 0xf];
+                else
+                    os << static_cast<char>(c);
+        }
+    }
+    os << '"';
+}
+
+void print(std::ostream& os, const yojson& t, int depth) {
+    if (depth > max_print_depth) {
+        os << "...";
+        return;
+    }
+    switch (t.kind()) {
+        case yojson_kind::Null: os << "Null"; break;
+        case yojson_kind::Bool: os << (t.as_bool() ? "Bool true" : "Bool false"); break;
+        case yojson_kind::Int: os << "Int " << t.as_int(); break;
+        case yojson_kind::Intlit: os << "Intlit " << t.as_intlit(); break;
+        case yojson_kind::Float: {
+            char buf[32];
+            auto r = std::to_chars(buf, buf + sizeof buf, t.as_float());
+            os << "Float " << std::string_view(buf, static_cast<std::size_t>(r.ptr - buf));
+            break;
+        }
+        case yojson_kind::String:
+            os << "String ";
+            print_quoted(os, t.as_string());
+            break;
+        case yojson_kind::List: {
+            os << "List [";
+            const char* sep = "";
+            for (const yojson& e : t.as_list()) {
+                os << sep;
+                print(os, e, depth + 1);
+                sep = "; ";
+            }
+            os << ']';
+            break;
+        }
+        case yojson_kind::Assoc: {
+            os << "Assoc {";
+            const char* sep = "";
+            for (const auto& [k, v] : t.as_assoc()) {
+                os << sep;
+                print_quoted(os, k);
+                os << ": ";
+                print(os, v, depth + 1);
+                sep = "; ";
+            }
+            os << '}';
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+std::ostream& operator<<(std::ostream& os, const yojson& t) {
+    print(os, t, 0);
+    return os;
+}
+
+}  // namespace Sylvane::json_tree

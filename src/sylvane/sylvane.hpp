@@ -1,0 +1,9 @@
+#pragma once
+/// Sylvane: run-time support for JSON converters of user-defined types. This header gives
+/// everything: the tree, the converters and the conversion failure.
+
+#include <base/bytes.hpp>
+#include <base/ref.hpp>
+#include <base/unit.hpp>
+#include <json_tree/yojson.hpp>
+#include <sylvane/treeform.hpp>

@@ -1,0 +1,10 @@
+#pragma once
+/// The unit `Treeform`: converters between values and trees in both directions, and the
+/// conversion failure. Members are declared in this order: converters to the tree, the
+/// failure and the flag, converters from the tree.
+
+#include <sylvane/treeform/scalars_to_tree.hpp>
+#include <sylvane/treeform/opaque_to_tree.hpp>
+#include <sylvane/treeform/failure.hpp>
+#include <sylvane/treeform/scalars_of_tree.hpp>
+#include <sylvane/treeform/opaque_of_tree.hpp>
