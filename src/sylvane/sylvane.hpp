@@ -7,3 +7,4 @@
 #include <base/unit.hpp>
 #include <json_tree/yojson.hpp>
 #include <sylvane/treeform.hpp>
+#include <sylvane/treeform_error.hpp>
