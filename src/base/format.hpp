@@ -34,17 +34,17 @@ template <class T>
 concept format_integer = std::integral<T> && !std::same_as<T, bool> && sizeof(T) <= 8;
 
 template <class T>
-inline constexpr bool unsupported_argument = false;
+inline constexpr bool format_unsupported = false;
 
 template <class T>
-consteval format_kind kind_of() {
+consteval format_kind format_kind_of() {
     using U = std::remove_cvref_t<T>;
     if constexpr (format_integer<U>) {
         return format_kind::integer;
     } else if constexpr (std::is_convertible_v<const T&, std::string_view>) {
         return format_kind::string;
     } else {
-        static_assert(unsupported_argument<T>,
+        static_assert(format_unsupported<T>,
                       "sprintf: an argument must be an integer (for %d) or convertible to "
                       "std::string_view (for %s and %S)");
         return format_kind::string;
@@ -60,10 +60,10 @@ struct format_arg {
     std::string_view text;
 };
 
-constexpr format_kind kind_of_item(format_kind kind) noexcept {
+constexpr format_kind format_kind_of_item(format_kind kind) noexcept {
     return kind;
 }
-constexpr format_kind kind_of_item(const format_arg& arg) noexcept {
+constexpr format_kind format_kind_of_item(const format_arg& arg) noexcept {
     return arg.kind;
 }
 
@@ -84,7 +84,7 @@ constexpr void check_format(std::string_view format, std::span<const Item> items
             default: throw format_error("sprintf: unknown directive (only %s, %d and %S exist)");
         }
         if (next == items.size()) throw format_error("sprintf: more directives than arguments");
-        if (kind_of_item(items[next++]) != wanted) {
+        if (format_kind_of_item(items[next++]) != wanted) {
             throw format_error("sprintf: a directive does not match its argument's type");
         }
     }
@@ -93,7 +93,7 @@ constexpr void check_format(std::string_view format, std::span<const Item> items
 
 template <class T>
 format_arg make_format_arg(const T& value) {
-    if constexpr (kind_of<T>() == format_kind::integer) {
+    if constexpr (format_kind_of<T>() == format_kind::integer) {
         // Unsigned negation gives the magnitude of every negative value, the minimum included.
         const auto bits = static_cast<std::uint64_t>(value);
         if constexpr (std::is_signed_v<T>) {
@@ -124,7 +124,7 @@ public:
     requires std::convertible_to<const S&, std::string_view>
     consteval basic_format_string(const S& format) : text_(format) {
         constexpr std::array<detail::format_kind, sizeof...(Args)> kinds{
-            detail::kind_of<Args>()...};
+            detail::format_kind_of<Args>()...};
         detail::check_format(text_, std::span<const detail::format_kind>(kinds));
     }
     constexpr std::string_view get() const noexcept { return text_; }
