@@ -83,7 +83,8 @@ TEST(yojson, copies_share_payload_and_moves_leave_null) {
     yojson moved = std::move(l);
     EXPECT_TRUE(l.is_null());  // NOLINT(bugprone-use-after-move)
     EXPECT_EQ(moved.as_list().data(), lcopy.as_list().data());
-    copy = copy;  // self-assignment keeps the payload alive
+    const yojson& same = copy;
+    copy = same;  // self-assignment keeps the payload alive
     EXPECT_EQ(copy.as_string().size(), 100u);
 }
 

@@ -1,0 +1,64 @@
+// The out-of-line parts of derived converters: reading a sum tree's tag, writing one.
+
+#include <sylvane/derive/sum.hpp>
+
+#include <stdexcept>
+#include <string>
+
+namespace Sylvane::derive::detail {
+
+namespace {
+std::size_t find_tag(std::span<const std::string_view> tags, std::string_view tag) noexcept {
+    std::size_t i = 0;
+    while (i < tags.size() && tags[i] != tag) ++i;
+    return i;
+}
+}  // namespace
+
+sum_match match_sum(std::string_view type_name, std::span<const std::string_view> tags,
+                    std::span<const std::size_t> arities, const yojson& tree) {
+    if (tags.empty()) Treeform_error::empty_type(type_name, tree);
+    switch (tree.kind()) {
+        case yojson_kind::String: {
+            const std::size_t i = find_tag(tags, tree.as_string());
+            if (i == tags.size()) Treeform_error::unexpected_stag(type_name, tree);
+            if (arities[i] != 0) Treeform_error::stag_takes_args(type_name, tree);
+            return {i, {}};
+        }
+        case yojson_kind::List: {
+            const std::span<const yojson> items = tree.as_list();
+            if (items.empty()) Treeform_error::empty_list_invalid_sum(type_name, tree);
+            const yojson& head = items[0];
+            if (head.kind() == yojson_kind::List) {
+                Treeform_error::nested_list_invalid_sum(type_name, tree);
+            }
+            if (head.kind() != yojson_kind::String) Treeform_error::unexpected_stag(type_name, tree);
+            const std::size_t i = find_tag(tags, head.as_string());
+            if (i == tags.size()) Treeform_error::unexpected_stag(type_name, tree);
+            const std::span<const yojson> args = items.subspan(1);
+            if (arities[i] == 0) {
+                if (!args.empty()) Treeform_error::stag_no_args(type_name, tree);
+            } else if (args.empty()) {
+                Treeform_error::stag_takes_args(type_name, tree);
+            } else if (args.size() != arities[i]) {
+                Treeform_error::stag_incorrect_n_args(type_name, tags[i], tree);
+            }
+            return {i, args};
+        }
+        default: Treeform_error::unexpected_stag(type_name, tree);
+    }
+}
+
+yojson tagged(std::string_view tag) {
+    std::vector<yojson> items;
+    items.reserve(1);
+    items.push_back(yojson::String(std::string(tag)));
+    return yojson::List(std::move(items));
+}
+
+void not_an_enumerator(std::string_view type_name, long long value) {
+    throw std::invalid_argument("yojson_of_" + std::string(type_name) + ": " +
+                                std::to_string(value) + " is no enumerator of the type");
+}
+
+}  // namespace Sylvane::derive::detail
