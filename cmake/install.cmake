@@ -1,0 +1,33 @@
+# Installation and the exported CMake package: `find_package(Sylvane CONFIG REQUIRED)` then
+# `target_link_libraries(app PRIVATE Sylvane::sylvane)`; also a pkg-config file `sylvane.pc`.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+# Headers go below a directory of their own, so that `base/` and `json_tree/` never mix with
+# other libraries' headers; users still write `#include <sylvane/sylvane.hpp>`.
+set(SYLVANE_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/Sylvane)
+set(SYLVANE_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Sylvane)
+
+target_include_directories(sylvane PUBLIC $<INSTALL_INTERFACE:${SYLVANE_INSTALL_INCLUDEDIR}>)
+set_target_properties(sylvane PROPERTIES EXPORT_NAME sylvane)
+
+install(TARGETS sylvane EXPORT SylvaneTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/
+  DESTINATION ${SYLVANE_INSTALL_INCLUDEDIR}
+  FILES_MATCHING PATTERN "*.hpp")
+install(EXPORT SylvaneTargets NAMESPACE Sylvane:: DESTINATION ${SYLVANE_INSTALL_CMAKEDIR})
+
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/SylvaneConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/SylvaneConfig.cmake
+  INSTALL_DESTINATION ${SYLVANE_INSTALL_CMAKEDIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/SylvaneConfigVersion.cmake
+  COMPATIBILITY SameMinorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/SylvaneConfig.cmake
+              ${PROJECT_BINARY_DIR}/SylvaneConfigVersion.cmake
+  DESTINATION ${SYLVANE_INSTALL_CMAKEDIR})
+
+configure_file(${PROJECT_SOURCE_DIR}/cmake/sylvane.pc.in ${PROJECT_BINARY_DIR}/sylvane.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/sylvane.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

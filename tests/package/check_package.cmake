@@ -1,0 +1,42 @@
+# Builds and installs Sylvane into a fresh prefix, then builds and runs the consumer project
+# against the installed package. Variables: SOURCE, WORK, SHARED (ON/OFF), CXX, GENERATOR.
+function(run)
+  execute_process(COMMAND ${ARGV} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed (${rc}): ${ARGV}\n${out}\n${err}")
+  endif()
+  set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${WORK})
+set(prefix ${WORK}/prefix)
+run(${CMAKE_COMMAND} -S ${SOURCE} -B ${WORK}/library -G ${GENERATOR}
+    -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=${SHARED}
+    -DSYLVANE_BUILD_TESTS=OFF -DSYLVANE_BUILD_EXAMPLES=OFF -DSYLVANE_BUILD_TOOLS=OFF
+    -DCMAKE_INSTALL_PREFIX=${prefix})
+run(${CMAKE_COMMAND} --build ${WORK}/library)
+run(${CMAKE_COMMAND} --install ${WORK}/library)
+
+run(${CMAKE_COMMAND} -S ${SOURCE}/tests/package/consumer -B ${WORK}/consumer -G ${GENERATOR}
+    -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_PREFIX_PATH=${prefix})
+run(${CMAKE_COMMAND} --build ${WORK}/consumer)
+run(${WORK}/consumer/consumer)
+if(NOT last_output STREQUAL "consumer ok\n")
+  message(FATAL_ERROR "consumer printed: ${last_output}")
+endif()
+
+if(SHARED)
+  # The shared library exports the library's API and nothing else: every exported symbol of its
+  # own is in namespace Sylvane (the standard library's template instances are exported by
+  # the standard library's own visibility rules).
+  file(GLOB libraries ${prefix}/lib*/libsylvane.so)
+  run(nm -DC --defined-only ${libraries})
+  string(REPLACE "\n" ";" symbols "${last_output}")
+  foreach(line IN LISTS symbols)
+    if(line STREQUAL "" OR line MATCHES "Sylvane::|std::|__gnu_cxx::|^[0-9a-f]+ [A-Za-z] _(init|fini)$")
+      continue()
+    endif()
+    message(FATAL_ERROR "exported by the shared library but not its API: ${line}")
+  endforeach()
+endif()
+message(STATUS "package ok (shared: ${SHARED})")
