@@ -1,0 +1,357 @@
+#!/usr/bin/env python3
+"""Turns the suite's Google Benchmark JSON output and the peak-memory lines into the table of
+nanoseconds per element, the goals met or missed, docs/performance.md and a bar chart of the
+ratios as SVG. Benchmarks are named `task/side`; a side's time is the median over repetitions of
+its CPU time per element (from `items_per_second`)."""
+
+import argparse
+import html
+import json
+import math
+import os
+import platform
+import statistics
+import subprocess
+import sys
+
+TASKS = [
+    ("ints_tree_to_vector", "1M integers, tree to vector"),
+    ("ints_vector_to_tree", "1M integers, vector to tree"),
+    ("hashtbl_tree_to_table", "100k bindings, tree to table"),
+    ("hashtbl_table_to_tree", "100k bindings, table to tree"),
+    ("records_tree_to_records", "100k records, tree to records"),
+    ("records_records_to_tree", "100k records, records to tree"),
+    ("document_read", "20 MB document, text to tree"),
+    ("document_write", "20 MB document, tree to text"),
+    ("failure", "1M list, last element wrong"),
+]
+SIDES = [
+    ("sylvane", "Sylvane"),
+    ("nlohmann", "nlohmann"),
+    ("boost_json", "Boost.JSON"),
+    ("rapidjson", "RapidJSON"),
+    ("simdjson", "simdjson"),
+    ("loop", "loop floor"),
+    ("memcpy", "memcpy floor"),
+]
+SIDE_NAME = dict(SIDES)
+TASK_NAME = dict(TASKS)
+COLOURS = {"nlohmann": "#d95f02", "boost_json": "#7570b3", "rapidjson": "#e7298a",
+           "simdjson": "#66a61e", "loop": "#777777", "memcpy": "#bbbbbb"}
+PEER_PACKAGES = ["nlohmann-json3-dev", "libboost-json1.81-dev", "rapidjson-dev",
+                 "libsimdjson-dev", "libbenchmark-dev"]
+
+
+def medians(results):
+    """{task: {side: (median ns per element, label)}} from the per-repetition entries."""
+    samples, labels = {}, {}
+    for b in results["benchmarks"]:
+        if b.get("run_type") == "aggregate" or "items_per_second" not in b:
+            continue
+        name = b.get("run_name", b["name"])
+        if "/" not in name:
+            continue
+        task, side = name.split("/", 1)
+        samples.setdefault((task, side), []).append(1e9 / b["items_per_second"])
+        if b.get("label"):
+            labels[(task, side)] = b["label"]
+    table = {}
+    for (task, side), xs in samples.items():
+        table.setdefault(task, {})[side] = (statistics.median(xs), labels.get((task, side), ""),
+                                            len(xs))
+    return table
+
+
+def fmt_ns(ns):
+    if ns >= 100:
+        return f"{ns:.0f}"
+    if ns >= 10:
+        return f"{ns:.1f}"
+    return f"{ns:.2f}"
+
+
+def ratio(table, task, side, base="sylvane"):
+    row = table.get(task, {})
+    if side not in row or base not in row:
+        return None
+    return row[side][0] / row[base][0]
+
+
+def columns(table):
+    seen = {s for row in table.values() for s in row}
+    cols = [s for s, _ in SIDES if s in seen]
+    return cols + sorted(seen - set(cols))
+
+
+def task_rows(table):
+    known = [t for t, _ in TASKS if t in table]
+    return known + sorted(set(table) - set(known))
+
+
+def markdown_table(table):
+    cols = columns(table)
+    head = "| task | " + " | ".join(SIDE_NAME.get(c, c) for c in cols) + " |"
+    rule = "|---|" + "---:|" * len(cols)
+    lines = [head, rule]
+    for task in task_rows(table):
+        cells = []
+        for c in cols:
+            if c not in table[task]:
+                cells.append("—")
+                continue
+            ns = fmt_ns(table[task][c][0])
+            r = ratio(table, task, c)
+            cells.append(f"**{ns}**" if c == "sylvane" else
+                         ns + (f" ({r:.2f}×)" if r is not None else ""))
+        lines.append(f"| {TASK_NAME.get(task, task)} | " + " | ".join(cells) + " |")
+    return "\n".join(lines)
+
+
+def text_table(table):
+    cols = columns(table)
+    width = max(len(TASK_NAME.get(t, t)) for t in table) if table else 10
+    out = ["ns per element (median); in brackets: that side's time / Sylvane's"]
+    out.append(f"{'task':<{width}}" + "".join(f"{SIDE_NAME.get(c, c):>20}" for c in cols))
+    for task in task_rows(table):
+        line = f"{TASK_NAME.get(task, task):<{width}}"
+        for c in cols:
+            if c not in table[task]:
+                line += f"{'-':>20}"
+                continue
+            r = ratio(table, task, c)
+            cell = fmt_ns(table[task][c][0]) + ("" if c == "sylvane" or r is None
+                                                 else f" ({r:.2f}x)")
+            line += f"{cell:>20}"
+        out.append(line)
+    return "\n".join(out)
+
+
+def goals(table, memory):
+    """(goal, measured, met) for every goal the suite can judge; unmeasured goals are skipped."""
+    out = []
+
+    def vs(task, side):
+        return ratio(table, task, side)
+
+    def within(task, floor_task, floor_side, limit, text):
+        row, frow = table.get(task, {}), table.get(floor_task, {})
+        if "sylvane" in row and floor_side in frow:
+            m = row["sylvane"][0] / frow[floor_side][0]
+            out.append((text, f"{m:.2f}× the {SIDE_NAME[floor_side]}", m <= limit))
+
+    def faster(task, side, factor, text):
+        r = vs(task, side)
+        if r is not None:
+            out.append((text, f"{SIDE_NAME[side]} takes {r:.2f}× Sylvane's time", r >= factor))
+
+    def within_peer(task, side, limit, text):
+        r = vs(task, side)
+        if r is not None:
+            out.append((text, f"Sylvane takes {1 / r:.2f}× {SIDE_NAME[side]}'s time",
+                        1 / r <= limit))
+
+    within("ints_tree_to_vector", "ints_tree_to_vector", "loop", 1.5,
+           "`list_of_yojson(int_of_yojson)` within 1.5× the loop floor")
+    within("ints_vector_to_tree", "ints_tree_to_vector", "loop", 3.0,
+           "`yojson_of_list(yojson_of_int)` within 3× the loop floor")
+    for side in ("rapidjson", "boost_json", "nlohmann"):
+        faster("document_read", side, 1.0, f"reading faster than {SIDE_NAME[side]}")
+    within_peer("document_read", "simdjson", 1.5, "reading within 1.5× simdjson")
+    for side in ("nlohmann", "boost_json", "rapidjson", "simdjson"):
+        faster("document_write", side, 1.0, f"writing faster than {SIDE_NAME[side]}")
+    mem = {m["side"]: m for m in memory}
+    if "sylvane" in mem and "boost_json" in mem:
+        s, b = growth(mem["sylvane"]), growth(mem["boost_json"])
+        out.append(("peak memory reading the document no more than Boost.JSON's",
+                    f"{s / 1024:.1f} MiB against {b / 1024:.1f} MiB", s <= b))
+    for side in ("nlohmann", "boost_json", "rapidjson", "simdjson"):
+        faster("records_tree_to_records", side, 1.0,
+               f"tree to records faster than {SIDE_NAME[side]}")
+    for side in ("boost_json", "nlohmann"):
+        faster("records_records_to_tree", side, 3.0,
+               f"records to tree at least 3× faster than {SIDE_NAME[side]}")
+    within_peer("records_records_to_tree", "rapidjson", 1.5,
+                "records to tree within 1.5× RapidJSON")
+    return out
+
+
+def growth(m):
+    return m["peak_after_kib"] - m["peak_before_kib"]
+
+
+def svg_chart(table):
+    """Horizontal bars, one group per task: each other side's time over Sylvane's on a log
+    scale, with Sylvane at 1. Bars right of the line are sides slower than Sylvane."""
+    sides = [c for c in columns(table) if c != "sylvane"]
+    groups = []
+    for task in task_rows(table):
+        bars = [(s, ratio(table, task, s)) for s in sides if ratio(table, task, s) is not None]
+        if bars:
+            groups.append((task, bars))
+    values = [r for _, bars in groups for _, r in bars] or [1.0]
+    lo = 2 ** math.floor(math.log2(min(min(values), 1.0) * 0.9))
+    hi = 2 ** math.ceil(math.log2(max(max(values), 1.0) * 1.1))
+    left, right, top, bar, gap = 250, 40, 50, 13, 14
+    width = 960
+    plot = width - left - right
+    height = top + sum(len(b) * bar + gap for _, b in groups) + 60
+
+    def x(v):
+        return left + plot * (math.log2(v) - math.log2(lo)) / (math.log2(hi) - math.log2(lo))
+
+    e = html.escape
+    s = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{width}" height="{height}" '
+         f'font-family="sans-serif" font-size="12">',
+         f'<rect width="{width}" height="{height}" fill="white"/>',
+         f'<text x="{left}" y="20" font-size="15" font-weight="bold">Time of each side divided by '
+         f'Sylvane\'s (log scale; right of 1 = slower than Sylvane)</text>']
+    tick = lo
+    while tick <= hi * 1.0001:
+        s.append(f'<line x1="{x(tick):.1f}" y1="{top - 8}" x2="{x(tick):.1f}" '
+                 f'y2="{height - 45}" stroke="#e5e5e5"/>')
+        label = f"{tick:g}" if tick >= 1 else f"1/{1 / tick:g}"
+        s.append(f'<text x="{x(tick):.1f}" y="{height - 30}" text-anchor="middle">{label}</text>')
+        tick *= 2
+    y = top
+    for task, bars in groups:
+        s.append(f'<text x="{left - 8}" y="{y + len(bars) * bar / 2 + 4:.1f}" '
+                 f'text-anchor="end" font-weight="bold">{e(TASK_NAME.get(task, task))}</text>')
+        for side, r in bars:
+            x0, x1 = sorted((x(1.0), x(r)))
+            s.append(f'<rect x="{x0:.1f}" y="{y}" width="{max(x1 - x0, 1):.1f}" '
+                     f'height="{bar - 2}" fill="{COLOURS.get(side, "#1b9e77")}"/>')
+            tx, anchor = (x1 + 4, "start") if r >= 1 else (x0 - 4, "end")
+            s.append(f'<text x="{tx:.1f}" y="{y + bar - 3}" text-anchor="{anchor}" '
+                     f'font-size="10">{e(SIDE_NAME.get(side, side))} {r:.2f}</text>')
+            y += bar
+        y += gap
+    s.append(f'<line x1="{x(1.0):.1f}" y1="{top - 8}" x2="{x(1.0):.1f}" y2="{height - 45}" '
+             f'stroke="black" stroke-width="1.5"/>')
+    s.append(f'<text x="{x(1.0):.1f}" y="{top - 12}" text-anchor="middle">Sylvane = 1</text>')
+    lx = left
+    for side in sides:
+        s.append(f'<rect x="{lx}" y="{height - 18}" width="10" height="10" '
+                 f'fill="{COLOURS.get(side, "#1b9e77")}"/>')
+        s.append(f'<text x="{lx + 14}" y="{height - 9}">{e(SIDE_NAME.get(side, side))}</text>')
+        lx += 110
+    s.append("</svg>")
+    return "\n".join(s) + "\n"
+
+
+def cmake_cache(build_dir):
+    values = {}
+    try:
+        with open(os.path.join(build_dir, "CMakeCache.txt")) as f:
+            for line in f:
+                if "=" in line and ":" in line.split("=", 1)[0]:
+                    key, value = line.rstrip("\n").split("=", 1)
+                    values[key.split(":", 1)[0]] = value
+    except OSError:
+        pass
+    return values
+
+
+def first_line(cmd):
+    try:
+        return subprocess.run(cmd, capture_output=True, text=True).stdout.splitlines()[0]
+    except (OSError, IndexError):
+        return "unknown"
+
+
+def machine(results, build_dir):
+    ctx = results.get("context", {})
+    cpu = "unknown"
+    try:
+        with open("/proc/cpuinfo") as f:
+            cpu = next(l.split(":", 1)[1].strip() for l in f if l.startswith("model name"))
+    except (OSError, StopIteration):
+        pass
+    cache = cmake_cache(build_dir)
+    cxx = cache.get("CMAKE_CXX_COMPILER", "c++")
+    build_type = cache.get("CMAKE_BUILD_TYPE", "")
+    flags = " ".join(f for f in (cache.get("CMAKE_CXX_FLAGS", ""),
+                                 cache.get(f"CMAKE_CXX_FLAGS_{build_type.upper()}", "")) if f)
+    versions = []
+    for p in PEER_PACKAGES:
+        v = first_line(["dpkg-query", "-W", "-f=${Version}\n", p])
+        if v != "unknown":
+            versions.append(f"{p} {v}")
+    caches = ", ".join(f"L{c['level']} {c['type'].lower()} {c['size'] // 1024} KiB"
+                       for c in ctx.get("caches", []))
+    return [
+        f"CPU: {cpu}, {ctx.get('num_cpus', '?')} logical cores at {ctx.get('mhz_per_cpu', '?')} MHz"
+        + (f"; caches: {caches}" if caches else ""),
+        f"System: {platform.system()} {platform.release()}, load average at start "
+        + ", ".join(f"{x:.2f}" for x in ctx.get("load_avg", [])),
+        f"Compiler: {first_line([cxx, '--version'])}, build type {build_type}, flags `{flags}`",
+        "Packages: " + ", ".join(versions),
+        f"Run: {ctx.get('date', '?')}, Google Benchmark {ctx.get('library_version', '')}".rstrip(),
+    ]
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__)
+    ap.add_argument("--results", required=True, help="Google Benchmark JSON output")
+    ap.add_argument("--memory", help="peak-memory JSON lines, one per side")
+    ap.add_argument("--build-dir", default="build-bench")
+    ap.add_argument("--markdown", help="where to write the report (docs/performance.md)")
+    ap.add_argument("--svg", help="where to write the chart (docs/performance.svg)")
+    ap.add_argument("--notes", help="hand-written text appended to the report")
+    a = ap.parse_args()
+
+    with open(a.results) as f:
+        results = json.load(f)
+    table = medians(results)
+    memory = []
+    if a.memory and os.path.exists(a.memory):
+        with open(a.memory) as f:
+            memory = [json.loads(l) for l in f if l.strip()]
+    judged = goals(table, memory)
+    reps = max((n for row in table.values() for _, _, n in row.values()), default=0)
+
+    print(text_table(table))
+    for text, measured, met in judged:
+        print(f"{'met   ' if met else 'MISSED'} {text}: {measured}")
+    for m in memory:
+        print(f"peak memory {m['side']}: +{growth(m) / 1024:.1f} MiB over the text")
+
+    if a.svg:
+        with open(a.svg, "w") as f:
+            f.write(svg_chart(table))
+    if not a.markdown:
+        return
+    md = ["# Performance", "",
+          "Generated by `bench/run` from one run of the benchmark suite: every side of every task "
+          "in one process, repetitions interleaved in random order. Times are CPU nanoseconds per "
+          f"element, the median of {reps} repetitions; in brackets each side's time divided by "
+          "Sylvane's, so above 1 means Sylvane is faster. A dash: the side has no such task.", "",
+          markdown_table(table), "",
+          f"![Ratios to Sylvane]({os.path.basename(a.svg) if a.svg else 'performance.svg'})", "",
+          "## Machine", ""]
+    md += [f"- {line}" for line in machine(results, a.build_dir)]
+    md += ["", "## Goals", "", "| goal | measured | |", "|---|---|---|"]
+    md += [f"| {t} | {m} | {'met' if ok else '**missed**'} |" for t, m, ok in judged]
+    if memory:
+        md += ["", "## Peak memory reading the 20 MB document", "",
+               "Each side in a process of its own (`bench/peak_memory.cpp`): the peak resident "
+               "set after reading, and its growth over the peak before (the program and the "
+               "text itself).", "",
+               "| side | peak resident set | growth over the text |", "|---|---:|---:|"]
+        md += [f"| {SIDE_NAME.get(m['side'], m['side'])} | {m['peak_after_kib'] / 1024:.1f} MiB "
+               f"| {growth(m) / 1024:.1f} MiB |" for m in memory]
+    messages = [(side, label) for side, (_, label, _) in table.get("failure", {}).items() if label]
+    if messages:
+        md += ["", "## Failure messages", "",
+               "What each side reports for the list whose last element is a string:", ""]
+        md += [f"- {SIDE_NAME.get(s, s)}: `{label}`" for s, label in
+               sorted(messages, key=lambda m: [x for x, _ in SIDES].index(m[0])
+                      if m[0] in SIDE_NAME else 99)]
+    if a.notes and os.path.exists(a.notes):
+        with open(a.notes) as f:
+            md += ["", f.read().rstrip()]
+    with open(a.markdown, "w") as f:
+        f.write("\n".join(md) + "\n")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
