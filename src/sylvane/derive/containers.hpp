@@ -68,27 +68,27 @@ struct tuple2_of_tree {
 
 template <Yojsonable_intf::yojsonable T>
 constexpr auto sylvane_converters(type_tag<std::optional<T>>) noexcept {
-    constexpr auto c = converters_of<T>();
+    const auto c = converters_of<T>();
     return converters{Treeform::yojson_of_option(c.to), Treeform::option_of_yojson(c.of)};
 }
 
 template <Yojsonable_intf::yojsonable T>
 constexpr auto sylvane_converters(type_tag<std::vector<T>>) noexcept {
-    constexpr auto c = converters_of<T>();
+    const auto c = converters_of<T>();
     return converters{Treeform::yojson_of_list(c.to), Treeform::list_of_yojson(c.of)};
 }
 
 template <Yojsonable_intf::yojsonable A, Yojsonable_intf::yojsonable B>
 constexpr auto sylvane_converters(type_tag<std::pair<A, B>>) noexcept {
-    constexpr auto a = converters_of<A>();
-    constexpr auto b = converters_of<B>();
+    const auto a = converters_of<A>();
+    const auto b = converters_of<B>();
     return converters{Treeform::yojson_of_pair(a.to, b.to), Treeform::pair_of_yojson(a.of, b.of)};
 }
 
 template <Yojsonable_intf::yojsonable A, Yojsonable_intf::yojsonable B>
 constexpr auto sylvane_converters(type_tag<std::tuple<A, B>>) noexcept {
-    constexpr auto a = converters_of<A>();
-    constexpr auto b = converters_of<B>();
+    const auto a = converters_of<A>();
+    const auto b = converters_of<B>();
     return converters{Treeform::yojson_of_pair(a.to, b.to),
                       detail::tuple2_of_tree<decltype(a.of), decltype(b.of)>{a.of, b.of}};
 }
@@ -96,29 +96,29 @@ constexpr auto sylvane_converters(type_tag<std::tuple<A, B>>) noexcept {
 template <Yojsonable_intf::yojsonable A, Yojsonable_intf::yojsonable B,
           Yojsonable_intf::yojsonable C>
 constexpr auto sylvane_converters(type_tag<std::tuple<A, B, C>>) noexcept {
-    constexpr auto a = converters_of<A>();
-    constexpr auto b = converters_of<B>();
-    constexpr auto c = converters_of<C>();
+    const auto a = converters_of<A>();
+    const auto b = converters_of<B>();
+    const auto c = converters_of<C>();
     return converters{Treeform::yojson_of_triple(a.to, b.to, c.to),
                       Treeform::triple_of_yojson(a.of, b.of, c.of)};
 }
 
 template <Yojsonable_intf::yojsonable T>
 constexpr auto sylvane_converters(type_tag<ref<T>>) noexcept {
-    constexpr auto c = converters_of<T>();
+    const auto c = converters_of<T>();
     return converters{Treeform::yojson_of_ref(c.to), Treeform::ref_of_yojson(c.of)};
 }
 
 template <Yojsonable_intf::yojsonable T>
 constexpr auto sylvane_converters(type_tag<lazy<T>>) noexcept {
-    constexpr auto c = converters_of<T>();
+    const auto c = converters_of<T>();
     return converters{Treeform::yojson_of_lazy_t(c.to), Treeform::lazy_t_of_yojson(c.of)};
 }
 
 template <Yojsonable_intf::yojsonable K, Yojsonable_intf::yojsonable V>
 constexpr auto sylvane_converters(type_tag<hashtbl<K, V>>) noexcept {
-    constexpr auto k = converters_of<K>();
-    constexpr auto v = converters_of<V>();
+    const auto k = converters_of<K>();
+    const auto v = converters_of<V>();
     return converters{Treeform::yojson_of_hashtbl(k.to, v.to),
                       Treeform::hashtbl_of_yojson(k.of, v.of)};
 }

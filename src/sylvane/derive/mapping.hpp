@@ -89,7 +89,7 @@ struct culprit<T, std::tuple<Head, Rest...>> {
 
 /// Instantiated only for a type without converters: the compiler names `T` in the error.
 template <class T>
-void no_json_converter_for() {
+constexpr void no_json_converter_for() {
     static_assert(always_false<T>,
                   "Sylvane: no JSON converters for this type (the T of 'no_json_converter_for<T>'"
                   "); give it SYLVANE_RECORD, SYLVANE_ENUM, SYLVANE_VARIANT or "
@@ -98,7 +98,7 @@ void no_json_converter_for() {
 
 /// Whether `T` has converters; reports the culprit at compile time when it has none.
 template <class T>
-void require_converters() {
+constexpr void require_converters() {
     if constexpr (!Yojsonable_intf::yojsonable<T>) {
         no_json_converter_for<typename culprit<T>::type>();
     }

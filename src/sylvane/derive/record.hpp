@@ -40,6 +40,19 @@ struct member_traits<F C::*> {
     using field = F;
 };
 
+/// Stores the value of `tree` in `field`. A string is copied straight from the tree, without
+/// a temporary; a tree of another kind goes to `string_of_yojson`, which reports it.
+template <class F>
+void read_into(F& field, const yojson& tree) {
+    if constexpr (std::is_same_v<F, std::string>) {
+        if (tree.kind() == yojson_kind::String) {
+            field.assign(tree.as_string());
+            return;
+        }
+    }
+    field = of_yojson<F>(tree);
+}
+
 /// A set of field indexes: one bit per field.
 template <std::size_t N>
 struct field_set {
@@ -85,14 +98,24 @@ struct record_table {
     }();
     static_assert(names_distinct, "Sylvane: a record field is named twice");
 
+    /// Whether `key` is the name of field `I`; the name's length is a constant, so the
+    /// comparison is inlined.
+    template <std::size_t I>
+    static bool named(std::string_view key) noexcept {
+        constexpr std::string_view name = Desc::names[I];
+        return key.size() == name.size() &&
+               std::char_traits<char>::compare(key.data(), name.data(), name.size()) == 0;
+    }
+
     /// The index of the field named `key`, or `size`. Fields usually come in declaration order,
     /// so the one after the previous match (`hint`) is tried first.
     static std::size_t find(std::string_view key, std::size_t hint) noexcept {
-        if (hint < size && Desc::names[hint] == key) return hint;
-        for (std::size_t i = 0; i < size; ++i) {
-            if (Desc::names[i] == key) return i;
-        }
-        return size;
+        return [&]<std::size_t... I>(std::index_sequence<I...>) {
+            std::size_t found = size;
+            if (((hint == I && named<I>(key) && (found = I, true)) || ...)) return found;
+            (void)((named<I>(key) && (found = I, true)) || ...);
+            return found;
+        }(std::make_index_sequence<size>{});
     }
 };
 
@@ -193,8 +216,7 @@ private:
     /// Converts `field_tree` into field `i`, dispatched to the field's own converter.
     static void assign(type& value, std::size_t i, const yojson& field_tree) {
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            (void)((i == I && (value.*std::get<I>(Desc::members) =
-                                   of_yojson<typename table::template field_type<I>>(field_tree),
+            (void)((i == I && (detail::read_into(value.*std::get<I>(Desc::members), field_tree),
                                true)) ||
                    ...);
         }(std::make_index_sequence<table::size>{});

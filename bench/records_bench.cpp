@@ -1,0 +1,252 @@
+// Derived record converters against the peers: 100,000 records
+// `{id, name, score, tags, parent}` from each library's own tree to a `std::vector` of structs,
+// and back. nlohmann and Boost.JSON use their derivation macros; RapidJSON and simdjson have
+// none, so theirs are the loops a user writes by hand. A deep copy of the records is the floor.
+// Every side reports `ns_per_record`.
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+#include <boost/describe.hpp>
+#include <boost/json.hpp>
+#include <nlohmann/json.hpp>
+#include <rapidjson/document.h>
+#include <simdjson.h>
+
+#include <sylvane/derive/derive.hpp>
+#include <sylvane/sylvane.hpp>
+
+// nlohmann has no `std::optional` support of its own before 3.11.3: its documented serializer.
+namespace nlohmann {
+template <class T>
+struct adl_serializer<std::optional<T>> {
+    static void to_json(json& j, const std::optional<T>& o) {
+        if (o) j = *o; else j = nullptr;
+    }
+    static void from_json(const json& j, std::optional<T>& o) {
+        if (j.is_null()) o.reset(); else o = j.get<T>();
+    }
+};
+}  // namespace nlohmann
+
+namespace bench {
+
+struct record {
+    std::int64_t id = 0;
+    std::string name;
+    double score = 0;
+    std::vector<std::string> tags;
+    std::optional<std::int64_t> parent;
+};
+SYLVANE_RECORD(record, id, name, score, tags, parent)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(record, id, name, score, tags, parent)
+BOOST_DESCRIBE_STRUCT(record, (), (id, name, score, tags, parent))
+
+constexpr std::size_t count = 100'000;
+
+std::vector<record> make_records() {
+    static const char* const words[] = {"red", "green", "blue", "alpha", "beta", "omega"};
+    std::vector<record> v;
+    v.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        record r;
+        r.id = static_cast<std::int64_t>(i) * 7919;
+        r.name = "user-" + std::to_string(i);
+        r.score = static_cast<double>(i) * 0.25;
+        for (std::size_t t = 0; t < i % 4; ++t) r.tags.emplace_back(words[(i + t) % 6]);
+        if (i % 2 == 1) r.parent = static_cast<std::int64_t>(i - 1);
+        v.push_back(std::move(r));
+    }
+    return v;
+}
+
+const std::vector<record>& records() {
+    static const std::vector<record> r = make_records();
+    return r;
+}
+
+void per_record(benchmark::State& state) {
+    state.counters["ns_per_record"] = benchmark::Counter(
+        static_cast<double>(count) * 1e-9,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+}  // namespace bench
+
+namespace bench {
+namespace {
+
+void copy_floor(benchmark::State& state) {
+    for (auto _ : state) {
+        std::vector<record> copy = records();
+        benchmark::DoNotOptimize(copy.data());
+    }
+    per_record(state);
+}
+
+void sylvane_tree_to_records(benchmark::State& state) {
+    const Sylvane::yojson tree = Sylvane::yojson_of(records());
+    for (auto _ : state) {
+        auto v = Sylvane::of_yojson<std::vector<record>>(tree);
+        benchmark::DoNotOptimize(v.data());
+    }
+    per_record(state);
+}
+
+void sylvane_records_to_tree(benchmark::State& state) {
+    for (auto _ : state) {
+        Sylvane::yojson tree = Sylvane::yojson_of(records());
+        benchmark::DoNotOptimize(tree);
+    }
+    per_record(state);
+}
+
+void nlohmann_tree_to_records(benchmark::State& state) {
+    const nlohmann::json tree = records();
+    for (auto _ : state) {
+        auto v = tree.get<std::vector<record>>();
+        benchmark::DoNotOptimize(v.data());
+    }
+    per_record(state);
+}
+
+void nlohmann_records_to_tree(benchmark::State& state) {
+    for (auto _ : state) {
+        nlohmann::json tree = records();
+        benchmark::DoNotOptimize(tree);
+    }
+    per_record(state);
+}
+
+void boost_tree_to_records(benchmark::State& state) {
+    const boost::json::value tree = boost::json::value_from(records());
+    for (auto _ : state) {
+        auto v = boost::json::value_to<std::vector<record>>(tree);
+        benchmark::DoNotOptimize(v.data());
+    }
+    per_record(state);
+}
+
+void boost_records_to_tree(benchmark::State& state) {
+    for (auto _ : state) {
+        boost::json::value tree = boost::json::value_from(records());
+        benchmark::DoNotOptimize(tree);
+    }
+    per_record(state);
+}
+
+[[noreturn]] void bad(std::string_view what) { throw std::runtime_error(std::string(what)); }
+
+using rj_value = rapidjson::Value;
+
+const rj_value& rj_field(const rj_value& object, const char* name) {
+    auto it = object.FindMember(name);
+    if (it == object.MemberEnd()) bad(name);
+    return it->value;
+}
+
+void rj_build(rapidjson::Document& d) {
+    auto& a = d.GetAllocator();
+    d.SetArray();
+    d.Reserve(static_cast<rapidjson::SizeType>(count), a);
+    for (const record& r : records()) {
+        rj_value o(rapidjson::kObjectType);
+        rj_value tags(rapidjson::kArrayType);
+        tags.Reserve(static_cast<rapidjson::SizeType>(r.tags.size()), a);
+        for (const auto& t : r.tags)
+            tags.PushBack(rj_value(t.data(), static_cast<rapidjson::SizeType>(t.size()), a), a);
+        o.AddMember("id", rj_value(r.id), a);
+        o.AddMember("name",
+                    rj_value(r.name.data(), static_cast<rapidjson::SizeType>(r.name.size()), a), a);
+        o.AddMember("score", rj_value(r.score), a);
+        o.AddMember("tags", tags, a);
+        o.AddMember("parent", r.parent ? rj_value(*r.parent) : rj_value(), a);
+        d.PushBack(o, a);
+    }
+}
+
+void rapidjson_tree_to_records(benchmark::State& state) {
+    rapidjson::Document d;
+    rj_build(d);
+    for (auto _ : state) {
+        std::vector<record> out;
+        out.reserve(d.Size());
+        for (const rj_value& o : d.GetArray()) {
+            if (!o.IsObject()) bad("object needed");
+            const rj_value& id = rj_field(o, "id");
+            const rj_value& name = rj_field(o, "name");
+            const rj_value& score = rj_field(o, "score");
+            const rj_value& tags = rj_field(o, "tags");
+            const rj_value& parent = rj_field(o, "parent");
+            if (!id.IsInt64() || !name.IsString() || !score.IsNumber() || !tags.IsArray() ||
+                !(parent.IsNull() || parent.IsInt64()))
+                bad("field of the wrong type");
+            record r{id.GetInt64(), std::string(name.GetString(), name.GetStringLength()),
+                     score.GetDouble(), {}, std::nullopt};
+            r.tags.reserve(tags.Size());
+            for (const rj_value& t : tags.GetArray()) {
+                if (!t.IsString()) bad("tag");
+                r.tags.emplace_back(t.GetString(), t.GetStringLength());
+            }
+            if (!parent.IsNull()) r.parent = parent.GetInt64();
+            out.push_back(std::move(r));
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    per_record(state);
+}
+
+void rapidjson_records_to_tree(benchmark::State& state) {
+    for (auto _ : state) {
+        rapidjson::Document d;  // its pool allocator
+        rj_build(d);
+        benchmark::DoNotOptimize(d);
+    }
+    per_record(state);
+}
+
+void simdjson_tree_to_records(benchmark::State& state) {
+    const std::string text = nlohmann::json(records()).dump();
+    simdjson::dom::parser parser;
+    const simdjson::dom::element doc = parser.parse(text);
+    for (auto _ : state) {
+        std::vector<record> out;
+        simdjson::dom::array arr = doc.get_array();
+        out.reserve(arr.size());
+        for (simdjson::dom::object o : arr) {
+            record r;
+            r.id = o["id"].get_int64();
+            r.name = std::string_view(o["name"].get_string());
+            r.score = o["score"].get_double();
+            simdjson::dom::array tags = o["tags"].get_array();
+            r.tags.reserve(tags.size());
+            for (simdjson::dom::element t : tags) r.tags.emplace_back(std::string_view(t.get_string()));
+            simdjson::dom::element p = o["parent"];
+            if (!p.is_null()) r.parent = p.get_int64();
+            out.push_back(std::move(r));
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    per_record(state);
+}
+
+BENCHMARK(copy_floor)->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_tree_to_records)->Unit(benchmark::kMillisecond);
+BENCHMARK(simdjson_tree_to_records)->Unit(benchmark::kMillisecond);
+BENCHMARK(rapidjson_tree_to_records)->Unit(benchmark::kMillisecond);
+BENCHMARK(boost_tree_to_records)->Unit(benchmark::kMillisecond);
+BENCHMARK(nlohmann_tree_to_records)->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_records_to_tree)->Unit(benchmark::kMillisecond);
+BENCHMARK(rapidjson_records_to_tree)->Unit(benchmark::kMillisecond);
+BENCHMARK(boost_records_to_tree)->Unit(benchmark::kMillisecond);
+BENCHMARK(nlohmann_records_to_tree)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace bench
+
+BENCHMARK_MAIN();
