@@ -18,10 +18,17 @@ namespace Sylvane {
 /// data race; its `*r` is a small proxy that converts to `bool` and accepts assignment.
 template <class T>
 class ref {
+    static_assert(std::is_object_v<T> && !std::is_const_v<T>, "a cell holds a mutable object");
+
 public:
     constexpr ref() requires std::is_default_constructible_v<T> : value_() {}
     constexpr explicit ref(T value) noexcept(std::is_nothrow_move_constructible_v<T>)
         : value_(std::move(value)) {}
+    /// A cell whose content is built in place from `args`.
+    template <class... Args>
+        requires std::is_constructible_v<T, Args&&...>
+    constexpr explicit ref(std::in_place_t, Args&&... args)
+        : value_(std::forward<Args>(args)...) {}
 
     constexpr T& operator*() noexcept { return value_; }
     constexpr const T& operator*() const noexcept { return value_; }
@@ -30,12 +37,17 @@ public:
     /// The content at this moment.
     constexpr const T& get() const noexcept { return value_; }
     constexpr void set(T value) { value_ = std::move(value); }
+    /// Stores `value` and returns the previous content.
+    constexpr T exchange(T value) { return std::exchange(value_, std::move(value)); }
 
     friend constexpr bool operator==(const ref& a, const ref& b) { return a.value_ == b.value_; }
 
 private:
     T value_;
 };
+
+template <class T>
+ref(T) -> ref<T>;
 
 template <>
 class ref<bool> {
@@ -69,6 +81,7 @@ public:
     bool operator*() const noexcept { return get(); }
     bool get() const noexcept { return std::atomic_ref<bool>(const_cast<bool&>(value_)).load(order); }
     void set(bool v) noexcept { std::atomic_ref<bool>(value_).store(v, order); }
+    bool exchange(bool v) noexcept { return std::atomic_ref<bool>(value_).exchange(v, order); }
 
     friend bool operator==(const ref& a, const ref& b) noexcept { return a.get() == b.get(); }
 

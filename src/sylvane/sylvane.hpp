@@ -3,6 +3,8 @@
 /// everything: the tree, the converters and the conversion failure.
 
 #include <base/bytes.hpp>
+#include <base/hashtbl.hpp>
+#include <base/lazy.hpp>
 #include <base/ref.hpp>
 #include <base/unit.hpp>
 #include <json_tree/yojson.hpp>

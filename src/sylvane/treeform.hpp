@@ -4,7 +4,9 @@
 /// failure and the flag, converters from the tree.
 
 #include <sylvane/treeform/scalars_to_tree.hpp>
+#include <sylvane/treeform/containers_to_tree.hpp>
 #include <sylvane/treeform/opaque_to_tree.hpp>
 #include <sylvane/treeform/failure.hpp>
 #include <sylvane/treeform/scalars_of_tree.hpp>
+#include <sylvane/treeform/containers_of_tree.hpp>
 #include <sylvane/treeform/opaque_of_tree.hpp>
