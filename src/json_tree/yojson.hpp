@@ -74,6 +74,7 @@ struct string_node : payload_node {
 
 struct list_node;
 struct assoc_node;
+struct tree_access;  // payload identity for the text reader's locator
 
 }  // namespace detail
 
@@ -170,6 +171,7 @@ private:
         if (kind_ != expected) throw bad_kind_access(expected, kind_);
     }
     friend struct detail::list_node;
+    friend struct detail::tree_access;
 
     yojson_kind kind_;
     union {

@@ -1,0 +1,549 @@
+#include <json_tree/read.hpp>
+
+#include <json_tree/text_scan.hpp>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <istream>
+#include <iterator>
+#include <limits>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace Sylvane::json_tree {
+
+text_position position_in(std::string_view text, std::size_t offset) noexcept {
+    offset = std::min(offset, text.size());
+    const std::string_view before = text.substr(0, offset);
+    const std::size_t line = 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+    const std::size_t last = before.rfind('\n');
+    const std::size_t column = last == std::string_view::npos ? offset + 1 : offset - last;
+    return {offset, line, column};
+}
+
+namespace {
+std::string error_text(const text_position& where, const std::string& reason) {
+    std::string s = std::to_string(where.line);
+    s += ':';
+    s += std::to_string(where.column);
+    s += ": ";
+    s += reason;
+    return s;
+}
+}  // namespace
+
+parse_error::parse_error(text_position where, std::string reason)
+    : std::runtime_error(error_text(where, reason)),
+      where_(where),
+      reason_start_(std::strlen(runtime_error::what()) - reason.size()) {}
+
+parse_error::~parse_error() = default;
+
+std::string_view parse_error::reason() const noexcept {
+    return std::string_view(what()).substr(reason_start_);
+}
+
+namespace detail {
+namespace {
+
+bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+/// How a byte is shown in a reason: 'x' when printable, 0xNN otherwise.
+std::string show(const char* p, const char* end) {
+    if (p == end) return "end of input";
+    const auto c = static_cast<unsigned char>(*p);
+    if (c > 0x20 && c < 0x7f) return std::string("character '") + static_cast<char>(c) + '\'';
+    static constexpr char hex[] = "0123456789ABCDEF";
+    return std::string("byte 0x") + hex[c >> 4] + hex[c & 0xf];
+}
+
+void append_utf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+/// Whether a decimal number whose from_chars result is out of range is too large (rather than
+/// too small). Out-of-range magnitudes are beyond 1e308 or below 1e-323, so the decimal exponent
+/// of the first significant digit tells them apart.
+bool overflows(const char* digits, const char* end) {
+    long long e10 = 0;
+    const char* p = digits;
+    const char* int_end = p;
+    while (int_end != end && is_digit(*int_end)) ++int_end;
+    if (int_end - p > 1 || *p != '0') {
+        e10 = int_end - p - 1;
+    } else if (int_end != end && *int_end == '.') {
+        const char* f = int_end + 1;
+        while (f != end && *f == '0') ++f;
+        e10 = -(f - int_end);
+    }
+    p = std::find_if(int_end, end, [](char c) { return c == 'e' || c == 'E'; });
+    if (p != end) {
+        ++p;
+        const bool neg = *p == '-';
+        if (*p == '-' || *p == '+') ++p;
+        long long e = 0;
+        for (; p != end && e < 1'000'000'000; ++p) e = e * 10 + (*p - '0');
+        e10 += neg ? -e : e;
+    }
+    return e10 > 0;
+}
+
+}  // namespace
+
+/// The reader: one pass over the text with an explicit stack of open containers. Elements of
+/// open containers wait on one value stack (keys on a key stack) and move into an exactly sized
+/// vector when their container closes. With `Track`, it also records where every node starts.
+template <bool Track>
+class parser {
+public:
+    parser(std::string_view text, const read_options& options, locator* positions)
+        : begin_(text.data()), p_(text.data()), end_(text.data() + text.size()),
+          options_(options), positions_(positions) {}
+
+    yojson run() {
+        if constexpr (Track) {
+            for (const char* q = p_; (q = static_cast<const char*>(std::memchr(q, '\n', offset(end_) - offset(q))));)
+                positions_->line_starts_.push_back(offset(++q));
+        }
+        skip_space();
+        if constexpr (Track) positions_->root_offset_ = offset(p_);
+        for (;;) {
+            skip_space();
+            if (!value()) continue;  // a container opened: its first element follows
+            // A value is complete: close containers until one expects another element.
+            for (;;) {
+                if (frames_.empty()) {
+                    skip_space();
+                    if (p_ != end_) fail(p_, "unexpected " + show(p_, end_) + " after the value");
+                    yojson root = std::move(values_.back());
+                    if constexpr (Track) {
+                        if (const void* id = tree_access::payload(root)) record_payload(id, positions_->root_offset_);
+                        positions_->seal();
+                    }
+                    return root;
+                }
+                skip_space();
+                const bool object = frames_.back().object;
+                const char closer = object ? '}' : ']';
+                if (p_ != end_ && *p_ == ',') {
+                    ++p_;
+                    skip_space();
+                    if (options_.allow_trailing_commas && p_ != end_ && *p_ == closer) {
+                        ++p_;
+                        close();
+                        continue;
+                    }
+                    if (object) key();
+                    break;
+                }
+                if (p_ != end_ && *p_ == closer) {
+                    ++p_;
+                    close();
+                    continue;
+                }
+                fail(p_, "unexpected " + show(p_, end_) + (object ? ", expected ',' or '}'" : ", expected ',' or ']'"));
+            }
+        }
+    }
+
+private:
+    struct frame {
+        std::size_t values_begin;
+        std::size_t keys_begin;
+        std::size_t offset;  // of the opening bracket, for positions and errors
+        bool object;
+    };
+
+    std::size_t offset(const char* p) const noexcept { return static_cast<std::size_t>(p - begin_); }
+
+    [[noreturn]] void fail(const char* at, std::string reason) const {
+        throw parse_error(position_in(std::string_view(begin_, offset(end_)), offset(at)), std::move(reason));
+    }
+
+    void push(yojson&& v, const char* start) {
+        values_.push_back(std::move(v));
+        if constexpr (Track) offsets_.push_back(offset(start));
+    }
+
+    /// Reads the value at `p_`. Returns false when it opened a container that has elements:
+    /// `p_` then stands at the first one (after the first key for an object).
+    bool value() {
+        if (p_ == end_) fail(p_, "unexpected end of input");
+        const char* start = p_;
+        switch (*p_) {
+            case '{':
+            case '[': {
+                if (frames_.size() >= options_.max_depth)
+                    fail(p_, "nesting deeper than " + std::to_string(options_.max_depth));
+                const bool object = *p_ == '{';
+                frames_.push_back({values_.size(), keys_.size(), offset(p_), object});
+                ++p_;
+                skip_space();
+                if (p_ != end_ && *p_ == (object ? '}' : ']')) {
+                    ++p_;
+                    close();
+                    return true;
+                }
+                if (object) key();
+                return false;
+            }
+            case '"': push(yojson::String(string()), start); return true;
+            case 't': literal("true"); push(yojson::Bool(true), start); return true;
+            case 'f': literal("false"); push(yojson::Bool(false), start); return true;
+            case 'n': literal("null"); push(yojson::Null(), start); return true;
+            case 'N':
+                if (!options_.allow_nan_infinity) break;
+                literal("NaN");
+                push(yojson::Float(std::numeric_limits<double>::quiet_NaN()), start);
+                return true;
+            case 'I':
+                if (!options_.allow_nan_infinity) break;
+                literal("Infinity");
+                push(yojson::Float(std::numeric_limits<double>::infinity()), start);
+                return true;
+            case '-':
+            case '0': case '1': case '2': case '3': case '4':
+            case '5': case '6': case '7': case '8': case '9':
+                push(number(), start);
+                return true;
+            default: break;
+        }
+        fail(p_, "unexpected " + show(p_, end_));
+    }
+
+    /// Reads `"key" :` and the space after it.
+    void key() {
+        if (p_ == end_ || *p_ != '"') fail(p_, "unexpected " + show(p_, end_) + ", expected a string key");
+        keys_.push_back(string());
+        skip_space();
+        if (p_ == end_ || *p_ != ':') fail(p_, "unexpected " + show(p_, end_) + ", expected ':'");
+        ++p_;
+        skip_space();
+    }
+
+    /// Builds the innermost open container from its waiting elements and pushes it.
+    void close() {
+        const frame f = frames_.back();
+        frames_.pop_back();
+        const auto first = values_.begin() + static_cast<std::ptrdiff_t>(f.values_begin);
+        yojson t;
+        if (!f.object) {
+            t = yojson::List(std::vector<yojson>(std::make_move_iterator(first), std::make_move_iterator(values_.end())));
+            if constexpr (Track) {
+                const auto items = t.as_list();
+                for (std::size_t i = 0; i < items.size(); ++i) record(items[i], offsets_[f.values_begin + i]);
+            }
+        } else {
+            std::vector<yojson::field> fields;
+            fields.reserve(values_.size() - f.values_begin);
+            auto k = keys_.begin() + static_cast<std::ptrdiff_t>(f.keys_begin);
+            for (auto v = first; v != values_.end(); ++v, ++k) fields.emplace_back(std::move(*k), std::move(*v));
+            keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(f.keys_begin), keys_.end());
+            t = yojson::Assoc(std::move(fields));
+            if constexpr (Track) {
+                const auto items = t.as_assoc();
+                for (std::size_t i = 0; i < items.size(); ++i) record(items[i].second, offsets_[f.values_begin + i]);
+            }
+        }
+        values_.erase(first, values_.end());
+        if constexpr (Track) offsets_.resize(f.values_begin);
+        push(std::move(t), begin_ + f.offset);
+    }
+
+    void record(const yojson& node, std::size_t at) {
+        positions_->by_address_.emplace_back(reinterpret_cast<std::uintptr_t>(&node), at);
+        if (const void* id = tree_access::payload(node)) record_payload(id, at);
+    }
+    void record_payload(const void* id, std::size_t at) {
+        positions_->by_payload_.emplace_back(reinterpret_cast<std::uintptr_t>(id), at);
+    }
+
+    void literal(std::string_view word) {
+        if (static_cast<std::size_t>(end_ - p_) < word.size() || std::memcmp(p_, word.data(), word.size()) != 0) {
+            const char* q = p_;
+            for (std::size_t i = 0; q != end_ && i < word.size() && *q == word[i]; ++i) ++q;
+            fail(q, "unexpected " + show(q, end_) + " in literal '" + std::string(word) + "'");
+        }
+        p_ += word.size();
+    }
+
+    void skip_space() {
+        while (p_ != end_) {
+            const char c = *p_;
+            if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+                ++p_;
+            } else if (c == '/' && options_.allow_comments) {
+                comment();
+            } else {
+                return;
+            }
+        }
+    }
+
+    void comment() {
+        const char* start = p_;
+        if (end_ - p_ >= 2 && p_[1] == '/') {
+            const void* nl = std::memchr(p_, '\n', offset(end_) - offset(p_));
+            p_ = nl ? static_cast<const char*>(nl) + 1 : end_;
+        } else if (end_ - p_ >= 2 && p_[1] == '*') {
+            const std::string_view rest(p_ + 2, offset(end_) - offset(p_) - 2);
+            const std::size_t close = rest.find("*/");
+            if (close == std::string_view::npos) fail(start, "unterminated comment");
+            p_ += 2 + close + 2;
+        } else {
+            fail(p_, "unexpected character '/'");
+        }
+    }
+
+    /// Reads the string at `p_` (its opening quote) and returns its bytes.
+    std::string string() {
+        const char* start = ++p_;
+        for (;;) {
+            p_ = scan_plain<true>(p_, end_);
+            if (p_ == end_) fail(start - 1, "unterminated string");
+            const auto c = static_cast<unsigned char>(*p_);
+            if (c == '"') {
+                std::string s(start, p_);
+                ++p_;
+                return s;
+            }
+            if (c == '\\') return escaped(start);
+            other_byte(c);
+        }
+    }
+
+    /// Steps over a control or non-ASCII byte of a string, checking it.
+    void other_byte(unsigned char c) {
+        if (c < 0x20) fail(p_, "unescaped control " + show(p_, end_) + " in string");
+        const char* next = utf8_sequence(p_, end_);
+        if (next == nullptr) {
+            if (!options_.allow_invalid_utf8) fail(p_, "invalid UTF-8 in string");
+            next = p_ + 1;
+        }
+        p_ = next;
+    }
+
+    /// The rest of a string that has escapes, decoded into a scratch buffer.
+    std::string escaped(const char* start) {
+        scratch_.assign(start, p_);
+        for (;;) {
+            const char* run = p_;
+            p_ = scan_plain<true>(p_, end_);
+            scratch_.append(run, p_);
+            if (p_ == end_) fail(start - 1, "unterminated string");
+            const auto c = static_cast<unsigned char>(*p_);
+            if (c == '"') {
+                ++p_;
+                return scratch_;
+            }
+            if (c == '\\') {
+                escape(start);
+            } else {
+                run = p_;
+                other_byte(c);
+                scratch_.append(run, p_);
+            }
+        }
+    }
+
+    /// Decodes the escape at `p_` in the string whose text begins at `start`.
+    void escape(const char* start) {
+        const char* at = p_;
+        ++p_;
+        if (p_ == end_) fail(start - 1, "unterminated string");
+        switch (*p_) {
+            case '"': scratch_ += '"'; break;
+            case '\\': scratch_ += '\\'; break;
+            case '/': scratch_ += '/'; break;
+            case 'b': scratch_ += '\b'; break;
+            case 'f': scratch_ += '\f'; break;
+            case 'n': scratch_ += '\n'; break;
+            case 'r': scratch_ += '\r'; break;
+            case 't': scratch_ += '\t'; break;
+            case 'u': {
+                ++p_;
+                std::uint32_t cp = hex4(at);
+                if (cp >= 0xDC00 && cp <= 0xDFFF) fail(at, "lone surrogate in \\u escape");
+                if (cp >= 0xD800 && cp <= 0xDBFF) {
+                    if (end_ - p_ < 2 || p_[0] != '\\' || p_[1] != 'u') fail(at, "lone surrogate in \\u escape");
+                    p_ += 2;
+                    const std::uint32_t lo = hex4(p_ - 2);
+                    if (lo < 0xDC00 || lo > 0xDFFF) fail(at, "lone surrogate in \\u escape");
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+                }
+                append_utf8(scratch_, cp);
+                return;
+            }
+            default: fail(at, "invalid escape '\\" + std::string(1, *p_) + "'");
+        }
+        ++p_;
+    }
+
+    /// Four hex digits at `p_`, for the escape at `at`.
+    std::uint32_t hex4(const char* at) {
+        if (end_ - p_ < 4) fail(at, "invalid \\u escape");
+        std::uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) {
+            const char c = *p_++;
+            v <<= 4;
+            if (c >= '0' && c <= '9') v |= static_cast<std::uint32_t>(c - '0');
+            else if (c >= 'a' && c <= 'f') v |= static_cast<std::uint32_t>(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F') v |= static_cast<std::uint32_t>(c - 'A' + 10);
+            else fail(at, "invalid \\u escape");
+        }
+        return v;
+    }
+
+    yojson number() {
+        const char* start = p_;
+        const char* q = p_;
+        const bool negative = *q == '-';
+        if (negative) ++q;
+        if (negative && options_.allow_nan_infinity && q != end_ && *q == 'I') {
+            p_ = q;
+            literal("Infinity");
+            return yojson::Float(-std::numeric_limits<double>::infinity());
+        }
+        const char* digits = q;
+        if (q == end_ || !is_digit(*q)) fail(q, "unexpected " + show(q, end_) + " in number");
+        if (*q == '0') {
+            ++q;
+            if (q != end_ && is_digit(*q)) fail(start, "leading zero in number");
+        } else {
+            while (q != end_ && is_digit(*q)) ++q;
+        }
+        const char* int_end = q;
+        bool integral = true;
+        if (q != end_ && *q == '.') {
+            ++q;
+            if (q == end_ || !is_digit(*q)) fail(q, "unexpected " + show(q, end_) + " in number, expected a digit");
+            while (q != end_ && is_digit(*q)) ++q;
+            integral = false;
+        }
+        if (q != end_ && (*q == 'e' || *q == 'E')) {
+            ++q;
+            if (q != end_ && (*q == '+' || *q == '-')) ++q;
+            if (q == end_ || !is_digit(*q)) fail(q, "unexpected " + show(q, end_) + " in number, expected a digit");
+            while (q != end_ && is_digit(*q)) ++q;
+            integral = false;
+        }
+        p_ = q;
+        if (integral) {
+            // Exact while it fits 64 bits; more than 20 digits never fit.
+            std::uint64_t u = 0;
+            bool fits = int_end - digits <= 20;
+            for (const char* d = digits; fits && d != int_end; ++d)
+                fits = !__builtin_mul_overflow(u, 10u, &u) && !__builtin_add_overflow(u, static_cast<unsigned>(*d - '0'), &u);
+            constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
+            if (fits && u <= max + (negative ? 1 : 0))
+                return yojson::Int(negative ? static_cast<std::int64_t>(0 - u) : static_cast<std::int64_t>(u));
+            return yojson::Intlit(std::string(start, q));
+        }
+        double d = 0;
+        const auto r = std::from_chars(start, q, d);
+        if (r.ec == std::errc::result_out_of_range) {
+            if (overflows(digits, q)) fail(start, "number out of range of a double");
+            d = negative ? -0.0 : 0.0;
+        } else if (r.ec != std::errc() || r.ptr != q) {
+            fail(start, "invalid number");  // not expected after the checks above
+        }
+        return yojson::Float(d);
+    }
+
+    const char* const begin_;
+    const char* p_;
+    const char* const end_;
+    const read_options& options_;
+    locator* positions_;
+    std::vector<frame> frames_;
+    std::vector<yojson> values_;
+    std::vector<std::string> keys_;
+    std::vector<std::size_t> offsets_;  // with Track: where each waiting value starts
+    std::string scratch_;
+};
+
+}  // namespace detail
+
+yojson read(std::string_view text, const read_options& options) {
+    return detail::parser<false>(text, options, nullptr).run();
+}
+
+positioned read_with_positions(std::string_view text, const read_options& options) {
+    positioned result;
+    result.tree = detail::parser<true>(text, options, &result.positions).run();
+    return result;
+}
+
+yojson read(std::istream& in, const read_options& options) {
+    const std::string text(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>{});
+    if (in.bad()) throw std::system_error(std::make_error_code(std::errc::io_error), "cannot read the JSON stream");
+    return read(text, options);
+}
+
+yojson read_file(const std::filesystem::path& path, const read_options& options) {
+    const auto fail = [&](int err) {
+        throw std::system_error(err, std::generic_category(), "cannot read " + path.string());
+    };
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!f) fail(errno);
+    std::string text;
+    char buf[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) text.append(buf, n);
+    if (std::ferror(f.get())) fail(errno != 0 ? errno : EIO);
+    return read(text, options);
+}
+
+// Locator ----------------------------------------------------------------------------------
+
+text_position locator::at(std::size_t offset) const noexcept {
+    const auto next = std::upper_bound(line_starts_.begin(), line_starts_.end(), offset);
+    const std::size_t line = static_cast<std::size_t>(next - line_starts_.begin());
+    return {offset, line, offset - line_starts_[line - 1] + 1};
+}
+
+std::optional<std::size_t> locator::find(const std::vector<entry>& table, std::uintptr_t key) {
+    const auto it = std::lower_bound(table.begin(), table.end(), key,
+                                     [](const entry& e, std::uintptr_t k) { return e.first < k; });
+    if (it == table.end() || it->first != key) return std::nullopt;
+    return it->second;
+}
+
+void locator::seal() {
+    std::sort(by_address_.begin(), by_address_.end());
+    std::sort(by_payload_.begin(), by_payload_.end());
+}
+
+std::optional<text_position> locator::position_of(const yojson* address) const {
+    if (auto off = find(by_address_, reinterpret_cast<std::uintptr_t>(address))) return at(*off);
+    return std::nullopt;
+}
+
+std::optional<text_position> locator::position_of(const yojson& node) const {
+    if (auto p = position_of(&node)) return p;
+    if (const void* id = detail::tree_access::payload(node))
+        if (auto off = find(by_payload_, reinterpret_cast<std::uintptr_t>(id))) return at(*off);
+    return std::nullopt;
+}
+
+}  // namespace Sylvane::json_tree

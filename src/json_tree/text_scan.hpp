@@ -1,0 +1,68 @@
+#pragma once
+// Byte scanning shared by the reader and the writer; not part of the API.
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace Sylvane::json_tree::detail {
+
+/// High bit set in every byte of `w` that a string scan stops at: a quote, a backslash, a control
+/// byte and, with `NonAscii`, a byte of 0x80 or above. Borrows can flag bytes above a true hit,
+/// never below, so the lowest flag is exact.
+template <bool NonAscii>
+inline std::uint64_t string_stops(std::uint64_t w) noexcept {
+    constexpr std::uint64_t ones = 0x0101010101010101u;
+    constexpr std::uint64_t high = 0x8080808080808080u;
+    const std::uint64_t q = w ^ (ones * '"');
+    const std::uint64_t b = w ^ (ones * '\\');
+    std::uint64_t m = ((q - ones) & ~q) | ((b - ones) & ~b) | ((w - ones * 0x20) & ~w);
+    if constexpr (NonAscii) m |= w;
+    return m & high;
+}
+
+/// Advances `p` to the first byte at which a string scan stops, or to `end`.
+template <bool NonAscii>
+inline const char* scan_plain(const char* p, const char* end) noexcept {
+    if constexpr (std::endian::native == std::endian::little) {
+        while (end - p >= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p, 8);
+            if (const std::uint64_t m = string_stops<NonAscii>(w)) return p + std::countr_zero(m) / 8;
+            p += 8;
+        }
+    }
+    for (; p != end; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c == '"' || c == '\\' || c < 0x20 || (NonAscii && c >= 0x80)) return p;
+    }
+    return p;
+}
+
+/// The end of the well-formed UTF-8 sequence at `p` (whose first byte is not ASCII), or null.
+inline const char* utf8_sequence(const char* p, const char* end) noexcept {
+    const auto* q = reinterpret_cast<const unsigned char*>(p);
+    const unsigned char b0 = q[0];
+    std::ptrdiff_t len;
+    unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        len = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        len = 3;
+        if (b0 == 0xE0) lo = 0xA0;       // no overlong forms
+        else if (b0 == 0xED) hi = 0x9F;  // no surrogates
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        len = 4;
+        if (b0 == 0xF0) lo = 0x90;
+        else if (b0 == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+    } else {
+        return nullptr;
+    }
+    if (end - p < len || q[1] < lo || q[1] > hi) return nullptr;
+    for (std::ptrdiff_t k = 2; k < len; ++k)
+        if ((q[k] & 0xC0) != 0x80) return nullptr;
+    return p + len;
+}
+
+}  // namespace Sylvane::json_tree::detail

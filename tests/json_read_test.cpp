@@ -1,0 +1,282 @@
+#include <json_tree/read.hpp>
+#include <sylvane/treeform.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <system_error>
+
+using namespace Sylvane;
+using namespace std::string_literals;
+
+namespace {
+
+using fields = std::vector<yojson::field>;
+
+// Checks that `text` reads to `expected`.
+void check(std::string_view text, const yojson& expected, const read_options& o = {}) {
+    SCOPED_TRACE(std::string(text));
+    EXPECT_EQ(read(text, o), expected);
+}
+
+// Checks that `text` is refused at line:column with exactly `reason`.
+void check_error(std::string_view text, std::size_t line, std::size_t column, std::string_view reason,
+                 const read_options& o = {}) {
+    SCOPED_TRACE(std::string(text));
+    try {
+        read(text, o);
+        ADD_FAILURE() << "accepted";
+    } catch (const parse_error& e) {
+        EXPECT_EQ(e.reason(), reason);
+        EXPECT_EQ(e.line(), line);
+        EXPECT_EQ(e.column(), column);
+        EXPECT_EQ(e.what(), std::to_string(line) + ":" + std::to_string(column) + ": " + std::string(reason));
+    }
+}
+
+std::string nest(std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); }
+
+}  // namespace
+
+TEST(json_read, scalars_and_white_space) {
+    check("null", yojson::Null());
+    check(" \t\r\n true \n", yojson::Bool(true));
+    check("false", yojson::Bool(false));
+    check("0", yojson::Int(0));
+    check("-0", yojson::Int(0));
+    check("\"\"", yojson::String(""));
+    check("\"abc\"", yojson::String("abc"));
+}
+
+TEST(json_read, integers_fit_int64_or_keep_their_digits) {
+    check("9223372036854775807", yojson::Int(std::numeric_limits<std::int64_t>::max()));
+    check("-9223372036854775808", yojson::Int(std::numeric_limits<std::int64_t>::min()));
+    check("9223372036854775808", yojson::Intlit("9223372036854775808"));
+    check("-9223372036854775809", yojson::Intlit("-9223372036854775809"));
+    check("18446744073709551616", yojson::Intlit("18446744073709551616"));
+    check("123456789012345678901234567890", yojson::Intlit("123456789012345678901234567890"));
+    check("[-12,7]", yojson::List({yojson::Int(-12), yojson::Int(7)}));
+}
+
+TEST(json_read, numbers_with_fraction_or_exponent_are_correctly_rounded_floats) {
+    check("1.0", yojson::Float(1.0));
+    check("1e2", yojson::Float(100.0));
+    check("-0.0", yojson::Float(-0.0));
+    check("1E+2", yojson::Float(100.0));
+    check("0.1", yojson::Float(0.1));
+    check("2.2250738585072011e-308", yojson::Float(2.2250738585072011e-308));
+    check("1.7976931348623157e308", yojson::Float(std::numeric_limits<double>::max()));
+    check("4.9e-324", yojson::Float(std::numeric_limits<double>::denorm_min()));
+    check("9007199254740993.0", yojson::Float(9007199254740992.0));  // ties to even
+    check("1e-400", yojson::Float(0.0));  // below the smallest double: rounds to zero
+    check("-1e-400", yojson::Float(-0.0));
+    check("0e99999999999999999999", yojson::Float(0.0));
+    check_error("1e400", 1, 1, "number out of range of a double");
+    check_error("[-1.5e99999999999999999999]", 1, 2, "number out of range of a double");
+}
+
+TEST(json_read, strings_decode_escapes_and_keep_utf8) {
+    check(R"("\"\\\/\b\f\n\r\t")", yojson::String("\"\\/\b\f\n\r\t"));
+    check(R"("\u0041\u00e9\u20AC")", yojson::String("A\xc3\xa9\xe2\x82\xac"));
+    check(R"("\ud83d\ude00")", yojson::String("\xf0\x9f\x98\x80"));
+    check(R"("a\u0000b")", yojson::String("a\0b"s));
+    check("\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80 plain after\"", yojson::String("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80 plain after"));
+    // Long runs take the word-at-a-time scan; a stop byte in every position of a word.
+    for (std::size_t i = 0; i < 17; ++i) {
+        std::string s(i, 'x');
+        check('"' + s + "\\n" + s + '"', yojson::String(s + "\n" + s));
+        check('"' + s + "\xc3\xa9" + s + '"', yojson::String(s + "\xc3\xa9" + s));
+        check_error('"' + s + '\x01' + s + '"', 1, i + 2, "unescaped control byte 0x01 in string");
+    }
+}
+
+TEST(json_read, strings_that_are_not_utf8_are_refused_unless_allowed) {
+    for (const char* bad : {"\x80", "\xc0\xaf", "\xc3", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80",
+                            "\xf8\x88\x80\x80\x80", "\xff", "\xe2\x82"}) {
+        const std::string text = "\"ab" + std::string(bad) + "\"";
+        check_error(text, 1, 4, "invalid UTF-8 in string");
+        read_options o;
+        o.allow_invalid_utf8 = true;
+        check(text, yojson::String("ab" + std::string(bad)), o);
+    }
+}
+
+TEST(json_read, objects_keep_text_order_and_duplicate_keys) {
+    check(R"({"b":1,"a":2,"b":3})",
+          yojson::Assoc(fields{{"b", yojson::Int(1)}, {"a", yojson::Int(2)}, {"b", yojson::Int(3)}}));
+    check(R"( { } )", yojson::Assoc({}));
+    check(R"([ ])", yojson::List({}));
+    check(R"({"k\u0000":[{}, [], [null, {"x": "y"}]]})",
+          yojson::Assoc(fields{{"k\0"s, yojson::List({yojson::Assoc({}), yojson::List({}),
+                                                      yojson::List({yojson::Null(),
+                                                                    yojson::Assoc(fields{{"x", yojson::String("y")}})})})}}));
+}
+
+TEST(json_read, errors_give_position_and_reason) {
+    check_error("", 1, 1, "unexpected end of input");
+    check_error("  ", 1, 3, "unexpected end of input");
+    check_error("[1,]", 1, 4, "unexpected character ']'");
+    check_error("[1 2]", 1, 4, "unexpected character '2', expected ',' or ']'");
+    check_error("{\"a\":1,\n  \"b\" 2}", 2, 7, "unexpected character '2', expected ':'");
+    check_error("{\"a\":1 ]", 1, 8, "unexpected character ']', expected ',' or '}'");
+    check_error("{1:2}", 1, 2, "unexpected character '1', expected a string key");
+    check_error("[1", 1, 3, "unexpected end of input, expected ',' or ']'");
+    check_error("1 2", 1, 3, "unexpected character '2' after the value");
+    check_error("\"abc", 1, 1, "unterminated string");
+    check_error("[\"a\\", 1, 2, "unterminated string");
+    check_error("\"a\nb\"", 1, 3, "unescaped control byte 0x0A in string");
+    check_error(R"("\x")", 1, 2, "invalid escape '\\x'");
+    check_error(R"("\u12G4")", 1, 2, "invalid \\u escape");
+    check_error(R"("\u12")", 1, 2, "invalid \\u escape");
+    check_error(R"("\ud800")", 1, 2, "lone surrogate in \\u escape");
+    check_error(R"("\ud800\u0041")", 1, 2, "lone surrogate in \\u escape");
+    check_error(R"("\udc00")", 1, 2, "lone surrogate in \\u escape");
+    check_error("tru", 1, 4, "unexpected end of input in literal 'true'");
+    check_error("nul1", 1, 4, "unexpected character '1' in literal 'null'");
+    check_error("01", 1, 1, "leading zero in number");
+    check_error("-", 1, 2, "unexpected end of input in number");
+    check_error("-a", 1, 2, "unexpected character 'a' in number");
+    check_error("1.", 1, 3, "unexpected end of input in number, expected a digit");
+    check_error("1.e5", 1, 3, "unexpected character 'e' in number, expected a digit");
+    check_error("1e+", 1, 4, "unexpected end of input in number, expected a digit");
+    check_error("+1", 1, 1, "unexpected character '+'");
+    check_error(".5", 1, 1, "unexpected character '.'");
+    check_error("\x01", 1, 1, "unexpected byte 0x01");
+    check_error("\xef\xbb\xbf{}", 1, 1, "unexpected byte 0xEF");  // no byte-order mark
+    check_error("NaN", 1, 1, "unexpected character 'N'");
+    check_error("-Infinity", 1, 2, "unexpected character 'I' in number");
+    check_error("[1] // c", 1, 5, "unexpected character '/' after the value");
+    check_error("\n\n   x", 3, 4, "unexpected character 'x'");
+}
+
+TEST(json_read, nesting_is_limited_without_using_the_stack) {
+    EXPECT_EQ(read(nest(512)).kind(), yojson_kind::List);
+    check_error(nest(513), 1, 513, "nesting deeper than 512");
+    check_error(std::string(1'000'000, '['), 1, 513, "nesting deeper than 512");
+    check_error(std::string(600, '{'), 1, 2, "unexpected character '{', expected a string key");
+    read_options o;
+    o.max_depth = 2;
+    check_error(R"({"a":[[1]]})", 1, 7, "nesting deeper than 2", o);
+    o.max_depth = 0;
+    check("7", yojson::Int(7), o);
+    check_error("[]", 1, 1, "nesting deeper than 0", o);
+    o.max_depth = 200'000;
+    EXPECT_EQ(read(nest(200'000), o).kind(), yojson_kind::List);
+}
+
+TEST(json_read, options_are_off_by_default_and_each_opens_one_extension) {
+    read_options comments;
+    comments.allow_comments = true;
+    check("// a\n[1, /* b */ 2 /**/]// end", yojson::List({yojson::Int(1), yojson::Int(2)}), comments);
+    check("/* only */ null //", yojson::Null(), comments);
+    check_error("[1 /* open", 1, 4, "unterminated comment", comments);
+    check_error("[1 / 2]", 1, 4, "unexpected character '/'", comments);
+    check_error("[1, // c\n]", 1, 5, "unexpected character '/'");
+
+    read_options commas;
+    commas.allow_trailing_commas = true;
+    check("[1,2,]", yojson::List({yojson::Int(1), yojson::Int(2)}), commas);
+    check(R"({"a":1 , })", yojson::Assoc(fields{{"a", yojson::Int(1)}}), commas);
+    check_error("[1,,]", 1, 4, "unexpected character ','", commas);
+    check_error("[,]", 1, 2, "unexpected character ','", commas);
+    check_error("{,}", 1, 2, "unexpected character ',', expected a string key", commas);
+
+    read_options nonfinite;
+    nonfinite.allow_nan_infinity = true;
+    const yojson t = read("[NaN, Infinity, -Infinity]", nonfinite);
+    ASSERT_EQ(t.as_list().size(), 3u);
+    EXPECT_TRUE(std::isnan(t.as_list()[0].as_float()));
+    EXPECT_EQ(t.as_list()[1].as_float(), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(t.as_list()[2].as_float(), -std::numeric_limits<double>::infinity());
+    check_error("Nan", 1, 3, "unexpected character 'n' in literal 'NaN'", nonfinite);
+    check_error("1e400", 1, 1, "number out of range of a double", nonfinite);
+}
+
+TEST(json_read, streams_and_files) {
+    std::istringstream in("  [1, \"two\"]  ");
+    EXPECT_EQ(read(in), yojson::List({yojson::Int(1), yojson::String("two")}));
+
+    const std::string path = ::testing::TempDir() + "json_read_test.json";
+    {
+        std::ofstream f(path, std::ios::binary);
+        f << "{\"a\":\n  tru}";
+    }
+    try {
+        read_file(path);
+        ADD_FAILURE() << "accepted";
+    } catch (const parse_error& e) {
+        EXPECT_EQ(e.what(), "2:6: unexpected character '}' in literal 'true'"s);
+        EXPECT_EQ(e.offset(), 11u);
+    }
+    std::remove(path.c_str());
+    try {
+        read_file(path);
+        ADD_FAILURE() << "read a missing file";
+    } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code(), std::errc::no_such_file_or_directory);
+        EXPECT_NE(std::string(e.what()).find(path), std::string::npos);
+    }
+}
+
+TEST(json_read, positions_locate_every_node) {
+    const std::string text = "{\"id\": 7,\n \"tags\": [\"a\", 2.5, []],\n \"o\": {\"n\": null}}";
+    auto [tree, positions] = read_with_positions(text);
+    EXPECT_EQ(tree, read(text));
+    const auto at = [&](const yojson& node) {
+        const auto p = positions.position_of(node);
+        EXPECT_TRUE(p.has_value());
+        if (!p) return std::string("?");
+        return std::to_string(p->line) + ":" + std::to_string(p->column) + " " + text.substr(p->offset, 3);
+    };
+    const auto f = tree.as_assoc();
+    EXPECT_EQ(at(tree), "1:1 {\"i");
+    EXPECT_EQ(at(f[0].second), "1:8 7,\n");
+    EXPECT_EQ(at(f[1].second), "2:10 [\"a");
+    EXPECT_EQ(at(f[1].second.as_list()[0]), "2:11 \"a\"");
+    EXPECT_EQ(at(f[1].second.as_list()[1]), "2:16 2.5");
+    EXPECT_EQ(at(f[1].second.as_list()[2]), "2:21 []]");
+    EXPECT_EQ(at(f[2].second.as_assoc()[0].second), "3:13 nul");
+    EXPECT_EQ(positions.size(), 7u);
+
+    // A copy of a heap node and the moved root are found by payload; scalars only by address.
+    const yojson copy = f[1].second;
+    EXPECT_EQ(at(copy), "2:10 [\"a");
+    const yojson moved = std::move(tree);
+    EXPECT_EQ(at(moved), "1:1 {\"i");
+    EXPECT_FALSE(positions.position_of(yojson::Int(7)));
+    EXPECT_FALSE(positions.position_of(yojson::String("a")));
+    EXPECT_EQ(positions.root(), (text_position{0, 1, 1}));
+
+    const auto scalar = read_with_positions("\n  42 ");
+    EXPECT_EQ(scalar.positions.root(), (text_position{3, 2, 3}));
+    EXPECT_EQ(scalar.positions.size(), 0u);
+}
+
+TEST(json_read, positions_report_a_conversion_failure_at_its_line) {
+    const auto r = read_with_positions("[1,\n 2,\n \"three\"]");
+    try {
+        for (const yojson& e : r.tree.as_list()) Treeform::int_of_yojson(e);
+        ADD_FAILURE() << "converted";
+    } catch (const Treeform::Of_yojson_error& e) {
+        const auto by_address = r.positions.position_of(e.tree_address());
+        ASSERT_TRUE(by_address);
+        EXPECT_EQ(*by_address, (text_position{9, 3, 2}));
+        EXPECT_EQ(r.positions.position_of(e.tree()), by_address);  // by payload
+    }
+}
+
+TEST(json_read, errors_in_positions_mode_match_plain_mode) {
+    for (const char* bad : {"[1,]", "{\"a\" 1}", "\"\\ud800\"", "[[[", "1 1"}) {
+        SCOPED_TRACE(bad);
+        std::string plain, tracked;
+        try { read(bad); } catch (const parse_error& e) { plain = e.what(); }
+        try { read_with_positions(bad); } catch (const parse_error& e) { tracked = e.what(); }
+        EXPECT_FALSE(plain.empty());
+        EXPECT_EQ(plain, tracked);
+    }
+}

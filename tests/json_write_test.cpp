@@ -1,0 +1,226 @@
+#include <json_tree/read.hpp>
+#include <json_tree/write.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+
+using namespace Sylvane;
+using namespace std::string_literals;
+
+namespace {
+
+using fields = std::vector<yojson::field>;
+using limits = std::numeric_limits<double>;
+
+void check(const yojson& t, std::string_view expected, const write_options& o = {}) {
+    SCOPED_TRACE(::testing::PrintToString(t));
+    EXPECT_EQ(write(t, o), expected);
+}
+
+void check_error(const yojson& t, std::string_view message, const write_options& o = {}) {
+    SCOPED_TRACE(::testing::PrintToString(t));
+    try {
+        write(t, o);
+        ADD_FAILURE() << "written";
+    } catch (const write_error& e) {
+        EXPECT_EQ(e.what(), message);
+    }
+}
+
+// Random trees of every constructor, with strings of any bytes when `any_bytes`, otherwise of
+// valid UTF-8 drawn from every length of sequence.
+class tree_maker {
+public:
+    explicit tree_maker(unsigned seed, bool any_bytes) : rng_(seed), any_bytes_(any_bytes) {}
+
+    yojson tree(int depth) {
+        switch (pick(depth > 0 ? 8 : 6)) {
+            case 0: return yojson::Null();
+            case 1: return yojson::Bool(pick(2) == 1);
+            case 2: return yojson::Int(integer());
+            case 3: return yojson::Intlit((pick(2) ? "-" : "") + std::to_string(9223372036854775808ull + pick(1000)) + "123");
+            case 4: return yojson::Float(floating());
+            case 5: return yojson::String(text());
+            case 6: {
+                std::vector<yojson> items;
+                for (std::size_t n = pick(5); n > 0; --n) items.push_back(tree(depth - 1));
+                return yojson::List(std::move(items));
+            }
+            default: {
+                fields fs;
+                for (std::size_t n = pick(5); n > 0; --n) fs.emplace_back(text(), tree(depth - 1));
+                return yojson::Assoc(std::move(fs));
+            }
+        }
+    }
+
+private:
+    std::size_t pick(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng_); }
+
+    std::int64_t integer() {
+        static constexpr std::int64_t edges[] = {0, -1, 1, std::numeric_limits<std::int64_t>::min(),
+                                                 std::numeric_limits<std::int64_t>::max()};
+        if (pick(2)) return edges[pick(5)];
+        return static_cast<std::int64_t>(rng_());
+    }
+
+    double floating() {
+        static constexpr double edges[] = {0.0, -0.0, 1.0, 0.1, 1e16, 1e21, -1e-7, 5e-324, 2.2250738585072014e-308,
+                                           1.7976931348623157e308, -1.7976931348623157e308, 123456789.0};
+        if (pick(2)) return edges[pick(std::size(edges))];
+        double d;
+        do {
+            const std::uint64_t bits = rng_();
+            std::memcpy(&d, &bits, sizeof d);
+        } while (!std::isfinite(d));
+        return d;
+    }
+
+    std::string text() {
+        std::string s;
+        for (std::size_t n = pick(12); n > 0; --n) {
+            if (any_bytes_) {
+                s += static_cast<char>(pick(256));
+                continue;
+            }
+            static const char* const chars[] = {"a", "\"", "\\", "\x01", "\x1f", "\x7f", "\0", "\xc3\xa9",
+                                                "\xe2\x82\xac", "\xef\xbf\xbf", "\xf0\x9f\x98\x80", "\xf4\x8f\xbf\xbf"};
+            const std::size_t k = pick(std::size(chars));
+            s += k == 6 ? "\0"s : std::string(chars[k]);
+        }
+        return s;
+    }
+
+    std::mt19937_64 rng_;
+    bool any_bytes_;
+};
+
+}  // namespace
+
+TEST(json_write, scalars_and_containers_compact) {
+    check(yojson::Null(), "null");
+    check(yojson::Bool(true), "true");
+    check(yojson::Bool(false), "false");
+    check(yojson::Int(std::numeric_limits<std::int64_t>::min()), "-9223372036854775808");
+    check(yojson::Intlit("-123456789012345678901234567890"), "-123456789012345678901234567890");
+    check(yojson::List({}), "[]");
+    check(yojson::Assoc({}), "{}");
+    check(yojson::Assoc(fields{{"a", yojson::List({yojson::Int(1), yojson::Null()})}, {"a", yojson::Assoc({})}}),
+          R"({"a":[1,null],"a":{}})");
+}
+
+TEST(json_write, floats_are_shortest_and_always_read_back_as_float) {
+    check(yojson::Float(1.0), "1.0");
+    check(yojson::Float(-0.0), "-0.0");
+    check(yojson::Float(0.1), "0.1");
+    check(yojson::Float(100.0), "100.0");
+    check(yojson::Float(1e16), "1e+16");
+    check(yojson::Float(1.5e-7), "1.5e-07");
+    check(yojson::Float(limits::max()), "1.7976931348623157e+308");
+    check(yojson::Float(limits::denorm_min()), "5e-324");
+    for (double d : {0.1 + 0.2, 1.0 / 3, 123456789.0, 9007199254740993.0, limits::min(), -limits::epsilon()}) {
+        const yojson back = read(write(yojson::Float(d)));
+        EXPECT_EQ(back.kind(), yojson_kind::Float);
+        EXPECT_EQ(back.as_float(), d);
+    }
+}
+
+TEST(json_write, values_without_json_text_are_errors_unless_allowed) {
+    check_error(yojson::Float(limits::quiet_NaN()), "NaN has no JSON text");
+    check_error(yojson::List({yojson::Float(-limits::infinity())}), "an infinite Float has no JSON text");
+    check_error(yojson::Intlit("12a"), "Intlit text is not a JSON integer: \"12a\"");
+    check_error(yojson::Intlit(""), "Intlit text is not a JSON integer: \"\"");
+    check_error(yojson::Intlit("-"), "Intlit text is not a JSON integer: \"-\"");
+    check_error(yojson::Intlit("007"), "Intlit text is not a JSON integer: \"007\"");
+    check_error(yojson::Intlit("+5"), "Intlit text is not a JSON integer: \"+5\"");
+    check(yojson::Intlit("-0"), "-0");
+
+    write_options o;
+    o.allow_nan_infinity = true;
+    check(yojson::List({yojson::Float(limits::quiet_NaN()), yojson::Float(limits::infinity()),
+                        yojson::Float(-limits::infinity())}),
+          "[NaN,Infinity,-Infinity]", o);
+}
+
+TEST(json_write, strings_escape_what_json_requires_and_keep_other_bytes) {
+    check(yojson::String("\"\\/\b\f\n\r\t"), R"("\"\\/\b\f\n\r\t")");
+    check(yojson::String("\0\x01\x1f\x7f"s), R"("\u0000\u0001\u001f)" "\x7f\"");
+    check(yojson::String("\xc3\xa9 \xff"), "\"\xc3\xa9 \xff\"");
+    // Every byte, each alone and in the middle of a long run.
+    for (int b = 0; b < 256; ++b) {
+        const std::string s(1, static_cast<char>(b));
+        const std::string alone = write(yojson::String(s));
+        const std::string long_run = write(yojson::String("0123456789" + s + "0123456789"));
+        EXPECT_EQ(long_run, "\"0123456789" + alone.substr(1, alone.size() - 2) + "0123456789\"");
+        if (b < 0x20) EXPECT_EQ(alone.size(), b == '\b' || b == '\f' || b == '\n' || b == '\r' || b == '\t' ? 4u : 8u);
+        else if (b == '"' || b == '\\') EXPECT_EQ(alone, "\"\\"s + static_cast<char>(b) + '"');
+        else EXPECT_EQ(alone, '"' + s + '"');
+    }
+}
+
+TEST(json_write, check_utf8_refuses_strings_and_keys_that_are_not_utf8) {
+    write_options o;
+    o.check_utf8 = true;
+    check(yojson::String("\xc3\xa9\xf0\x9f\x98\x80"), "\"\xc3\xa9\xf0\x9f\x98\x80\"", o);
+    check_error(yojson::String("ab\xc3"), "a string is not UTF-8 (byte 2)", o);
+    check_error(yojson::Assoc(fields{{"\xed\xa0\x80", yojson::Null()}}), "a string is not UTF-8 (byte 0)", o);
+}
+
+TEST(json_write, pretty_indents_each_element) {
+    write_options o;
+    o.pretty = true;
+    const yojson t = yojson::Assoc(fields{{"a", yojson::List({yojson::Int(1), yojson::List({})})},
+                                          {"b", yojson::Assoc({})},
+                                          {"c", yojson::Assoc(fields{{"d", yojson::Null()}})}});
+    check(t, "{\n  \"a\": [\n    1,\n    []\n  ],\n  \"b\": {},\n  \"c\": {\n    \"d\": null\n  }\n}", o);
+    o.indent = 0;
+    check(yojson::List({yojson::Int(1), yojson::Int(2)}), "[\n1,\n2\n]", o);
+    check(yojson::Int(3), "3", o);
+    o.indent = 4;
+    EXPECT_EQ(read(write(t, o)), t);
+}
+
+TEST(json_write, stream_output_matches_string_output) {
+    std::vector<yojson> items;
+    for (int i = 0; i < 20000; ++i) items.push_back(yojson::String("item " + std::to_string(i)));
+    const yojson t = yojson::List(std::move(items));
+    std::ostringstream out;
+    write(out, t);
+    EXPECT_GT(out.str().size(), 1u << 17);  // several chunks
+    EXPECT_EQ(out.str(), write(t));
+}
+
+TEST(json_write, round_trips_generated_trees) {
+    for (unsigned seed = 0; seed < 300; ++seed) {
+        SCOPED_TRACE(seed);
+        const bool any_bytes = seed % 2 == 1;
+        const yojson t = tree_maker(seed, any_bytes).tree(5);
+        read_options r;
+        r.allow_invalid_utf8 = any_bytes;
+        write_options pretty;
+        pretty.pretty = true;
+        const std::string compact = write(t);
+        ASSERT_EQ(read(compact, r), t) << compact;
+        ASSERT_EQ(read(write(t, pretty), r), t);
+        EXPECT_EQ(write(read(compact, r)), compact);
+    }
+}
+
+TEST(json_write, deep_trees_write_without_recursion) {
+    yojson t = yojson::Int(1);
+    for (int i = 0; i < 300'000; ++i) {
+        if (i % 2) t = yojson::List({std::move(t)});
+        else t = yojson::Assoc(fields{{"k", std::move(t)}});
+    }
+    const std::string text = write(t);
+    EXPECT_EQ(text.size(), 300'000 / 2 * 8 + 1);
+    read_options o;
+    o.max_depth = 300'000;
+    EXPECT_EQ(read(text, o), t);
+}
