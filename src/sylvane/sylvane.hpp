@@ -7,6 +7,8 @@
 #include <base/lazy.hpp>
 #include <base/ref.hpp>
 #include <base/unit.hpp>
+#include <json_tree/read.hpp>
+#include <json_tree/write.hpp>
 #include <json_tree/yojson.hpp>
 #include <sylvane/treeform.hpp>
 #include <sylvane/treeform_error.hpp>
