@@ -1,0 +1,82 @@
+// sylvane-json: checks JSON text and writes it back, compact or pretty.
+//
+//     sylvane-json [--pretty] [--indent=N] [--lenient] [FILE]
+//
+// Reads FILE (or standard input when FILE is absent or "-"), writes the value to standard output
+// and exits 0. Bad input: "LINE:COLUMN: reason" on standard error, exit 1. Usage error: exit 2.
+#include <json_tree/read.hpp>
+#include <json_tree/write.hpp>
+
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace {
+
+constexpr std::string_view usage =
+    "usage: sylvane-json [--pretty] [--indent=N] [--lenient] [FILE]\n"
+    "  Reads JSON text from FILE or standard input and writes it back compact.\n"
+    "  --pretty     one element per line, indented by 2 spaces\n"
+    "  --indent=N   pretty, indented by N spaces\n"
+    "  --lenient    also accept comments, trailing commas, NaN and Infinity\n"
+    "  Bad input prints LINE:COLUMN: reason and exits with status 1.\n";
+
+int usage_error(std::string_view message) {
+    std::cerr << "sylvane-json: " << message << '\n' << usage;
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace Sylvane::json_tree;
+    read_options in;
+    write_options out;
+    std::string_view file;
+    bool files_only = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (files_only || arg == "-" || !arg.starts_with("-")) {
+            if (!file.empty()) return usage_error("more than one input file");
+            file = arg;
+        } else if (arg == "--") {
+            files_only = true;
+        } else if (arg == "--pretty") {
+            out.pretty = true;
+        } else if (arg.starts_with("--indent=")) {
+            const std::string_view n = arg.substr(9);
+            const auto r = std::from_chars(n.data(), n.data() + n.size(), out.indent);
+            if (n.empty() || r.ec != std::errc() || r.ptr != n.data() + n.size() || out.indent > 64)
+                return usage_error("--indent takes a number from 0 to 64");
+            out.pretty = true;
+        } else if (arg == "--lenient") {
+            in.allow_comments = in.allow_trailing_commas = in.allow_nan_infinity = true;
+            out.allow_nan_infinity = true;
+        } else if (arg == "--help" || arg == "-h") {
+            std::cout << usage;
+            return 0;
+        } else {
+            return usage_error("unknown option " + std::string(arg));
+        }
+    }
+    try {
+        std::ios::sync_with_stdio(false);
+        const yojson tree = file.empty() || file == "-" ? read(std::cin, in) : read_file(std::string(file), in);
+        write(std::cout, tree, out);
+        std::cout << '\n';
+        std::cout.flush();
+        if (!std::cout) {
+            std::cerr << "sylvane-json: cannot write the output\n";
+            return 1;
+        }
+        return 0;
+    } catch (const parse_error& e) {
+        std::cerr << e.line() << ':' << e.column() << ": " << e.reason() << '\n';
+    } catch (const std::exception& e) {
+        std::cerr << "sylvane-json: " << e.what() << '\n';
+    }
+    return 1;
+}
