@@ -1,7 +1,7 @@
 #pragma once
 /// The unit `Treeform`: converters between values and trees in both directions, and the
 /// conversion failure. Members are declared in this order: converters to the tree, the
-/// failure and the flag, converters from the tree.
+/// failure and the flag, converters from the tree, and last `Standard_types`.
 
 #include <sylvane/treeform/scalars_to_tree.hpp>
 #include <sylvane/treeform/containers_to_tree.hpp>
@@ -10,3 +10,4 @@
 #include <sylvane/treeform/scalars_of_tree.hpp>
 #include <sylvane/treeform/containers_of_tree.hpp>
 #include <sylvane/treeform/opaque_of_tree.hpp>
+#include <sylvane/treeform/standard_types.hpp>
