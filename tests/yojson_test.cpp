@@ -95,6 +95,17 @@ TEST(yojson, string_payload_is_the_moved_string) {
     EXPECT_EQ(t.as_string().data(), bytes) << "the string is moved in, not copied";
 }
 
+TEST(yojson, strings_not_moved_in_are_copied_whole) {
+    const std::string source("a\0b with more than the short-string bytes", 42);
+    yojson copied = yojson::String(source);
+    EXPECT_NE(copied.as_string().data(), source.data());
+    EXPECT_EQ(copied.as_string(), source);
+    EXPECT_EQ(yojson::String(std::string_view(source)).as_string(), source);
+    EXPECT_EQ(yojson::String("").as_string(), "");
+    EXPECT_EQ(yojson::Intlit(std::string_view("-12")).as_intlit(), "-12");
+    EXPECT_EQ(yojson::String(source), yojson::String(std::string(source))) << "same tree either way";
+}
+
 TEST(yojson, equality_is_structural) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(yojson::Float(nan), yojson::Float(nan)) << "a NaN tree equals itself";

@@ -37,12 +37,48 @@ bad_kind_access::bad_kind_access(yojson_kind expected, yojson_kind actual)
 
 bad_kind_access::~bad_kind_access() = default;
 
-yojson yojson::Intlit(std::string text) {
-    return yojson(yojson_kind::Intlit, new detail::string_node(std::move(text)));
+namespace detail {
+
+string_node* string_node::adopt(std::string&& s) {
+    void* memory = ::operator new(sizeof(string_node));
+    auto* node = ::new (memory) string_node();
+    std::construct_at(&node->owned, std::move(s));
+    node->owns_string = true;
+    node->text = node->owned;
+    return node;
 }
 
-yojson yojson::String(std::string s) {
-    return yojson(yojson_kind::String, new detail::string_node(std::move(s)));
+string_node* string_node::copy(std::string_view s) {
+    void* memory = ::operator new(sizeof(string_node) + s.size());
+    auto* node = ::new (memory) string_node();
+    char* chars = reinterpret_cast<char*>(node + 1);
+    if (!s.empty()) std::memcpy(chars, s.data(), s.size());
+    node->text = std::string_view(chars, s.size());
+    return node;
+}
+
+void string_node::free(string_node* node) noexcept {
+    if (node->owns_string) std::destroy_at(&node->owned);
+    node->~string_node();
+    ::operator delete(node);
+}
+
+}  // namespace detail
+
+yojson yojson::Intlit(std::string&& text) {
+    return yojson(yojson_kind::Intlit, detail::string_node::adopt(std::move(text)));
+}
+
+yojson yojson::Intlit(std::string_view text) {
+    return yojson(yojson_kind::Intlit, detail::string_node::copy(text));
+}
+
+yojson yojson::String(std::string&& s) {
+    return yojson(yojson_kind::String, detail::string_node::adopt(std::move(s)));
+}
+
+yojson yojson::String(std::string_view s) {
+    return yojson(yojson_kind::String, detail::string_node::copy(s));
 }
 
 yojson yojson::List(std::vector<yojson> items) {
@@ -68,8 +104,7 @@ void yojson::destroy() noexcept {
         switch (t.kind_) {
             case yojson_kind::Intlit:
             case yojson_kind::String:
-                std::destroy_at(&t.string_->owned);
-                delete t.string_;
+                detail::string_node::free(t.string_);
                 break;
             case yojson_kind::List:
                 t.list_->next_dead = lists;

@@ -50,10 +50,13 @@ struct payload_node {
 /// A reference count that no sequence of copies and drops brings to zero: static payloads.
 inline constexpr std::size_t immortal_refs = std::size_t{1} << 62;
 
-/// Payload of `String` and `Intlit`. `text` views `owned` for heap nodes and a literal for the
-/// constant nodes, which hold no `std::string` so that they can be constant-initialised.
+/// Payload of `String` and `Intlit`. `text` views one of three stores: a moved-in
+/// `std::string` (`owned`), characters copied right behind the node in the same allocation, or
+/// static text (the constant nodes, which hold no `std::string` so that they can be
+/// constant-initialised).
 struct string_node : payload_node {
     std::string_view text;
+    bool owns_string;
     union {
         char none_;
         std::string owned;
@@ -62,14 +65,22 @@ struct string_node : payload_node {
     /// A constant node over static text; never freed.
     struct static_text_t {};
     constexpr string_node(static_text_t, std::string_view static_text) noexcept
-        : payload_node(immortal_refs), text(static_text), none_() {}
-    explicit string_node(std::string&& s) noexcept : payload_node(1), owned(std::move(s)) {
-        text = owned;
-    }
+        : payload_node(immortal_refs), text(static_text), owns_string(false), none_() {}
+
+    /// A node holding the very string `s`: its buffer is taken, not copied.
+    static string_node* adopt(std::string&& s);
+    /// A node holding a copy of `s`, in one allocation with the node.
+    static string_node* copy(std::string_view s);
+    /// Frees a node made by `adopt` or `copy`.
+    static void free(string_node* node) noexcept;
+
     string_node(const string_node&) = delete;
     string_node& operator=(const string_node&) = delete;
-    // `owned` is destroyed by the tree's release, which knows the node came from the heap.
+    // `owned` is destroyed by `free`, which knows which store the node uses.
     constexpr ~string_node() {}
+
+private:
+    string_node() noexcept : payload_node(1), owns_string(false), none_() {}
 };
 
 struct list_node;
@@ -94,11 +105,19 @@ public:
     static yojson Null() noexcept { return yojson(); }
     static yojson Bool(bool b) noexcept;
     static yojson Int(std::int64_t n) noexcept;
-    /// An integer literal; the text is kept as given.
-    static yojson Intlit(std::string text);
+    /// An integer literal; the text is kept as given. A moved-in string is taken as it is; any
+    /// other argument is copied, together with the node, in one allocation.
+    static yojson Intlit(std::string&& text);
+    static yojson Intlit(const std::string& text) { return Intlit(std::string_view(text)); }
+    static yojson Intlit(const char* text) { return Intlit(std::string_view(text)); }
+    static yojson Intlit(std::string_view text);
     static yojson Float(double d) noexcept;
-    /// The string is moved into the tree, never copied.
-    static yojson String(std::string s);
+    /// A moved-in string is placed in the tree itself, never copied; any other argument is
+    /// copied, together with the node, in one allocation.
+    static yojson String(std::string&& s);
+    static yojson String(const std::string& s) { return String(std::string_view(s)); }
+    static yojson String(const char* s) { return String(std::string_view(s)); }
+    static yojson String(std::string_view s);
     static yojson List(std::vector<yojson> items);
     /// A JSON object: keys in order, duplicates kept.
     static yojson Assoc(std::vector<field> fields);

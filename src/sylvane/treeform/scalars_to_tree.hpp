@@ -2,8 +2,10 @@
 /// Converters from primitive values to trees. None of them fails.
 
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include <base/bytes.hpp>
@@ -18,7 +20,7 @@ template <class Integer>
 yojson intlit_of(Integer n) {
     char buf[24];
     auto end = std::to_chars(buf, buf + sizeof buf, n).ptr;
-    return yojson::Intlit(std::string(buf, end));
+    return yojson::Intlit(std::string_view(buf, static_cast<std::size_t>(end - buf)));
 }
 }  // namespace detail
 
@@ -32,21 +34,25 @@ inline constexpr struct yojson_of_bool_fn {
     yojson operator()(bool b) const noexcept { return yojson::Bool(b); }
 } yojson_of_bool{};
 
-/// `String s`, holding the very string: pass an rvalue (`std::move(s)`) and nothing is copied.
+/// `String s`. A moved-in string (`std::move(s)`) is placed in the tree itself, in constant
+/// time; any other argument is copied once, together with the tree's node.
 inline constexpr struct yojson_of_string_fn {
-    yojson operator()(std::string s) const { return yojson::String(std::move(s)); }
+    yojson operator()(std::string&& s) const { return yojson::String(std::move(s)); }
+    yojson operator()(const std::string& s) const { return yojson::String(s); }
+    yojson operator()(std::string_view s) const { return yojson::String(s); }
+    yojson operator()(const char* s) const { return yojson::String(s); }
 } yojson_of_string{};
 
 /// `String` holding a copy of the buffer's bytes, taken at the call.
 inline constexpr struct yojson_of_bytes_fn {
     yojson operator()(const bytes& b) const {
-        return yojson::String(std::string(string_view_of_bytes(b)));
+        return yojson::String(string_view_of_bytes(b));
     }
 } yojson_of_bytes{};
 
 /// `String` of the one byte `c`.
 inline constexpr struct yojson_of_char_fn {
-    yojson operator()(char c) const { return yojson::String(std::string(1, c)); }
+    yojson operator()(char c) const { return yojson::String(std::string_view(&c, 1)); }
 } yojson_of_char{};
 
 /// `Int n`, never `Intlit`.
