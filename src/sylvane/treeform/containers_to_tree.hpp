@@ -80,12 +80,32 @@ yojson list_of(Trees&&... trees) {
     return yojson::List(std::move(items));
 }
 
+/// The tree of `f(x)`, made when the vector constructs its slot from it, so that `f` builds the
+/// tree in the slot instead of in a temporary that is then moved.
+template <class F, class X>
+struct tree_of {
+    const F& f;
+    X&& x;
+    operator yojson() const { return f(std::forward<X>(x)); }
+};
+
+/// Appends `f(x)` to `items`, which has room: telling the compiler so drops the growth path
+/// from the loop, so the vector's end stays in a register.
+template <class F, class X>
+void append_in_room(std::vector<yojson>& items, const F& f, X&& x) {
+    if (items.size() >= items.capacity()) __builtin_unreachable();
+    items.emplace_back(tree_of<F, X>{f, std::forward<X>(x)});
+}
+
 template <class F, class R>
 yojson of_list(const F& f, R&& xs) {
+    const auto n = static_cast<std::size_t>(std::ranges::size(xs));
     std::vector<yojson> items;
-    items.reserve(static_cast<std::size_t>(std::ranges::size(xs)));
-    for (auto it = std::ranges::begin(xs), end = std::ranges::end(xs); it != end; ++it)
-        items.push_back(f(element<R>(it)));
+    items.reserve(n);
+    // Counting as well keeps the room guaranteed even for a range longer than its size says.
+    auto it = std::ranges::begin(xs);
+    const auto end = std::ranges::end(xs);
+    for (std::size_t i = 0; i < n && it != end; ++i, ++it) append_in_room(items, f, element<R>(it));
     return yojson::List(std::move(items));
 }
 
