@@ -44,7 +44,7 @@ void floor_tagged_loop(benchmark::State& state) {
     }
     per_element(state, int_count);
 }
-BENCHMARK(floor_tagged_loop)->Name("ints/floor_tagged_loop");
+BENCHMARK(floor_tagged_loop)->Name("ints_tree_to_vector/loop");
 
 void list_of_yojson_int(benchmark::State& state) {
     const yojson tree = yojson_of_list(yojson_of_int, make_ints());
@@ -55,7 +55,7 @@ void list_of_yojson_int(benchmark::State& state) {
     }
     per_element(state, int_count);
 }
-BENCHMARK(list_of_yojson_int)->Name("ints/list_of_yojson");
+BENCHMARK(list_of_yojson_int)->Name("ints_tree_to_vector/sylvane");
 
 void array_of_yojson_int(benchmark::State& state) {
     const yojson tree = yojson_of_list(yojson_of_int, make_ints());
@@ -66,7 +66,7 @@ void array_of_yojson_int(benchmark::State& state) {
     }
     per_element(state, int_count);
 }
-BENCHMARK(array_of_yojson_int)->Name("ints/array_of_yojson");
+BENCHMARK(array_of_yojson_int)->Name("ints_tree_to_array/sylvane");
 
 void yojson_of_list_int(benchmark::State& state) {
     const std::vector<std::int64_t> ints = make_ints();
@@ -76,7 +76,7 @@ void yojson_of_list_int(benchmark::State& state) {
     }
     per_element(state, int_count);
 }
-BENCHMARK(yojson_of_list_int)->Name("ints/yojson_of_list");
+BENCHMARK(yojson_of_list_int)->Name("ints_vector_to_tree/sylvane");
 
 void yojson_of_array_int(benchmark::State& state) {
     const std::vector<std::int64_t> ints = make_ints();
@@ -86,7 +86,7 @@ void yojson_of_array_int(benchmark::State& state) {
     }
     per_element(state, int_count);
 }
-BENCHMARK(yojson_of_array_int)->Name("ints/yojson_of_array");
+BENCHMARK(yojson_of_array_int)->Name("ints_array_to_tree/sylvane");
 
 Sylvane::hashtbl<std::string, std::int64_t> make_table() {
     std::vector<std::int64_t> values = make_ints(binding_count);
@@ -103,7 +103,7 @@ void hashtbl_of_yojson_string_int(benchmark::State& state) {
     }
     per_element(state, binding_count);
 }
-BENCHMARK(hashtbl_of_yojson_string_int)->Name("bindings/hashtbl_of_yojson");
+BENCHMARK(hashtbl_of_yojson_string_int)->Name("hashtbl_tree_to_table/sylvane");
 
 void yojson_of_hashtbl_string_int(benchmark::State& state) {
     const auto table = make_table();
@@ -113,8 +113,7 @@ void yojson_of_hashtbl_string_int(benchmark::State& state) {
     }
     per_element(state, binding_count);
 }
-BENCHMARK(yojson_of_hashtbl_string_int)->Name("bindings/yojson_of_hashtbl");
+BENCHMARK(yojson_of_hashtbl_string_int)->Name("hashtbl_table_to_tree/sylvane");
 
 }  // namespace
 
-BENCHMARK_MAIN();

@@ -258,20 +258,19 @@ void simdjson_tree_to_records(benchmark::State& state) {
     per_record(state);
 }
 
-BENCHMARK(copy_floor)->Unit(benchmark::kMillisecond);
-BENCHMARK(sylvane_tree_to_records)->Unit(benchmark::kMillisecond);
-BENCHMARK(simdjson_tree_to_records)->Unit(benchmark::kMillisecond);
-BENCHMARK(rapidjson_tree_to_records)->Unit(benchmark::kMillisecond);
-BENCHMARK(boost_tree_to_records)->Unit(benchmark::kMillisecond);
-BENCHMARK(nlohmann_tree_to_records)->Unit(benchmark::kMillisecond);
-BENCHMARK(sylvane_records_to_tree)->Unit(benchmark::kMillisecond);
-BENCHMARK(rapidjson_records_to_tree)->Unit(benchmark::kMillisecond);
-BENCHMARK(boost_records_to_tree)->Unit(benchmark::kMillisecond);
-BENCHMARK(nlohmann_records_to_tree)->Unit(benchmark::kMillisecond);
-BENCHMARK(sylvane_records_to_tree_build_only)->Unit(benchmark::kMillisecond);
-BENCHMARK(boost_records_to_tree_build_only)->Unit(benchmark::kMillisecond);
+BENCHMARK(copy_floor)->Name("records_tree_to_records/copy")->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_tree_to_records)->Name("records_tree_to_records/sylvane")->Unit(benchmark::kMillisecond);
+BENCHMARK(simdjson_tree_to_records)->Name("records_tree_to_records/simdjson")->Unit(benchmark::kMillisecond);
+BENCHMARK(rapidjson_tree_to_records)->Name("records_tree_to_records/rapidjson")->Unit(benchmark::kMillisecond);
+BENCHMARK(boost_tree_to_records)->Name("records_tree_to_records/boost_json")->Unit(benchmark::kMillisecond);
+BENCHMARK(nlohmann_tree_to_records)->Name("records_tree_to_records/nlohmann")->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_records_to_tree)->Name("records_records_to_tree/sylvane")->Unit(benchmark::kMillisecond);
+BENCHMARK(rapidjson_records_to_tree)->Name("records_records_to_tree/rapidjson")->Unit(benchmark::kMillisecond);
+BENCHMARK(boost_records_to_tree)->Name("records_records_to_tree/boost_json")->Unit(benchmark::kMillisecond);
+BENCHMARK(nlohmann_records_to_tree)->Name("records_records_to_tree/nlohmann")->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_records_to_tree_build_only)->Name("records_build_only/sylvane")->Unit(benchmark::kMillisecond);
+BENCHMARK(boost_records_to_tree_build_only)->Name("records_build_only/boost_json")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace bench
 
-BENCHMARK_MAIN();

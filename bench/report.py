@@ -17,10 +17,13 @@ import sys
 TASKS = [
     ("ints_tree_to_vector", "1M integers, tree to vector"),
     ("ints_vector_to_tree", "1M integers, vector to tree"),
+    ("ints_tree_to_array", "1M integers, tree to array"),
+    ("ints_array_to_tree", "1M integers, array to tree"),
     ("hashtbl_tree_to_table", "100k bindings, tree to table"),
     ("hashtbl_table_to_tree", "100k bindings, table to tree"),
     ("records_tree_to_records", "100k records, tree to records"),
     ("records_records_to_tree", "100k records, records to tree"),
+    ("records_build_only", "100k records to tree, drop untimed"),
     ("document_read", "20 MB document, text to tree"),
     ("document_write", "20 MB document, tree to text"),
     ("failure", "1M list, last element wrong"),
