@@ -244,7 +244,7 @@ def svg_chart(table):
     s.append(f'<line x1="{x(1.0):.1f}" y1="{top - 8}" x2="{x(1.0):.1f}" y2="{height - 45}" '
              f'stroke="black" stroke-width="1.5"/>')
     s.append(f'<text x="{x(1.0):.1f}" y="{top - 12}" text-anchor="middle">Sylvane = 1</text>')
-    lx = left
+    lx = 20
     for side in [c for c in sides if any(c == b for _, bars in groups for b, _ in bars)]:
         s.append(f'<rect x="{lx}" y="{height - 18}" width="10" height="10" '
                  f'fill="{COLOURS.get(side, "#1b9e77")}"/>')
