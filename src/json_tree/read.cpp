@@ -234,7 +234,7 @@ private:
     /// Reads `"key" :` and the space after it.
     void key() {
         if (p_ == end_ || *p_ != '"') fail(p_, "unexpected " + show(p_, end_) + ", expected a string key");
-        keys_.push_back(string());
+        keys_.emplace_back(string());
         skip_space();
         if (p_ == end_ || *p_ != ':') fail(p_, "unexpected " + show(p_, end_) + ", expected ':'");
         ++p_;
@@ -315,15 +315,16 @@ private:
         }
     }
 
-    /// Reads the string at `p_` (its opening quote) and returns its bytes.
-    std::string string() {
+    /// Reads the string at `p_` (its opening quote) and returns its bytes: a view into the text,
+    /// or into the scratch buffer when it had escapes (valid until the next string is read).
+    std::string_view string() {
         const char* start = ++p_;
         for (;;) {
             p_ = scan_plain<true>(p_, end_);
             if (p_ == end_) fail(start - 1, "unterminated string");
             const auto c = static_cast<unsigned char>(*p_);
             if (c == '"') {
-                std::string s(start, p_);
+                std::string_view s(start, static_cast<std::size_t>(p_ - start));
                 ++p_;
                 return s;
             }
@@ -344,7 +345,7 @@ private:
     }
 
     /// The rest of a string that has escapes, decoded into a scratch buffer.
-    std::string escaped(const char* start) {
+    std::string_view escaped(const char* start) {
         scratch_.assign(start, p_);
         for (;;) {
             const char* run = p_;
@@ -457,7 +458,7 @@ private:
             constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
             if (fits && u <= max + (negative ? 1 : 0))
                 return yojson::Int(negative ? static_cast<std::int64_t>(0 - u) : static_cast<std::int64_t>(u));
-            return yojson::Intlit(std::string(start, q));
+            return yojson::Intlit(std::string_view(start, static_cast<std::size_t>(q - start)));
         }
         double d = 0;
         const auto r = std::from_chars(start, q, d);

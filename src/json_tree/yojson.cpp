@@ -39,14 +39,18 @@ bad_kind_access::~bad_kind_access() = default;
 
 namespace detail {
 
-string_node* string_node::adopt(std::string&& s) {
-    void* memory = ::operator new(sizeof(string_node));
-    auto* node = ::new (memory) string_node();
-    std::construct_at(&node->owned, std::move(s));
-    node->owns_string = true;
-    node->text = node->owned;
-    return node;
-}
+namespace {
+/// A string node that owns a moved-in `std::string`.
+struct owned_string_node final : string_node {
+    std::string owned;
+    explicit owned_string_node(std::string&& s) noexcept : owned(std::move(s)) {
+        text = owned;
+        owns_string = true;
+    }
+};
+}  // namespace
+
+string_node* string_node::adopt(std::string&& s) { return new owned_string_node(std::move(s)); }
 
 string_node* string_node::copy(std::string_view s) {
     void* memory = ::operator new(sizeof(string_node) + s.size());
@@ -58,9 +62,12 @@ string_node* string_node::copy(std::string_view s) {
 }
 
 void string_node::free(string_node* node) noexcept {
-    if (node->owns_string) std::destroy_at(&node->owned);
-    node->~string_node();
-    ::operator delete(node);
+    if (node->owns_string) {
+        delete static_cast<owned_string_node*>(node);
+    } else {
+        node->~string_node();
+        ::operator delete(node);
+    }
 }
 
 }  // namespace detail

@@ -50,22 +50,17 @@ struct payload_node {
 /// A reference count that no sequence of copies and drops brings to zero: static payloads.
 inline constexpr std::size_t immortal_refs = std::size_t{1} << 62;
 
-/// Payload of `String` and `Intlit`. `text` views one of three stores: a moved-in
-/// `std::string` (`owned`), characters copied right behind the node in the same allocation, or
-/// static text (the constant nodes, which hold no `std::string` so that they can be
-/// constant-initialised).
+/// Payload of `String` and `Intlit`. `text` views one of three stores: characters copied right
+/// behind the node in the same allocation, a moved-in `std::string` (the node is then an
+/// `owned_string_node`), or static text (the constant nodes, constant-initialised).
 struct string_node : payload_node {
     std::string_view text;
-    bool owns_string;
-    union {
-        char none_;
-        std::string owned;
-    };
+    bool owns_string = false;
 
     /// A constant node over static text; never freed.
     struct static_text_t {};
     constexpr string_node(static_text_t, std::string_view static_text) noexcept
-        : payload_node(immortal_refs), text(static_text), owns_string(false), none_() {}
+        : payload_node(immortal_refs), text(static_text) {}
 
     /// A node holding the very string `s`: its buffer is taken, not copied.
     static string_node* adopt(std::string&& s);
@@ -76,11 +71,10 @@ struct string_node : payload_node {
 
     string_node(const string_node&) = delete;
     string_node& operator=(const string_node&) = delete;
-    // `owned` is destroyed by `free`, which knows which store the node uses.
-    constexpr ~string_node() {}
+    constexpr ~string_node() = default;  // not virtual: `free` knows the node's real type
 
-private:
-    string_node() noexcept : payload_node(1), owns_string(false), none_() {}
+protected:
+    string_node() noexcept : payload_node(1) {}
 };
 
 struct list_node;
