@@ -16,20 +16,7 @@
 #include <string>
 #include <string_view>
 
-#ifdef SYLVANE_BENCH_NLOHMANN
-#include <nlohmann/json.hpp>
-#endif
-#ifdef SYLVANE_BENCH_BOOST_JSON
-#include <boost/json.hpp>
-#endif
-#ifdef SYLVANE_BENCH_RAPIDJSON
-#include <rapidjson/document.h>
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
-#endif
-#ifdef SYLVANE_BENCH_SIMDJSON
-#include <simdjson.h>
-#endif
+#include "peer_headers.hpp"
 
 namespace {
 

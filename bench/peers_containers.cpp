@@ -15,18 +15,7 @@
 
 #include "peers_common.hpp"
 
-#ifdef SYLVANE_BENCH_NLOHMANN
-#include <nlohmann/json.hpp>
-#endif
-#ifdef SYLVANE_BENCH_BOOST_JSON
-#include <boost/json.hpp>
-#endif
-#ifdef SYLVANE_BENCH_RAPIDJSON
-#include <rapidjson/document.h>
-#endif
-#ifdef SYLVANE_BENCH_SIMDJSON
-#include <simdjson.h>
-#endif
+#include "peer_headers.hpp"
 
 namespace {
 
