@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tree_test_support.hpp"
+
 #include <pthread.h>
 
 #include <cstdint>
@@ -15,26 +17,11 @@ using namespace Sylvane::Treeform;
 
 namespace {
 
-yojson I(std::int64_t n) { return yojson::Int(n); }
-yojson S(std::string s) { return yojson::String(std::move(s)); }
-yojson L(std::vector<yojson> items) { return yojson::List(std::move(items)); }
+using tree_test::I;
+using tree_test::L;
+using tree_test::S;
 
-// Converts `tree` with `convert`, which must fail with `message` and that very tree.
-template <class Convert>
-void expect_rejects(Convert convert, const yojson& tree, const std::string& message) {
-    try {
-        (void)convert(tree);
-        ADD_FAILURE() << "accepted " << tree << ", expected \"" << message << '"';
-    } catch (const Of_yojson_error& e) {
-        EXPECT_EQ(e.message(), message) << "for " << tree;
-        EXPECT_EQ(e.tree_address(), &tree) << "the whole tree, not an element";
-        try {
-            std::rethrow_exception(e.cause());
-        } catch (const std::runtime_error& cause) {
-            EXPECT_EQ(cause.what(), message);
-        }
-    }
-}
+using tree_test::expect_rejects;
 
 // An element converter that logs the address of every tree it is given, then reads an `Int`
 // and fails, through `int_of_yojson`, on anything else.

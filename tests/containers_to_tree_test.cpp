@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tree_test_support.hpp"
+
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -17,9 +19,9 @@ using namespace Sylvane::Treeform;
 
 namespace {
 
-yojson I(std::int64_t n) { return yojson::Int(n); }
-yojson S(std::string s) { return yojson::String(std::move(s)); }
-yojson L(std::vector<yojson> items) { return yojson::List(std::move(items)); }
+using tree_test::I;
+using tree_test::L;
+using tree_test::S;
 
 struct refused : std::runtime_error {
     using std::runtime_error::runtime_error;

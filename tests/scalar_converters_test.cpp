@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tree_test_support.hpp"
+
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -28,23 +30,7 @@ namespace {
 using i32 = std::numeric_limits<std::int32_t>;
 using i64 = std::numeric_limits<std::int64_t>;
 
-// Converts `tree` with `convert`, which must fail with `message` and that very tree.
-template <class Convert>
-void expect_rejects(Convert convert, const yojson& tree, const std::string& message) {
-    try {
-        (void)convert(tree);
-        ADD_FAILURE() << "accepted " << tree << ", expected \"" << message << '"';
-    } catch (const Of_yojson_error& e) {
-        EXPECT_EQ(e.message(), message) << "for " << tree;
-        EXPECT_EQ(e.tree_address(), &tree);
-        EXPECT_EQ(e.tree(), tree);
-        try {
-            std::rethrow_exception(e.cause());
-        } catch (const std::runtime_error& cause) {
-            EXPECT_EQ(cause.what(), message);
-        }
-    }
-}
+using tree_test::expect_rejects;
 
 // One tree of every constructor.
 std::vector<yojson> every_kind() {
