@@ -1,5 +1,5 @@
-// Peak resident memory of one side reading the 20 MB document into its tree. Run once per side,
-// each in a fresh process, so that no side inherits another's heap:
+// Peak resident memory of one side reading the 20 MB document (`document.hpp`) into its tree.
+// Run once per side, each in a fresh process, so that no side inherits another's heap:
 //
 //     sylvane_bench_peak_memory generate doc.json     # writes the document
 //     sylvane_bench_peak_memory sylvane doc.json      # prints one JSON line of kibibytes
@@ -18,14 +18,11 @@
 
 #include <sylvane/sylvane.hpp>
 
-#include "peers_common.hpp"
+#include "document.hpp"
 
 #include "peer_headers.hpp"
 
 namespace {
-
-/// The document's size: records are added until the text reaches it.
-constexpr std::size_t document_bytes = 20'000'000;
 
 /// The process's peak resident set so far, from /proc/self/status, in KiB.
 long peak_rss_kib() {
@@ -47,10 +44,9 @@ std::string slurp(const char* path) {
 }
 
 void generate(const char* path) {
-    using namespace sylvane_bench;
-    std::size_t per_record = records_text(make_records(1000)).size() / 1000;
-    std::string text = records_text(make_records(document_bytes / per_record + 1));
-    std::ofstream(path, std::ios::binary) << text;
+    std::ofstream out(path, std::ios::binary);
+    if (!(out << sylvane_bench::make_document().text << std::flush))
+        throw std::runtime_error(std::string("cannot write ") + path);
 }
 
 void report(std::string_view side, std::size_t text_bytes, long before, std::size_t items) {
