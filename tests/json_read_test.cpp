@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <thread>
+#include <vector>
 
 using namespace Sylvane;
 using namespace std::string_literals;
@@ -281,4 +283,56 @@ TEST(json_read, errors_in_positions_mode_match_plain_mode) {
         EXPECT_FALSE(plain.empty());
         EXPECT_EQ(plain, tracked);
     }
+}
+
+// A tree read from text keeps its nodes in one arena that lives while any tree holds one of
+// them; AddressSanitizer and LeakSanitizer check what these only exercise.
+TEST(json_read_memory, a_subtree_outlives_the_tree_it_was_read_with) {
+    yojson inner;
+    {
+        const yojson t = read(R"([{"k": ["a string", 123456789012345678901234]}, 1])");
+        inner = t.as_list()[0];
+    }
+    const yojson expected = yojson::Assoc(
+        fields{{"k", yojson::List({yojson::String("a string"), yojson::Intlit("123456789012345678901234")})}});
+    EXPECT_EQ(inner, expected);
+    // Trees of two arenas and of the heap in one list, each dropped in turn.
+    yojson mixed = yojson::List({inner, read(R"("other")"), yojson::String("heap")});
+    inner = yojson();
+    EXPECT_EQ(mixed.as_list()[0], expected);
+    yojson last = mixed.as_list()[1];
+    mixed = yojson();
+    EXPECT_EQ(last, yojson::String("other"));
+}
+
+TEST(json_read_memory, a_failed_read_frees_what_it_built) {
+    EXPECT_THROW(read(R"([{"k": ["a", "b", {"deep": "c"}]}, "d", )"), parse_error);
+    EXPECT_THROW(read(R"({"a": "long enough to need a node", "b": [1, 2, 3)"), parse_error);
+}
+
+TEST(json_read_memory, large_documents_and_strings_span_many_chunks) {
+    const std::string big(300'000, 'x');
+    std::string text = "[";
+    std::vector<yojson> items;
+    for (int i = 0; i < 20'000; ++i) {
+        text += "{\"n\":" + std::to_string(i) + ",\"s\":\"v" + std::to_string(i) + "\"},";
+        items.push_back(yojson::Assoc(fields{{"n", yojson::Int(i)}, {"s", yojson::String("v" + std::to_string(i))}}));
+    }
+    text += '"' + big + "\"]";
+    items.push_back(yojson::String(big));
+    EXPECT_EQ(read(text), yojson::List(std::move(items)));
+}
+
+TEST(json_read_memory, subtrees_are_copied_and_dropped_from_many_threads) {
+    const yojson t = read(R"([["x", "y"], {"k": "v"}, "s"])");
+    std::vector<std::thread> threads;
+    for (int n = 0; n < 4; ++n)
+        threads.emplace_back([&t, n] {
+            for (int i = 0; i < 20'000; ++i) {
+                const yojson copy = t.as_list()[static_cast<std::size_t>((i + n) % 3)];
+                ASSERT_NE(copy.kind(), yojson_kind::Null);
+            }
+        });
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(t.as_list()[2].as_string(), "s");
 }

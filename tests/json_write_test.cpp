@@ -196,6 +196,18 @@ TEST(json_write, stream_output_matches_string_output) {
     EXPECT_EQ(out.str(), write(t));
 }
 
+TEST(json_write, strings_longer_than_the_buffer_are_written_whole) {
+    std::string big(200'000, 'a');
+    big[150'000] = '"';  // an escape past the first buffers
+    const yojson t = yojson::List({yojson::String(big), yojson::Int(1)});
+    const std::string text = write(t);
+    EXPECT_EQ(text.size(), big.size() + 1 + 6);
+    EXPECT_EQ(read(text), t);
+    std::ostringstream out;
+    write(out, t);
+    EXPECT_EQ(out.str(), text);
+}
+
 TEST(json_write, round_trips_generated_trees) {
     for (unsigned seed = 0; seed < 300; ++seed) {
         SCOPED_TRACE(seed);

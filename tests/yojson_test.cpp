@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 #include <sstream>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <type_traits>
 
@@ -53,6 +55,48 @@ TEST(yojson, factories_give_their_kind_and_payload) {
     auto obj = yojson::Assoc({{"k", yojson::Int(1)}, {"k", yojson::Int(2)}});
     ASSERT_EQ(obj.as_assoc().size(), 2u) << "duplicate keys are kept";
     EXPECT_EQ(obj.as_assoc()[1].second.as_int(), 2);
+}
+
+TEST(yojson, assoc_keys_are_copied_into_the_shared_payload) {
+    std::string key = "name";
+    const yojson t = yojson::Assoc({{key, yojson::Int(1)}, {"", yojson::Null()}});
+    key[0] = 'X';
+    EXPECT_EQ(t.as_assoc()[0].first, "name");
+    EXPECT_EQ(t.as_assoc()[1].first, "");
+    const yojson copy = t;
+    EXPECT_EQ(copy.as_assoc()[0].first.data(), t.as_assoc()[0].first.data());
+}
+
+TEST(yojson_builders, build_in_place_and_keep_nothing_of_a_failed_element) {
+    const auto fails = []() -> yojson { throw std::runtime_error("no tree"); };
+    Sylvane::list_builder b(3);
+    b.push_back(yojson::Int(1));
+    b.emplace([] { return yojson::String("two"); });
+    EXPECT_THROW(b.emplace(fails), std::runtime_error);
+    EXPECT_EQ(b.size(), 2u);
+    b.reverse();
+    EXPECT_EQ(std::move(b).finish(), yojson::List({yojson::String("two"), yojson::Int(1)}));
+
+    Sylvane::assoc_builder a(2, 4);
+    EXPECT_THROW(a.emplace("ab", fails), std::runtime_error);
+    a.push_back("ab", yojson::Int(1));
+    a.emplace("cd", [] { return yojson::String("v"); });
+    EXPECT_EQ(std::move(a).finish(), yojson::Assoc({{"ab", yojson::Int(1)}, {"cd", yojson::String("v")}}))
+        << "a failed entry takes none of the key room";
+}
+
+TEST(yojson_builders, refuse_more_than_their_room_and_free_what_they_hold) {
+    Sylvane::list_builder full(1);
+    full.push_back(yojson::String(std::string(100, 'x')));
+    EXPECT_THROW(full.push_back(yojson::Int(2)), std::length_error);
+    Sylvane::assoc_builder entries(1, 10);
+    entries.push_back("k", yojson::String(std::string(100, 'y')));
+    EXPECT_THROW(entries.push_back("l", yojson::Int(2)), std::length_error);
+    Sylvane::assoc_builder key_room(2, 3);
+    key_room.push_back("abc", yojson::Int(1));
+    EXPECT_THROW(key_room.push_back("d", yojson::Int(2)), std::length_error);
+    EXPECT_EQ(Sylvane::list_builder(0).finish(), yojson::List({}));
+    // The unfinished builders drop their elements here; LeakSanitizer checks it.
 }
 
 TEST(yojson, accessor_of_another_kind_throws_logic_error) {

@@ -16,11 +16,6 @@ namespace Sylvane::json_tree {
 namespace detail {
 template <bool Track>
 class parser;
-
-/// The shared payload of a tree, as its identity: null for scalars.
-struct tree_access {
-    static const void* payload(const yojson& t) noexcept { return t.is_heap() ? t.node() : nullptr; }
-};
 }  // namespace detail
 
 /// Answers where each node of a tree returned by `read_with_positions` starts in the text: the

@@ -1,5 +1,6 @@
 #include <json_tree/read.hpp>
 
+#include <json_tree/arena.hpp>
 #include <json_tree/text_scan.hpp>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 namespace Sylvane::json_tree {
@@ -108,17 +110,58 @@ bool overflows(const char* digits, const char* end) {
     return e10 > 0;
 }
 
+/// A stack of trivially copyable items whose push is inline and whose growth is not: the
+/// reader pushes every value of the text.
+template <class T>
+class flat_stack {
+    static_assert(std::is_trivially_copyable_v<T>);
+
+public:
+    void push_back(const T& item) {
+        if (size_ == capacity_) [[unlikely]] grow();
+        data_[size_++] = item;
+    }
+    void pop_back() noexcept { --size_; }
+    /// Drops the items from `n` on; `n` is at most the size.
+    void resize(std::size_t n) noexcept { size_ = n; }
+    T& back() noexcept { return data_[size_ - 1]; }
+    T* data() noexcept { return data_.get(); }
+    const T& operator[](std::size_t i) const noexcept { return data_[i]; }
+    std::size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+
+private:
+    [[gnu::noinline]] void grow() {
+        const std::size_t capacity = capacity_ == 0 ? 64 : capacity_ * 2;
+        auto data = std::make_unique_for_overwrite<T[]>(capacity);
+        if (size_ > 0) std::memcpy(data.get(), data_.get(), size_ * sizeof(T));
+        data_ = std::move(data);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<T[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
 }  // namespace
 
-/// The reader: one pass over the text with an explicit stack of open containers. Elements of
-/// open containers wait on one value stack (keys on a key stack) and move into an exactly sized
-/// vector when their container closes. With `Track`, it also records where every node starts.
+/// The reader: one pass over the text with an explicit stack of open containers. Every node goes
+/// into one arena. Elements of open containers wait on one value stack (keys, already in the
+/// arena, on a key stack) and move into their container's node when it closes. With `Track`, it
+/// also records where every node starts.
 template <bool Track>
 class parser {
 public:
     parser(std::string_view text, const read_options& options, locator* positions)
         : begin_(text.data()), p_(text.data()), end_(text.data() + text.size()),
           options_(options), positions_(positions) {}
+    parser(const parser&) = delete;
+    parser& operator=(const parser&) = delete;
+    /// Lets go of the arena: the root holds it now, or nothing does and it is freed.
+    ~parser() {
+        if (arena_ != nullptr) release_arena(arena_);
+    }
 
     yojson run() {
         if constexpr (Track) {
@@ -135,7 +178,7 @@ public:
                 if (frames_.empty()) {
                     skip_space();
                     if (p_ != end_) fail(p_, "unexpected " + show(p_, end_) + " after the value");
-                    yojson root = std::move(values_.back());
+                    yojson root = tree_access::counted(values_.back());
                     if constexpr (Track) {
                         if (const void* id = tree_access::payload(root)) record_payload(id, positions_->root_offset_);
                         positions_->seal();
@@ -180,9 +223,25 @@ private:
         throw parse_error(position_in(std::string_view(begin_, offset(end_)), offset(at)), std::move(reason));
     }
 
-    void push(yojson&& v, const char* start) {
-        values_.push_back(std::move(v));
+    arena& memory() {
+        if (arena_ == nullptr) arena_ = arena::create(offset(end_));
+        return *arena_;
+    }
+
+    void push(raw_tree v, const char* start) {
+        values_.push_back(v);
         if constexpr (Track) offsets_.push_back(offset(start));
+    }
+    void push(const yojson& scalar, const char* start) { push(tree_access::raw(scalar), start); }
+
+    /// A `String` or `Intlit` node over a copy of `s`, in the arena.
+    raw_tree text_node(yojson_kind kind, std::string_view s) {
+        void* at = memory().node(sizeof(string_node) + s.size());
+        auto* node = ::new (at) string_node(in_arena);
+        char* chars = reinterpret_cast<char*>(node + 1);
+        if (!s.empty()) std::memcpy(chars, s.data(), s.size());
+        node->text = std::string_view(chars, s.size());
+        return tree_access::raw_of(kind, node);
     }
 
     /// Reads the value at `p_`. Returns false when it opened a container that has elements:
@@ -207,7 +266,7 @@ private:
                 if (object) key();
                 return false;
             }
-            case '"': push(yojson::String(string()), start); return true;
+            case '"': push(text_node(yojson_kind::String, string()), start); return true;
             case 't': literal("true"); push(yojson::Bool(true), start); return true;
             case 'f': literal("false"); push(yojson::Bool(false), start); return true;
             case 'n': literal("null"); push(yojson::Null(), start); return true;
@@ -234,7 +293,10 @@ private:
     /// Reads `"key" :` and the space after it.
     void key() {
         if (p_ == end_ || *p_ != '"') fail(p_, "unexpected " + show(p_, end_) + ", expected a string key");
-        keys_.emplace_back(string());
+        const std::string_view k = string();
+        char* chars = memory().chars(k.size());
+        if (!k.empty()) std::memcpy(chars, k.data(), k.size());
+        keys_.push_back(std::string_view(chars, k.size()));
         skip_space();
         if (p_ == end_ || *p_ != ':') fail(p_, "unexpected " + show(p_, end_) + ", expected ':'");
         ++p_;
@@ -245,29 +307,31 @@ private:
     void close() {
         const frame f = frames_.back();
         frames_.pop_back();
-        const auto first = values_.begin() + static_cast<std::ptrdiff_t>(f.values_begin);
-        yojson t;
+        const std::size_t n = values_.size() - f.values_begin;
+        const raw_tree* first = values_.data() + f.values_begin;
+        raw_tree t;
         if (!f.object) {
-            t = yojson::List(std::vector<yojson>(std::make_move_iterator(first), std::make_move_iterator(values_.end())));
-            if constexpr (Track) {
-                const auto items = t.as_list();
-                for (std::size_t i = 0; i < items.size(); ++i) record(items[i], offsets_[f.values_begin + i]);
-            }
+            auto* node = ::new (memory().node(sizeof(list_node) + n * sizeof(yojson))) list_node(in_arena);
+            yojson* items = node->items();
+            for (std::size_t i = 0; i < n; ++i) tree_access::place(items + i, first[i]);
+            node->size = n;
+            if constexpr (Track)
+                for (std::size_t i = 0; i < n; ++i) record(items[i], offsets_[f.values_begin + i]);
+            t = tree_access::raw_of(node);
         } else {
-            std::vector<yojson::field> fields;
-            fields.reserve(values_.size() - f.values_begin);
-            auto k = keys_.begin() + static_cast<std::ptrdiff_t>(f.keys_begin);
-            for (auto v = first; v != values_.end(); ++v, ++k) fields.emplace_back(std::move(*k), std::move(*v));
-            keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(f.keys_begin), keys_.end());
-            t = yojson::Assoc(std::move(fields));
-            if constexpr (Track) {
-                const auto items = t.as_assoc();
-                for (std::size_t i = 0; i < items.size(); ++i) record(items[i].second, offsets_[f.values_begin + i]);
-            }
+            auto* node = ::new (memory().node(sizeof(assoc_node) + n * sizeof(yojson::entry))) assoc_node(in_arena);
+            yojson::entry* entries = node->entries();
+            const std::string_view* keys = keys_.data() + f.keys_begin;
+            for (std::size_t i = 0; i < n; ++i) tree_access::place_entry(entries + i, keys[i], first[i]);
+            node->size = n;
+            keys_.resize(f.keys_begin);
+            if constexpr (Track)
+                for (std::size_t i = 0; i < n; ++i) record(entries[i].second, offsets_[f.values_begin + i]);
+            t = tree_access::raw_of(node);
         }
-        values_.erase(first, values_.end());
+        values_.resize(f.values_begin);
         if constexpr (Track) offsets_.resize(f.values_begin);
-        push(std::move(t), begin_ + f.offset);
+        push(t, begin_ + f.offset);
     }
 
     void record(const yojson& node, std::size_t at) {
@@ -415,7 +479,7 @@ private:
         return v;
     }
 
-    yojson number() {
+    raw_tree number() {
         const char* start = p_;
         const char* q = p_;
         const bool negative = *q == '-';
@@ -423,7 +487,7 @@ private:
         if (negative && options_.allow_nan_infinity && q != end_ && *q == 'I') {
             p_ = q;
             literal("Infinity");
-            return yojson::Float(-std::numeric_limits<double>::infinity());
+            return tree_access::raw(yojson::Float(-std::numeric_limits<double>::infinity()));
         }
         const char* digits = q;
         if (q == end_ || !is_digit(*q)) fail(q, "unexpected " + show(q, end_) + " in number");
@@ -457,8 +521,8 @@ private:
                 fits = !__builtin_mul_overflow(u, 10u, &u) && !__builtin_add_overflow(u, static_cast<unsigned>(*d - '0'), &u);
             constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
             if (fits && u <= max + (negative ? 1 : 0))
-                return yojson::Int(negative ? static_cast<std::int64_t>(0 - u) : static_cast<std::int64_t>(u));
-            return yojson::Intlit(std::string_view(start, static_cast<std::size_t>(q - start)));
+                return tree_access::raw(yojson::Int(negative ? static_cast<std::int64_t>(0 - u) : static_cast<std::int64_t>(u)));
+            return text_node(yojson_kind::Intlit, std::string_view(start, static_cast<std::size_t>(q - start)));
         }
         double d = 0;
         const auto r = std::from_chars(start, q, d);
@@ -468,7 +532,7 @@ private:
         } else if (r.ec != std::errc() || r.ptr != q) {
             fail(start, "invalid number");  // not expected after the checks above
         }
-        return yojson::Float(d);
+        return tree_access::raw(yojson::Float(d));
     }
 
     const char* const begin_;
@@ -476,10 +540,11 @@ private:
     const char* const end_;
     const read_options& options_;
     locator* positions_;
-    std::vector<frame> frames_;
-    std::vector<yojson> values_;
-    std::vector<std::string> keys_;
-    std::vector<std::size_t> offsets_;  // with Track: where each waiting value starts
+    arena* arena_ = nullptr;
+    flat_stack<frame> frames_;
+    flat_stack<raw_tree> values_;
+    flat_stack<std::string_view> keys_;
+    flat_stack<std::size_t> offsets_;  // with Track: where each waiting value starts
     std::string scratch_;
 };
 

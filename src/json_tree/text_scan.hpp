@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Sylvane::json_tree::detail {
 
 /// High bit set in every byte of `w` that a string scan stops at: a quote, a backslash, a control
@@ -25,6 +29,20 @@ inline std::uint64_t string_stops(std::uint64_t w) noexcept {
 /// Advances `p` to the first byte at which a string scan stops, or to `end`.
 template <bool NonAscii>
 inline const char* scan_plain(const char* p, const char* end) noexcept {
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // Signed, bytes of 0x80 and above are below 0x20 too; unsigned, max(v, 0x1F) == 0x1F
+        // finds the control bytes alone.
+        const __m128i low = NonAscii ? _mm_cmplt_epi8(v, _mm_set1_epi8(0x20))
+                                     : _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(0x1F)), _mm_set1_epi8(0x1F));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)), low);
+        if (const int m = _mm_movemask_epi8(hit)) return p + std::countr_zero(static_cast<unsigned>(m));
+        p += 16;
+    }
+#endif
     if constexpr (std::endian::native == std::endian::little) {
         while (end - p >= 8) {
             std::uint64_t w;

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -32,18 +33,19 @@ inline void prefetch(const yojson& t) noexcept {
 }
 constexpr std::size_t prefetch_distance = 6;
 
-/// Appends into one buffer written through a raw pointer; with a sink, hands the buffer over
-/// whenever it fills instead of growing it.
+/// Appends into a buffer written through a raw pointer. When the buffer fills, a writer to a
+/// string keeps it as a full chunk and starts another, so that nothing is copied while the text
+/// grows, and joins the chunks once at the end; a writer to a stream hands it to the stream.
 class writer {
 public:
     writer(const write_options& options, std::ostream* sink) : options_(options), sink_(sink) {
-        buf_.resize(sink ? chunk : 4096);
+        start_chunk(sink ? max_chunk : first_chunk);
     }
 
     void tree(const yojson& root) {
         struct frame {
             const yojson* items;        // of a List
-            const yojson::field* fields;  // of an Assoc
+            const yojson::entry* fields;  // of an Assoc
             std::size_t next, size;
         };
         std::vector<frame> stack;
@@ -54,7 +56,7 @@ public:
                 case yojson_kind::Bool: v->as_bool() ? put("true", 4) : put("false", 5); break;
                 case yojson_kind::Int: {
                     char* p = room(24);
-                    len_ += static_cast<std::size_t>(std::to_chars(p, p + 24, v->as_int()).ptr - p);
+                    next_ = std::to_chars(p, p + 24, v->as_int()).ptr;
                     break;
                 }
                 case yojson_kind::Intlit: {
@@ -117,39 +119,69 @@ public:
     }
 
     std::string take() && {
-        buf_.resize(len_);
-        return std::move(buf_);
+        std::string text;
+        text.reserve(full_bytes_ + used());
+        for (const auto& [chunk, size] : full_) text.append(chunk.get(), size);
+        text.append(buf_.get(), used());
+        return text;
     }
 
     void flush() {
-        if (len_ > 0) sink_->write(buf_.data(), static_cast<std::streamsize>(len_));
-        len_ = 0;
+        if (used() > 0) sink_->write(buf_.get(), static_cast<std::streamsize>(used()));
+        next_ = buf_.get();
     }
 
 private:
-    static constexpr std::size_t chunk = 1 << 16;
+    // Chunks grow to a size below the one at which malloc maps fresh pages for each block.
+    static constexpr std::size_t first_chunk = 4096;
+    static constexpr std::size_t max_chunk = (std::size_t{1} << 16) - 64;
 
-    /// A pointer to at least `n` free bytes at the end of the text.
-    char* room(std::size_t n) {
-        if (buf_.size() - len_ < n) make_room(n);
-        return buf_.data() + len_;
+    std::size_t used() const noexcept { return static_cast<std::size_t>(next_ - buf_.get()); }
+
+    void start_chunk(std::size_t size) {
+        buf_ = std::make_unique_for_overwrite<char[]>(size);
+        buf_size_ = size;
+        next_ = buf_.get();
+        end_ = next_ + size;
     }
-    void make_room(std::size_t n) {
-        if (sink_) flush();
-        if (buf_.size() - len_ < n) buf_.resize(std::max(buf_.size() * 2, len_ + n));
+
+    /// A pointer to at least `n` free bytes, `n` no more than a few dozen.
+    char* room(std::size_t n) {
+        if (static_cast<std::size_t>(end_ - next_) < n) next_chunk();
+        return next_;
+    }
+    void next_chunk() {
+        if (sink_) {
+            flush();
+            return;
+        }
+        const std::size_t size = std::min(buf_size_ * 2, max_chunk);
+        full_bytes_ += used();
+        full_.emplace_back(std::move(buf_), used());
+        start_chunk(size);
     }
     void put(const char* s, std::size_t n) {
-        std::memcpy(room(n), s, n);
-        len_ += n;
+        while (static_cast<std::size_t>(end_ - next_) < n) {  // a long string spans chunks
+            const auto part = static_cast<std::size_t>(end_ - next_);
+            if (part > 0) std::memcpy(next_, s, part);
+            next_ += part;
+            s += part;
+            n -= part;
+            next_chunk();
+        }
+        if (n > 0) std::memcpy(next_, s, n);
+        next_ += n;
     }
 
     void newline(std::size_t depth) {
         if (!options_.pretty) return;
-        const std::size_t n = depth * options_.indent;
-        char* p = room(n + 1);
-        *p = '\n';
-        std::memset(p + 1, ' ', n);
-        len_ += n + 1;
+        put("\n", 1);
+        for (std::size_t n = depth * options_.indent; n > 0;) {
+            const std::size_t part = std::min<std::size_t>(n, 32);
+            std::memset(room(part), ' ', part);
+            next_ += part;
+            n -= part;
+        }
     }
 
     void number(double d) {
@@ -167,7 +199,7 @@ private:
             *e++ = '.';
             *e++ = '0';
         }
-        len_ += static_cast<std::size_t>(e - p);
+        next_ = e;
     }
 
     void string(std::string_view s) {
@@ -211,7 +243,7 @@ private:
                     o[5] = hex[c & 0xf];
                     n = 6;
             }
-            len_ += n;
+            next_ += n;
             ++p;
         }
         put("\"", 1);
@@ -219,8 +251,12 @@ private:
 
     const write_options& options_;
     std::ostream* sink_;
-    std::string buf_;  // its size is the capacity in use; the text is the first len_ bytes
-    std::size_t len_ = 0;
+    std::vector<std::pair<std::unique_ptr<char[]>, std::size_t>> full_;  // chunks and their lengths
+    std::size_t full_bytes_ = 0;
+    std::unique_ptr<char[]> buf_;
+    std::size_t buf_size_ = 0;
+    char* next_ = nullptr;
+    char* end_ = nullptr;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <ostream>
 
@@ -43,7 +44,7 @@ namespace {
 /// A string node that owns a moved-in `std::string`.
 struct owned_string_node final : string_node {
     std::string owned;
-    explicit owned_string_node(std::string&& s) noexcept : owned(std::move(s)) {
+    explicit owned_string_node(std::string&& s) noexcept : string_node(1), owned(std::move(s)) {
         text = owned;
         owns_string = true;
     }
@@ -54,7 +55,7 @@ string_node* string_node::adopt(std::string&& s) { return new owned_string_node(
 
 string_node* string_node::copy(std::string_view s) {
     void* memory = ::operator new(sizeof(string_node) + s.size());
-    auto* node = ::new (memory) string_node();
+    auto* node = ::new (memory) string_node(1);
     char* chars = reinterpret_cast<char*>(node + 1);
     if (!s.empty()) std::memcpy(chars, s.data(), s.size());
     node->text = std::string_view(chars, s.size());
@@ -88,23 +89,73 @@ yojson yojson::String(std::string_view s) {
     return yojson(yojson_kind::String, detail::string_node::copy(s));
 }
 
-yojson yojson::List(std::vector<yojson> items) {
+namespace {
+template <class Node, class Element>
+Node* new_container_node(std::size_t capacity, std::size_t extra_bytes) {
+    if (capacity > (std::numeric_limits<std::size_t>::max() - sizeof(Node) - extra_bytes) / sizeof(Element))
+        throw std::length_error("yojson: too many elements");
+    void* memory = ::operator new(sizeof(Node) + capacity * sizeof(Element) + extra_bytes);
+    return ::new (memory) Node(1);
+}
+}  // namespace
+
+list_builder::list_builder(std::size_t capacity)
+    : node_(new_container_node<detail::list_node, yojson>(capacity, 0)), capacity_(capacity) {}
+
+list_builder::~list_builder() {
+    if (node_ == nullptr) return;
+    std::destroy_n(node_->items(), node_->size);
+    ::operator delete(node_);
+}
+
+void list_builder::full() { throw std::length_error("list_builder: more elements than its capacity"); }
+
+yojson list_builder::finish() && {
     yojson t;
-    t.list_ = new detail::list_node(std::move(items));
+    t.list_ = std::exchange(node_, nullptr);
     t.kind_ = yojson_kind::List;
     return t;
 }
 
-yojson yojson::Assoc(std::vector<field> fields) {
+assoc_builder::assoc_builder(std::size_t capacity, std::size_t key_bytes)
+    : node_(new_container_node<detail::assoc_node, yojson::entry>(capacity, key_bytes)), capacity_(capacity) {
+    keys_next_ = reinterpret_cast<char*>(node_->entries() + capacity);
+    keys_end_ = keys_next_ + key_bytes;
+}
+
+assoc_builder::~assoc_builder() {
+    if (node_ == nullptr) return;
+    std::destroy_n(node_->entries(), node_->size);
+    ::operator delete(node_);
+}
+
+void assoc_builder::full() { throw std::length_error("assoc_builder: more entries or key bytes than its capacity"); }
+
+yojson assoc_builder::finish() && {
     yojson t;
-    t.assoc_ = new detail::assoc_node(std::move(fields));
+    t.assoc_ = std::exchange(node_, nullptr);
     t.kind_ = yojson_kind::Assoc;
     return t;
 }
 
+yojson yojson::List(std::vector<yojson> items) {
+    list_builder b(items.size());
+    for (yojson& t : items) b.push_back(std::move(t));
+    return std::move(b).finish();
+}
+
+yojson yojson::Assoc(std::vector<field> fields) {
+    std::size_t key_bytes = 0;
+    for (const field& f : fields) key_bytes += f.first.size();
+    assoc_builder b(fields.size(), key_bytes);
+    for (field& f : fields) b.push_back(f.first, std::move(f.second));
+    return std::move(b).finish();
+}
+
 void yojson::destroy() noexcept {
-    // Children are released by hand before a container is deleted: each child either still has
-    // owners or joins the work list, and is left as Null so the vector's destructor is trivial.
+    // Children are released by hand before a container's memory is freed: each child either
+    // still has owners or joins the work list. Nodes in an arena never get here: their arena
+    // frees them all at once.
     detail::list_node* lists = nullptr;
     detail::assoc_node* assocs = nullptr;
     auto dispose = [&](yojson& t) {
@@ -123,27 +174,27 @@ void yojson::destroy() noexcept {
                 break;
             default: break;
         }
-        t.kind_ = yojson_kind::Null;
     };
     auto drop = [&](yojson& t) {
         if (!t.is_heap()) return;
-        if (t.node()->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        detail::payload_node* n = t.node();
+        if (n->refs.load(std::memory_order_relaxed) == detail::in_arena)
+            detail::release_arena(detail::arena_of(n));
+        else if (n->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
             dispose(t);
-        else
-            t.kind_ = yojson_kind::Null;
     };
     dispose(*this);
     while (lists != nullptr || assocs != nullptr) {
         if (lists != nullptr) {
             detail::list_node* n = lists;
             lists = n->next_dead;
-            for (yojson& child : n->items) drop(child);
-            delete n;
+            for (yojson* c = n->items(), *end = c + n->size; c != end; ++c) drop(*c);
+            ::operator delete(n);
         } else {
             detail::assoc_node* n = assocs;
             assocs = n->next_dead;
-            for (field& f : n->items) drop(f.second);
-            delete n;
+            for (yojson::entry* e = n->entries(), *end = e + n->size; e != end; ++e) drop(e->second);
+            ::operator delete(n);
         }
     }
 }
@@ -168,18 +219,18 @@ bool operator==(const yojson& a, const yojson& b) {
                 if (x->string_->text != y->string_->text) return false;
                 break;
             case yojson_kind::List: {
-                const auto& xs = x->list_->items;
-                const auto& ys = y->list_->items;
+                const auto xs = x->as_list();
+                const auto ys = y->as_list();
                 if (xs.size() != ys.size()) return false;
-                if (&xs == &ys) break;
+                if (xs.data() == ys.data()) break;
                 for (std::size_t i = 0; i < xs.size(); ++i) work.emplace_back(&xs[i], &ys[i]);
                 break;
             }
             case yojson_kind::Assoc: {
-                const auto& xs = x->assoc_->items;
-                const auto& ys = y->assoc_->items;
+                const auto xs = x->as_assoc();
+                const auto ys = y->as_assoc();
                 if (xs.size() != ys.size()) return false;
-                if (&xs == &ys) break;
+                if (xs.data() == ys.data()) break;
                 for (std::size_t i = 0; i < xs.size(); ++i) {
                     if (xs[i].first != ys[i].first) return false;
                     work.emplace_back(&xs[i].second, &ys[i].second);

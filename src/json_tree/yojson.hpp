@@ -1,10 +1,13 @@
 #pragma once
 /// The JSON tree `yojson`: an immutable value whose heap payloads are shared by reference count.
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iosfwd>
+#include <new>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -50,9 +53,33 @@ struct payload_node {
 /// A reference count that no sequence of copies and drops brings to zero: static payloads.
 inline constexpr std::size_t immortal_refs = std::size_t{1} << 62;
 
-/// Payload of `String` and `Intlit`. `text` views one of three stores: characters copied right
+/// The count of a node that sits in an arena: its arena counts the references to all of its
+/// nodes at once, and the node is never freed on its own. The arena's address is stored right
+/// before the node.
+inline constexpr std::size_t in_arena = ~std::size_t{0};
+
+/// The reference count of an arena (see arena.hpp): references from outside the arena to any of
+/// its nodes. The links between its nodes are not counted.
+struct arena_count {
+    std::atomic<std::size_t> refs;
+};
+
+inline arena_count* arena_of(const payload_node* node) noexcept {
+    arena_count* a;
+    std::memcpy(&a, reinterpret_cast<const char*>(node) - sizeof a, sizeof a);
+    return a;
+}
+
+/// Frees an arena whose count has dropped to zero, with every node in it.
+SYLVANE_API void free_arena(arena_count* a) noexcept;
+
+inline void release_arena(arena_count* a) noexcept {
+    if (a->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) free_arena(a);
+}
+
+/// Payload of `String` and `Intlit`. `text` views one of four stores: characters copied right
 /// behind the node in the same allocation, a moved-in `std::string` (the node is then an
-/// `owned_string_node`), or static text (the constant nodes, constant-initialised).
+/// `owned_string_node`), characters in the node's arena, or static text (the constant nodes).
 struct string_node : payload_node {
     std::string_view text;
     bool owns_string = false;
@@ -73,25 +100,36 @@ struct string_node : payload_node {
     string_node& operator=(const string_node&) = delete;
     constexpr ~string_node() = default;  // not virtual: `free` knows the node's real type
 
-protected:
-    string_node() noexcept : payload_node(1) {}
+    explicit string_node(std::size_t initial_refs) noexcept : payload_node(initial_refs) {}
 };
 
 struct list_node;
 struct assoc_node;
-struct tree_access;  // payload identity for the text reader's locator
+struct tree_access;  // payload identity and raw trees for the reader
+
+/// The bits of a tree without its ownership: what the reader keeps while a container is open.
+struct raw_tree {
+    yojson_kind kind;
+    std::uint64_t bits;
+};
 
 }  // namespace detail
 
 /// An immutable JSON tree. Scalars are held inline in 16 bytes and allocate nothing; `Intlit`,
-/// `String`, `List` and `Assoc` payloads sit in one shared heap node each, so copying a tree never
-/// copies its payload and two copies show the same payload address. A moved-from tree is `Null`.
+/// `String`, `List` and `Assoc` payloads sit in one shared heap node each (elements and keys in
+/// the node itself), so copying a tree never copies its payload and two copies show the same
+/// payload address. A moved-from tree is `Null`. Trees made by the text reader keep all their
+/// nodes in one arena, which lives while any tree holds one of its nodes.
 ///
 ///     auto t = yojson::List({yojson::Int(1), yojson::String("a")});
 ///     t.as_list()[1].as_string();  // "a"
 class SYLVANE_API yojson {
 public:
+    /// What `Assoc` is built from: a key and its value.
     using field = std::pair<std::string, yojson>;
+    /// What `as_assoc` shows: a key, viewed in the shared payload, and its value. Named like the
+    /// members of `field`, so `auto& [key, value]` and `.first`/`.second` read both alike.
+    struct entry;
 
     /// `Null`.
     constexpr yojson() noexcept : kind_(yojson_kind::Null), int_(0) {}
@@ -112,8 +150,10 @@ public:
     static yojson String(const std::string& s) { return String(std::string_view(s)); }
     static yojson String(const char* s) { return String(std::string_view(s)); }
     static yojson String(std::string_view s);
+    /// The elements are moved into the list's node. `list_builder` builds one without the vector.
     static yojson List(std::vector<yojson> items);
-    /// A JSON object: keys in order, duplicates kept.
+    /// A JSON object: keys in order, duplicates kept. Keys are copied into the object's node;
+    /// `assoc_builder` builds one without the vector.
     static yojson Assoc(std::vector<field> fields);
 
     /// A tree over a constant node (e.g. the "<opaque>" tree); usable in constant initialisation.
@@ -141,6 +181,7 @@ public:
         std::swap(kind_, other.kind_);
         std::swap(bits_, other.bits_);
     }
+    friend void swap(yojson& a, yojson& b) noexcept { a.swap(b); }
 
     yojson_kind kind() const noexcept { return kind_; }
     bool is_null() const noexcept { return kind_ == yojson_kind::Null; }
@@ -153,7 +194,7 @@ public:
     std::string_view as_intlit() const { return check(yojson_kind::Intlit), string_->text; }
     std::string_view as_string() const { return check(yojson_kind::String), string_->text; }
     std::span<const yojson> as_list() const;
-    std::span<const field> as_assoc() const;
+    std::span<const entry> as_assoc() const;
 
     /// Structural equality; `Float` compares by bits, so a NaN tree equals itself and
     /// 0.0 differs from -0.0. Runs in constant stack space.
@@ -165,6 +206,8 @@ public:
 private:
     constexpr yojson(yojson_kind k, detail::string_node* node) noexcept
         : kind_(k), string_(node) {}
+    /// Takes the bits as they are: no reference is counted.
+    constexpr explicit yojson(detail::raw_tree r) noexcept : kind_(r.kind), bits_(r.bits) {}
 
     bool is_heap() const noexcept {
         return kind_ == yojson_kind::Intlit || kind_ == yojson_kind::String ||
@@ -172,10 +215,20 @@ private:
     }
     detail::payload_node* node() const noexcept;
     void retain() const noexcept {
-        if (is_heap()) node()->refs.fetch_add(1, std::memory_order_relaxed);
+        if (!is_heap()) return;
+        detail::payload_node* n = node();
+        auto& count = n->refs.load(std::memory_order_relaxed) == detail::in_arena
+                          ? detail::arena_of(n)->refs
+                          : n->refs;
+        count.fetch_add(1, std::memory_order_relaxed);
     }
     void release() noexcept {
-        if (is_heap() && node()->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) destroy();
+        if (!is_heap()) return;
+        detail::payload_node* n = node();
+        if (n->refs.load(std::memory_order_relaxed) == detail::in_arena)
+            detail::release_arena(detail::arena_of(n));
+        else if (n->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+            destroy();
     }
     /// Frees this tree's payload and every payload below it that nothing else holds, without
     /// recursion, so that dropping a tree of any depth cannot overflow the stack.
@@ -183,7 +236,8 @@ private:
     void check(yojson_kind expected) const {
         if (kind_ != expected) throw bad_kind_access(expected, kind_);
     }
-    friend struct detail::list_node;
+    friend class list_builder;
+    friend class assoc_builder;
     friend struct detail::tree_access;
 
     yojson_kind kind_;
@@ -200,22 +254,151 @@ private:
 
 static_assert(sizeof(yojson) == 16, "a scalar tree takes 16 bytes");
 
+struct yojson::entry {
+    std::string_view first;  // the key
+    yojson second;           // the value
+};
+
 namespace detail {
 
+/// Payload of `List`: the elements follow the node in the same allocation (or arena).
 struct list_node : payload_node {
-    std::vector<yojson> items;
+    std::size_t size = 0;
     list_node* next_dead = nullptr;  // links dying nodes while a tree is freed
-    explicit list_node(std::vector<yojson>&& v) noexcept : payload_node(1), items(std::move(v)) {}
+    explicit list_node(std::size_t initial_refs) noexcept : payload_node(initial_refs) {}
+    yojson* items() noexcept { return reinterpret_cast<yojson*>(this + 1); }
 };
 
+/// Payload of `Assoc`: the entries follow the node, and the keys' characters follow them.
 struct assoc_node : payload_node {
-    std::vector<yojson::field> items;
+    std::size_t size = 0;
     assoc_node* next_dead = nullptr;  // links dying nodes while a tree is freed
-    explicit assoc_node(std::vector<yojson::field>&& v) noexcept
-        : payload_node(1), items(std::move(v)) {}
+    explicit assoc_node(std::size_t initial_refs) noexcept : payload_node(initial_refs) {}
+    yojson::entry* entries() noexcept { return reinterpret_cast<yojson::entry*>(this + 1); }
 };
+
+/// What the reader and the locator need beyond the public API.
+struct tree_access {
+    /// The shared payload of a tree, as its identity: null for scalars.
+    static const void* payload(const yojson& t) noexcept { return t.is_heap() ? t.node() : nullptr; }
+    static raw_tree raw(const yojson& t) noexcept { return {t.kind_, t.bits_}; }
+    /// A tree over `r` that holds a reference of its own.
+    static yojson counted(raw_tree r) noexcept {
+        yojson t(r);
+        t.retain();
+        return t;
+    }
+    /// The tree `r`, made at `where` without counting a reference: a link inside an arena.
+    static yojson* place(void* where, raw_tree r) noexcept { return ::new (where) yojson(r); }
+    /// The bits of a tree over `node`, which no reference is counted for.
+    // Each sets the pointer in a Null tree, so dropping that tree releases nothing.
+    static raw_tree raw_of(yojson_kind k, string_node* node) noexcept {
+        yojson t;
+        t.string_ = node;
+        return {k, t.bits_};
+    }
+    static raw_tree raw_of(list_node* node) noexcept {
+        yojson t;
+        t.list_ = node;
+        return {yojson_kind::List, t.bits_};
+    }
+    static raw_tree raw_of(assoc_node* node) noexcept {
+        yojson t;
+        t.assoc_ = node;
+        return {yojson_kind::Assoc, t.bits_};
+    }
+    /// The entry of `key` and the tree `r`, made at `where` likewise.
+    static void place_entry(void* where, std::string_view key, raw_tree r) noexcept {
+        ::new (where) yojson::entry{key, yojson(r)};
+    }
+};
+
+static_assert(alignof(yojson) <= alignof(list_node) && sizeof(list_node) % alignof(yojson) == 0);
+static_assert(alignof(yojson::entry) <= alignof(assoc_node) &&
+              sizeof(assoc_node) % alignof(yojson::entry) == 0);
 
 }  // namespace detail
+
+/// Builds a `List` in place: one allocation with room for `capacity` elements, each made where
+/// it stays. Dropping an unfinished builder drops the elements made so far.
+///
+///     list_builder b(xs.size());
+///     for (auto x : xs) b.emplace([&] { return yojson::Int(x); });
+///     yojson t = std::move(b).finish();
+class SYLVANE_API list_builder {
+public:
+    explicit list_builder(std::size_t capacity);
+    list_builder(const list_builder&) = delete;
+    list_builder& operator=(const list_builder&) = delete;
+    ~list_builder();
+
+    /// Appends `t`. Throws `std::length_error` when the list is full.
+    void push_back(yojson&& t) { ::new (static_cast<void*>(slot())) yojson(std::move(t)); ++node_->size; }
+    /// Appends the tree that `make()` returns, made in its slot. If `make` throws, nothing is
+    /// appended.
+    template <class Make>
+    void emplace(Make&& make) {
+        ::new (static_cast<void*>(slot())) yojson(std::forward<Make>(make)());
+        ++node_->size;
+    }
+    std::size_t size() const noexcept { return node_->size; }
+    /// Reverses the order of the elements appended so far.
+    void reverse() noexcept { std::reverse(node_->items(), node_->items() + node_->size); }
+    /// The `List` of the elements appended; the builder is empty afterwards.
+    yojson finish() &&;
+
+private:
+    yojson* slot() {
+        if (node_->size == capacity_) full();
+        return node_->items() + node_->size;
+    }
+    [[noreturn]] static void full();
+
+    detail::list_node* node_;
+    std::size_t capacity_;
+};
+
+/// Builds an `Assoc` in place: one allocation with room for `capacity` entries whose keys take
+/// at most `key_bytes` bytes in all. Dropping an unfinished builder drops the entries so far.
+class SYLVANE_API assoc_builder {
+public:
+    assoc_builder(std::size_t capacity, std::size_t key_bytes);
+    assoc_builder(const assoc_builder&) = delete;
+    assoc_builder& operator=(const assoc_builder&) = delete;
+    ~assoc_builder();
+
+    /// Appends `key` (copied) and `value`. Throws `std::length_error` when there is no room.
+    void push_back(std::string_view key, yojson&& value) {
+        emplace(key, [&]() noexcept { return std::move(value); });
+    }
+    /// Appends `key` and the tree that `make()` returns, made in its slot. If `make` throws,
+    /// nothing is appended.
+    template <class Make>
+    void emplace(std::string_view key, Make&& make) {
+        yojson::entry* e = slot(key.size());
+        // The key's bytes are written first but kept only once the value is made.
+        if (!key.empty()) std::memcpy(keys_next_, key.data(), key.size());
+        ::new (static_cast<void*>(e)) yojson::entry{std::string_view(keys_next_, key.size()),
+                                                    std::forward<Make>(make)()};
+        keys_next_ += key.size();
+        ++node_->size;
+    }
+    std::size_t size() const noexcept { return node_->size; }
+    /// The `Assoc` of the entries appended; the builder is empty afterwards.
+    yojson finish() &&;
+
+private:
+    yojson::entry* slot(std::size_t key_size) {
+        if (node_->size == capacity_ || key_size > static_cast<std::size_t>(keys_end_ - keys_next_)) full();
+        return node_->entries() + node_->size;
+    }
+    [[noreturn]] static void full();
+
+    detail::assoc_node* node_;
+    std::size_t capacity_;
+    char* keys_next_;
+    char* keys_end_;
+};
 
 inline yojson yojson::Bool(bool b) noexcept {
     yojson t;
@@ -249,18 +432,20 @@ inline detail::payload_node* yojson::node() const noexcept {
 
 inline std::span<const yojson> yojson::as_list() const {
     check(yojson_kind::List);
-    return list_->items;
+    return {list_->items(), list_->size};
 }
 
-inline std::span<const yojson::field> yojson::as_assoc() const {
+inline std::span<const yojson::entry> yojson::as_assoc() const {
     check(yojson_kind::Assoc);
-    return assoc_->items;
+    return {assoc_->entries(), assoc_->size};
 }
 
 }  // namespace Sylvane::json_tree
 
 namespace Sylvane {
+using json_tree::assoc_builder;
 using json_tree::bad_kind_access;
+using json_tree::list_builder;
 using json_tree::yojson;
 using json_tree::yojson_kind;
 }  // namespace Sylvane

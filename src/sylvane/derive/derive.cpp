@@ -50,10 +50,9 @@ sum_match match_sum(std::string_view type_name, std::span<const std::string_view
 }
 
 yojson tagged(std::string_view tag) {
-    std::vector<yojson> items;
-    items.reserve(1);
-    items.push_back(yojson::String(std::string(tag)));
-    return yojson::List(std::move(items));
+    list_builder items(1);
+    items.push_back(yojson::String(tag));
+    return std::move(items).finish();
 }
 
 void not_an_enumerator(std::string_view type_name, long long value) {

@@ -162,11 +162,12 @@ template <class... A>
 struct tuple_to_tree {
     yojson operator()(const std::tuple<A...>& t) const {
         constexpr std::size_t n = sizeof...(A);
-        std::vector<yojson> items(n);
+        list_builder items(n);
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            ((items[n - 1 - I] = yojson_of(std::get<n - 1 - I>(t))), ...);
+            (items.emplace([&] { return yojson_of(std::get<n - 1 - I>(t)); }), ...);
         }(std::index_sequence_for<A...>{});
-        return yojson::List(std::move(items));
+        items.reverse();
+        return std::move(items).finish();
     }
 };
 

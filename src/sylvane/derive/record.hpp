@@ -98,6 +98,13 @@ struct record_table {
     }();
     static_assert(names_distinct, "Sylvane: a record field is named twice");
 
+    /// The bytes of all field names, which an object of the record holds as its keys.
+    static constexpr std::size_t key_bytes = [] {
+        std::size_t n = 0;
+        for (std::string_view name : Desc::names) n += name.size();
+        return n;
+    }();
+
     /// Whether `key` is the name of field `I`; the name's length is a constant, so the
     /// comparison is inlined.
     template <std::size_t I>
@@ -130,9 +137,9 @@ void report_record_anomalies(const yojson& tree, const field_set<record_table<De
     for (const auto& [key, value] : tree.as_assoc()) {
         const std::size_t i = table::find(key, table::size);
         if (i == table::size) {
-            extras.push_back(key);
+            extras.emplace_back(key);
         } else if (seen.test(i)) {
-            duplicates.push_back(key);
+            duplicates.emplace_back(key);
         } else {
             seen.set(i);
         }
@@ -165,14 +172,11 @@ struct record_to_tree {
     using type = typename Desc::type;
     yojson operator()(const type& value) const {
         using table = detail::record_table<Desc>;
-        std::vector<yojson::field> fields;
-        fields.reserve(table::size);
+        assoc_builder fields(table::size, table::key_bytes);
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            (fields.emplace_back(std::piecewise_construct, std::forward_as_tuple(Desc::names[I]),
-                                 std::forward_as_tuple(yojson_of(value.*std::get<I>(Desc::members)))),
-             ...);
+            (fields.emplace(Desc::names[I], [&] { return yojson_of(value.*std::get<I>(Desc::members)); }), ...);
         }(std::make_index_sequence<table::size>{});
-        return yojson::Assoc(std::move(fields));
+        return std::move(fields).finish();
     }
 };
 

@@ -160,15 +160,14 @@ yojson alternative_to_tree(std::string_view tag, const A& a) {
     if constexpr (arguments_of<A>::count == 0) {
         return tagged(tag);
     } else {
-        std::vector<yojson> args;
-        args.reserve(1 + arguments_of<A>::count);
-        args.push_back(yojson::String(std::string(tag)));
+        list_builder args(1 + arguments_of<A>::count);
+        args.push_back(yojson::String(tag));
         if constexpr (is_tuple<A>) {
-            std::apply([&](const auto&... x) { (args.push_back(yojson_of(x)), ...); }, a);
+            std::apply([&](const auto&... x) { (args.emplace([&] { return yojson_of(x); }), ...); }, a);
         } else {
-            args.push_back(yojson_of(a));
+            args.emplace([&] { return yojson_of(a); });
         }
-        return yojson::List(std::move(args));
+        return std::move(args).finish();
     }
 }
 

@@ -74,52 +74,34 @@ using element_t = decltype(element<R>(std::ranges::begin(std::declval<R&>())));
 /// `List` of the given trees, moved in.
 template <class... Trees>
 yojson list_of(Trees&&... trees) {
-    std::vector<yojson> items;
-    items.reserve(sizeof...(Trees));
-    (items.push_back(std::move(trees)), ...);
-    return yojson::List(std::move(items));
-}
-
-/// The tree of `f(x)`, made when the vector constructs its slot from it, so that `f` builds the
-/// tree in the slot instead of in a temporary that is then moved.
-template <class F, class X>
-struct tree_of {
-    const F& f;
-    X&& x;
-    operator yojson() const { return f(std::forward<X>(x)); }
-};
-
-/// Appends `f(x)` to `items`, which has room: telling the compiler so drops the growth path
-/// from the loop, so the vector's end stays in a register.
-template <class F, class X>
-void append_in_room(std::vector<yojson>& items, const F& f, X&& x) {
-    if (items.size() >= items.capacity()) __builtin_unreachable();
-    items.emplace_back(tree_of<F, X>{f, std::forward<X>(x)});
+    list_builder b(sizeof...(Trees));
+    (b.push_back(std::move(trees)), ...);
+    return std::move(b).finish();
 }
 
 template <class F, class R>
 yojson of_list(const F& f, R&& xs) {
     const auto n = static_cast<std::size_t>(std::ranges::size(xs));
-    std::vector<yojson> items;
-    items.reserve(n);
-    // Counting as well keeps the room guaranteed even for a range longer than its size says.
+    list_builder b(n);
+    // Counting as well stops at the size even for a range longer than its size says.
     auto it = std::ranges::begin(xs);
     const auto end = std::ranges::end(xs);
-    for (std::size_t i = 0; i < n && it != end; ++i, ++it) append_in_room(items, f, element<R>(it));
-    return yojson::List(std::move(items));
+    for (std::size_t i = 0; i < n && it != end; ++i, ++it) b.emplace([&] { return f(element<R>(it)); });
+    return std::move(b).finish();
 }
 
 template <class F, class R>
 yojson of_array(const F& f, R&& xs) {
-    // Filled from the last slot down, in final order; the size is read again before each
-    // element, since an element converter may shrink the array it is reading.
+    // Converted from the last element down, then put in index order; the size is read again
+    // before each element, since an element converter may shrink the array it is reading.
     const auto n = static_cast<std::size_t>(std::ranges::size(xs));
-    std::vector<yojson> items(n);
+    list_builder b(n);
     for (std::size_t i = n; i-- > 0;) {
         if (i >= static_cast<std::size_t>(std::ranges::size(xs))) array_shrank();
-        items[i] = f(element<R>(std::ranges::begin(xs) + static_cast<std::ptrdiff_t>(i)));
+        b.emplace([&] { return f(element<R>(std::ranges::begin(xs) + static_cast<std::ptrdiff_t>(i))); });
     }
-    return yojson::List(std::move(items));
+    b.reverse();
+    return std::move(b).finish();
 }
 
 /// One entry of a table: the value converted before the key, the key's tree first.
@@ -143,29 +125,28 @@ template <class FK, class FV, class K, class V, class H, class E>
 yojson of_table(const FK& fk, const FV& fv, const hashtbl<K, V, H, E>& t) {
     // The entries come out in the reverse of the order in which the fold presents them, so
     // that one key's entries come oldest first.
-    std::vector<yojson> items;
-    items.reserve(t.length());
-    t.iter([&](const K& k, const V& v) { items.push_back(entry_of(fk, fv, k, v)); });
-    std::reverse(items.begin(), items.end());
-    return yojson::List(std::move(items));
+    list_builder b(t.length());
+    t.iter([&](const K& k, const V& v) { b.emplace([&] { return entry_of(fk, fv, k, v); }); });
+    b.reverse();
+    return std::move(b).finish();
 }
 
 template <class FK, class FV, class M>
 yojson of_table(const FK& fk, const FV& fv, const M& m) {
     // As for `hashtbl`, the entries come out in the reverse of the visiting order; a map that
     // can be walked backwards is visited from its end, so its entries keep the map's order.
-    std::vector<yojson> items;
-    items.reserve(static_cast<std::size_t>(std::ranges::size(m)));
+    list_builder b(static_cast<std::size_t>(std::ranges::size(m)));
     if constexpr (std::ranges::bidirectional_range<const M&>) {
         for (auto it = std::ranges::end(m), first = std::ranges::begin(m); it != first;) {
             --it;
-            items.push_back(entry_of(fk, fv, it->first, it->second));
+            b.emplace([&] { return entry_of(fk, fv, it->first, it->second); });
         }
     } else {
-        for (const auto& [k, v] : m) items.push_back(entry_of(fk, fv, k, v));
+        for (const auto& binding : m)
+            b.emplace([&] { return entry_of(fk, fv, binding.first, binding.second); });
     }
-    std::reverse(items.begin(), items.end());
-    return yojson::List(std::move(items));
+    b.reverse();
+    return std::move(b).finish();
 }
 
 // The converters that the one-argument forms return: they hold their element converters by
