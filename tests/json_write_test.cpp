@@ -196,6 +196,25 @@ TEST(json_write, stream_output_matches_string_output) {
     EXPECT_EQ(out.str(), write(t));
 }
 
+// The string scans take 16, 8 and fewer bytes at a time: a byte to escape or check must be
+// found at every offset of strings of every short length.
+TEST(json_write, every_byte_to_escape_is_found_at_every_offset) {
+    write_options checked;
+    checked.check_utf8 = true;
+    for (std::size_t n = 1; n <= 40; ++n) {
+        for (std::size_t k = 0; k < n; ++k) {
+            for (const std::string stop : {"\"", "\\", "\x01", "\x1f", "\xc3\xa9"}) {
+                std::string s(n, 'a');
+                s.replace(k, 1, stop);
+                const yojson t = yojson::String(s);
+                const std::string text = write(t);
+                ASSERT_EQ(read(text), t) << n << ' ' << k << ' ' << text;
+                ASSERT_EQ(write(t, checked), text);
+            }
+        }
+    }
+}
+
 TEST(json_write, strings_longer_than_the_buffer_are_written_whole) {
     std::string big(200'000, 'a');
     big[150'000] = '"';  // an escape past the first buffers

@@ -50,6 +50,21 @@ inline const char* scan_plain(const char* p, const char* end) noexcept {
             if (const std::uint64_t m = string_stops<NonAscii>(w)) return p + std::countr_zero(m) / 8;
             p += 8;
         }
+        // The last bytes, gathered without a loop into a word padded with zero bytes, which
+        // stop the scan as control bytes do: the first stop is a true one or the end.
+        const auto r = static_cast<std::size_t>(end - p);
+        if (r == 0) return end;
+        std::uint64_t w;
+        if (r >= 4) {
+            std::uint32_t lo, hi;
+            std::memcpy(&lo, p, 4);
+            std::memcpy(&hi, end - 4, 4);
+            w = lo | std::uint64_t{hi} << (8 * (r - 4));
+        } else {
+            const auto byte = [&](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i); };
+            w = byte(0) | byte(r / 2) | byte(r - 1);
+        }
+        return p + std::countr_zero(string_stops<NonAscii>(w)) / 8;
     }
     for (; p != end; ++p) {
         const auto c = static_cast<unsigned char>(*p);

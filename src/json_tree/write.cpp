@@ -26,12 +26,23 @@ bool json_integer(std::string_view text) noexcept {
                        [](char c) { return c >= '0' && c <= '9'; });
 }
 
-/// Asks for the payload of `t` ahead of its use: writing is bound by the latency of reaching
-/// each scattered payload, not by the bytes.
-inline void prefetch(const yojson& t) noexcept {
-    if (const void* p = detail::tree_access::payload(t)) __builtin_prefetch(p);
+/// Copies `n` bytes, at most 32, with a few overlapping moves instead of a call.
+inline void copy_short(char* d, const char* s, std::size_t n) noexcept {
+    if (n >= 16) {
+        std::memcpy(d, s, 16);
+        std::memcpy(d + n - 16, s + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(d, s, 8);
+        std::memcpy(d + n - 8, s + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(d, s, 4);
+        std::memcpy(d + n - 4, s + n - 4, 4);
+    } else if (n > 0) {
+        d[0] = s[0];
+        d[n / 2] = s[n / 2];
+        d[n - 1] = s[n - 1];
+    }
 }
-constexpr std::size_t prefetch_distance = 6;
 
 /// Appends into a buffer written through a raw pointer. When the buffer fills, a writer to a
 /// string keeps it as a full chunk and starts another, so that nothing is copied while the text
@@ -43,8 +54,32 @@ public:
     }
 
     void tree(const yojson& root) {
+        if (options_.pretty) {
+            tree<true>(root);
+        } else {
+            tree<false>(root);
+        }
+    }
+
+    std::string take() && {
+        std::string text;
+        text.reserve(full_bytes_ + used());
+        for (const auto& [chunk, size] : full_) text.append(chunk.get(), size);
+        text.append(buf_.get(), used());
+        return text;
+    }
+
+    void flush() {
+        if (used() > 0) sink_->write(buf_.get(), static_cast<std::streamsize>(used()));
+        next_ = buf_.get();
+    }
+
+private:
+    /// Writes the tree without recursion: open containers wait on a stack.
+    template <bool Pretty>
+    void tree(const yojson& root) {
         struct frame {
-            const yojson* items;        // of a List
+            const yojson* items;          // of a List
             const yojson::entry* fields;  // of an Assoc
             std::size_t next, size;
         };
@@ -72,8 +107,7 @@ public:
                     if (items.empty()) {
                         put("[]", 2);
                     } else {
-                        put("[", 1);
-                        for (std::size_t i = 0; i < std::min(items.size(), prefetch_distance); ++i) prefetch(items[i]);
+                        put_char('[');
                         stack.push_back({items.data(), nullptr, 0, items.size()});
                     }
                     break;
@@ -83,8 +117,7 @@ public:
                     if (fields.empty()) {
                         put("{}", 2);
                     } else {
-                        put("{", 1);
-                        for (std::size_t i = 0; i < std::min(fields.size(), prefetch_distance); ++i) prefetch(fields[i].second);
+                        put_char('{');
                         stack.push_back({nullptr, fields.data(), 0, fields.size()});
                     }
                     break;
@@ -97,19 +130,18 @@ public:
                 if (f.next == f.size) {
                     const char closer = f.items ? ']' : '}';
                     stack.pop_back();
-                    newline(stack.size());
-                    put(&closer, 1);
+                    if constexpr (Pretty) newline(stack.size());
+                    put_char(closer);
                     continue;
                 }
-                if (f.next > 0) put(",", 1);
-                newline(stack.size());
-                if (f.next + prefetch_distance < f.size)
-                    prefetch(f.items ? f.items[f.next + prefetch_distance] : f.fields[f.next + prefetch_distance].second);
+                if (f.next > 0) put_char(',');
+                if constexpr (Pretty) newline(stack.size());
                 if (f.items) {
                     v = &f.items[f.next];
                 } else {
                     string(f.fields[f.next].first);
-                    options_.pretty ? put(": ", 2) : put(":", 1);
+                    if constexpr (Pretty) put(": ", 2);
+                    else put_char(':');
                     v = &f.fields[f.next].second;
                 }
                 ++f.next;
@@ -118,20 +150,6 @@ public:
         }
     }
 
-    std::string take() && {
-        std::string text;
-        text.reserve(full_bytes_ + used());
-        for (const auto& [chunk, size] : full_) text.append(chunk.get(), size);
-        text.append(buf_.get(), used());
-        return text;
-    }
-
-    void flush() {
-        if (used() > 0) sink_->write(buf_.get(), static_cast<std::streamsize>(used()));
-        next_ = buf_.get();
-    }
-
-private:
     // Chunks grow to a size below the one at which malloc maps fresh pages for each block.
     static constexpr std::size_t first_chunk = 4096;
     static constexpr std::size_t max_chunk = (std::size_t{1} << 16) - 64;
@@ -147,7 +165,7 @@ private:
 
     /// A pointer to at least `n` free bytes, `n` no more than a few dozen.
     char* room(std::size_t n) {
-        if (static_cast<std::size_t>(end_ - next_) < n) next_chunk();
+        if (room_left() < n) next_chunk();
         return next_;
     }
     void next_chunk() {
@@ -160,9 +178,17 @@ private:
         full_.emplace_back(std::move(buf_), used());
         start_chunk(size);
     }
+    std::size_t room_left() const noexcept { return static_cast<std::size_t>(end_ - next_); }
+    void put_char(char c) { *room(1) = c, ++next_; }
     void put(const char* s, std::size_t n) {
-        while (static_cast<std::size_t>(end_ - next_) < n) {  // a long string spans chunks
-            const auto part = static_cast<std::size_t>(end_ - next_);
+        if (room_left() < n) return put_spanning(s, n);
+        std::memcpy(next_, s, n);
+        next_ += n;
+    }
+    /// Puts bytes that do not fit the buffer: a long string spans chunks.
+    [[gnu::noinline]] void put_spanning(const char* s, std::size_t n) {
+        while (room_left() < n) {
+            const std::size_t part = room_left();
             if (part > 0) std::memcpy(next_, s, part);
             next_ += part;
             s += part;
@@ -212,7 +238,16 @@ private:
         static constexpr char hex[] = "0123456789abcdef";
         const char* p = s.data();
         const char* const end = p + s.size();
-        put("\"", 1);
+        // Most strings are short and need no escape: one check of room, one scan, one copy.
+        if (s.size() <= 32 && room_left() >= 34 && detail::scan_plain<Check>(p, end) == end) {
+            char* o = next_;
+            *o = '"';
+            copy_short(o + 1, p, s.size());
+            o[s.size() + 1] = '"';
+            next_ = o + s.size() + 2;
+            return;
+        }
+        put_char('"');
         for (;;) {
             const char* run = p;
             p = detail::scan_plain<Check>(p, end);
@@ -246,7 +281,7 @@ private:
             next_ += n;
             ++p;
         }
-        put("\"", 1);
+        put_char('"');
     }
 
     const write_options& options_;
