@@ -239,7 +239,7 @@ private:
         void* at = memory().node(sizeof(string_node) + s.size());
         auto* node = ::new (at) string_node(in_arena);
         char* chars = reinterpret_cast<char*>(node + 1);
-        if (!s.empty()) std::memcpy(chars, s.data(), s.size());
+        copy_bytes(chars, s.data(), s.size());
         node->text = std::string_view(chars, s.size());
         return tree_access::raw_of(kind, node);
     }
@@ -295,7 +295,7 @@ private:
         if (p_ == end_ || *p_ != '"') fail(p_, "unexpected " + show(p_, end_) + ", expected a string key");
         const std::string_view k = string();
         char* chars = memory().chars(k.size());
-        if (!k.empty()) std::memcpy(chars, k.data(), k.size());
+        copy_bytes(chars, k.data(), k.size());
         keys_.push_back(std::string_view(chars, k.size()));
         skip_space();
         if (p_ == end_ || *p_ != ':') fail(p_, "unexpected " + show(p_, end_) + ", expected ':'");
@@ -342,13 +342,17 @@ private:
         positions_->by_payload_.emplace_back(reinterpret_cast<std::uintptr_t>(id), at);
     }
 
-    void literal(std::string_view word) {
-        if (static_cast<std::size_t>(end_ - p_) < word.size() || std::memcmp(p_, word.data(), word.size()) != 0) {
-            const char* q = p_;
-            for (std::size_t i = 0; q != end_ && i < word.size() && *q == word[i]; ++i) ++q;
-            fail(q, "unexpected " + show(q, end_) + " in literal '" + std::string(word) + "'");
-        }
-        p_ += word.size();
+    /// Steps over `word`; its length is a constant, so the comparison is inlined.
+    template <std::size_t N>
+    void literal(const char (&word)[N]) {
+        constexpr std::size_t n = N - 1;
+        if (static_cast<std::size_t>(end_ - p_) < n || std::memcmp(p_, word, n) != 0) bad_literal(word);
+        p_ += n;
+    }
+    [[noreturn]] void bad_literal(std::string_view word) const {
+        const char* q = p_;
+        for (std::size_t i = 0; q != end_ && i < word.size() && *q == word[i]; ++i) ++q;
+        fail(q, "unexpected " + show(q, end_) + " in literal '" + std::string(word) + "'");
     }
 
     void skip_space() {

@@ -73,6 +73,33 @@ inline const char* scan_plain(const char* p, const char* end) noexcept {
     return p;
 }
 
+/// Copies `n` bytes, at most 32, with a few overlapping moves instead of a call.
+inline void copy_short(char* d, const char* s, std::size_t n) noexcept {
+    if (n >= 16) {
+        std::memcpy(d, s, 16);
+        std::memcpy(d + n - 16, s + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(d, s, 8);
+        std::memcpy(d + n - 8, s + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(d, s, 4);
+        std::memcpy(d + n - 4, s + n - 4, 4);
+    } else if (n > 0) {
+        d[0] = s[0];
+        d[n / 2] = s[n / 2];
+        d[n - 1] = s[n - 1];
+    }
+}
+
+/// Copies `n` bytes; short runs, the usual keys and strings of JSON text, without a call.
+inline void copy_bytes(char* d, const char* s, std::size_t n) noexcept {
+    if (n <= 32) {
+        copy_short(d, s, n);
+    } else {
+        std::memcpy(d, s, n);
+    }
+}
+
 /// The end of the well-formed UTF-8 sequence at `p` (whose first byte is not ASCII), or null.
 inline const char* utf8_sequence(const char* p, const char* end) noexcept {
     const auto* q = reinterpret_cast<const unsigned char*>(p);

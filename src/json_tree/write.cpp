@@ -26,24 +26,6 @@ bool json_integer(std::string_view text) noexcept {
                        [](char c) { return c >= '0' && c <= '9'; });
 }
 
-/// Copies `n` bytes, at most 32, with a few overlapping moves instead of a call.
-inline void copy_short(char* d, const char* s, std::size_t n) noexcept {
-    if (n >= 16) {
-        std::memcpy(d, s, 16);
-        std::memcpy(d + n - 16, s + n - 16, 16);
-    } else if (n >= 8) {
-        std::memcpy(d, s, 8);
-        std::memcpy(d + n - 8, s + n - 8, 8);
-    } else if (n >= 4) {
-        std::memcpy(d, s, 4);
-        std::memcpy(d + n - 4, s + n - 4, 4);
-    } else if (n > 0) {
-        d[0] = s[0];
-        d[n / 2] = s[n / 2];
-        d[n - 1] = s[n - 1];
-    }
-}
-
 /// Appends into a buffer written through a raw pointer. When the buffer fills, a writer to a
 /// string keeps it as a full chunk and starts another, so that nothing is copied while the text
 /// grows, and joins the chunks once at the end; a writer to a stream hands it to the stream.
@@ -242,7 +224,7 @@ private:
         if (s.size() <= 32 && room_left() >= 34 && detail::scan_plain<Check>(p, end) == end) {
             char* o = next_;
             *o = '"';
-            copy_short(o + 1, p, s.size());
+            detail::copy_short(o + 1, p, s.size());
             o[s.size() + 1] = '"';
             next_ = o + s.size() + 2;
             return;

@@ -193,7 +193,9 @@ struct record_of_tree {
         if (tree.kind() != yojson_kind::Assoc) {
             Treeform_error::record_list_instead_atom(Desc::name, tree);
         }
-        type value{};
+        // Default-initialised, not zeroed first: every field is assigned below, cleared as an
+        // absent option, or the conversion fails.
+        type value;
         detail::field_set<table::size> given;
         bool anomaly = false;  // a duplicate or an extra key: sorted out after the walk
         std::size_t hint = 0;
