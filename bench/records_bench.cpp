@@ -113,6 +113,20 @@ void sylvane_records_to_tree(benchmark::State& state) {
     per_record(state);
 }
 
+// The same with the tree's nodes in an arena scope, as RapidJSON's document keeps its values in
+// its pool; the tree is still freed inside the timing.
+void sylvane_records_to_tree_in_arena(benchmark::State& state) {
+    for (auto _ : state) {
+        Sylvane::yojson tree;
+        {
+            Sylvane::arena_scope scope;
+            tree = Sylvane::yojson_of(records());
+        }
+        benchmark::DoNotOptimize(tree);
+    }
+    per_record(state);
+}
+
 // The same, leaving the tree's destruction out of the timing: what building alone costs.
 void sylvane_records_to_tree_build_only(benchmark::State& state) {
     for (auto _ : state) {
@@ -275,6 +289,7 @@ BENCHMARK(sylvane_records_to_tree)->Name("records_records_to_tree/sylvane")->Uni
 BENCHMARK(rapidjson_records_to_tree)->Name("records_records_to_tree/rapidjson")->Unit(benchmark::kMillisecond);
 BENCHMARK(boost_records_to_tree)->Name("records_records_to_tree/boost_json")->Unit(benchmark::kMillisecond);
 BENCHMARK(nlohmann_records_to_tree)->Name("records_records_to_tree/nlohmann")->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_records_to_tree_in_arena)->Name("records_arena_to_tree/sylvane")->Unit(benchmark::kMillisecond);
 BENCHMARK(sylvane_records_to_tree_build_only)->Name("records_build_only/sylvane")->Unit(benchmark::kMillisecond);
 BENCHMARK(boost_records_to_tree_build_only)->Name("records_build_only/boost_json")->Unit(benchmark::kMillisecond);
 

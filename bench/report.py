@@ -23,6 +23,7 @@ TASKS = [
     ("hashtbl_table_to_tree", "100k bindings, table to tree"),
     ("records_tree_to_records", "100k records, tree to records"),
     ("records_records_to_tree", "100k records, records to tree"),
+    ("records_arena_to_tree", "100k records to tree, in an arena scope"),
     ("records_build_only", "100k records to tree, drop untimed"),
     ("document_read", "20 MB document, read"),
     ("document_read_only", "20 MB document, read, drop untimed"),
@@ -169,6 +170,11 @@ def goals(table, memory):
             out.append((text, f"Sylvane takes {1 / r:.2f}× {SIDE_NAME[side]}'s time",
                         1 / r <= limit))
 
+    def across(task, peer_task, side):
+        """A peer's time in `peer_task` over Sylvane's in `task`."""
+        s, p = table.get(task, {}).get("sylvane"), table.get(peer_task, {}).get(side)
+        return p[0] / s[0] if s and p else None
+
     within("ints_tree_to_vector", "ints_tree_to_vector", "loop", 1.5,
            "`list_of_yojson(int_of_yojson)` within 1.5× the loop floor")
     within("ints_vector_to_tree", "ints_tree_to_vector", "loop", 3.0,
@@ -191,6 +197,15 @@ def goals(table, memory):
                f"records to tree at least 3× faster than {SIDE_NAME[side]}")
     within_peer("records_records_to_tree", "rapidjson", 1.5,
                 "records to tree within 1.5× RapidJSON")
+    for side in ("boost_json", "nlohmann"):
+        r = across("records_arena_to_tree", "records_records_to_tree", side)
+        if r is not None:
+            out.append((f"records to tree in an arena scope at least 3× faster than {SIDE_NAME[side]}",
+                        f"{SIDE_NAME[side]} takes {r:.2f}× Sylvane's time", r >= 3.0))
+    r = across("records_arena_to_tree", "records_records_to_tree", "rapidjson")
+    if r is not None:
+        out.append(("records to tree in an arena scope within 1.5× RapidJSON (its pool)",
+                    f"Sylvane takes {1 / r:.2f}× RapidJSON's time", 1 / r <= 1.5))
     return out
 
 

@@ -1,4 +1,5 @@
 #include <json_tree/arena.hpp>
+#include <json_tree/arena_scope.hpp>
 
 #include <algorithm>
 #include <new>
@@ -27,8 +28,45 @@ void* arena::node_in_new_chunk(std::size_t bytes) {
     return node(bytes);
 }
 
+void arena::link(const yojson& child) {
+    const void* payload = tree_access::payload(child);
+    if (payload == nullptr) return;
+    const auto* n = static_cast<const payload_node*>(payload);
+    if (n->refs.load(std::memory_order_relaxed) == in_arena && arena_of(n) == this) {
+        refs.fetch_sub(1, std::memory_order_relaxed);  // never the last: the container's maker holds one
+    } else {
+        kept_.push_back(tree_access::raw(child));
+    }
+}
+
+namespace {
+thread_local arena* current_arena = nullptr;
+}  // namespace
+
+arena* arena::current() noexcept { return current_arena; }
+void arena::set_current(arena* a) noexcept { current_arena = a; }
+
+}  // namespace Sylvane::json_tree::detail
+
+namespace Sylvane::json_tree {
+
+// The first chunk is small, so that a scope around a few small trees costs little.
+arena_scope::arena_scope() : arena_(detail::arena::create(1024)), outer_(detail::arena::current()) {
+    detail::arena::set_current(arena_);
+}
+
+arena_scope::~arena_scope() {
+    detail::arena::set_current(outer_);
+    detail::release_arena(arena_);
+}
+
+}  // namespace Sylvane::json_tree
+
+namespace Sylvane::json_tree::detail {
+
 void free_arena(arena_count* a) noexcept {
     auto* self = static_cast<arena*>(a);
+    for (const raw_tree r : self->kept_) tree_access::drop(r);
     for (arena::chunk* c = self->last_; c != nullptr;) {
         arena::chunk* prev = c->prev;
         ::operator delete(c);

@@ -1,18 +1,24 @@
 #pragma once
-// The arena that holds a tree read from text; not part of the API.
+// The arena that holds a tree read from text or made under an `arena_scope`; not part of the
+// API.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
+#include <json_tree/text_scan.hpp>
 #include <json_tree/yojson.hpp>
 
 namespace Sylvane::json_tree::detail {
 
-/// Memory for the nodes of one tree, carved from large chunks that are all freed at once when
-/// the last reference from outside the arena goes. Nodes in it are never freed one by one, so
-/// building and dropping a tree read from text costs a few large allocations instead of one per
-/// node, and its nodes lie in reading order.
+/// Memory for the nodes of trees, carved from large chunks that are all freed at once when the
+/// last reference from outside the arena goes. Nodes in it are never freed one by one, so
+/// building and dropping a tree costs a few large allocations instead of one per node, and its
+/// nodes lie in the order they were made. Links between its nodes are not counted; a node from
+/// elsewhere (the heap, another arena) that one of its containers holds is counted, and that
+/// reference is kept until the arena is freed. Only one thread fills an arena.
 class arena : public arena_count {
 public:
     /// A new arena, counted once for its creator; its first chunk has `first_chunk` bytes.
@@ -42,6 +48,32 @@ public:
         return p;
     }
 
+    /// A `String` or `Intlit` node over a copy of `s`.
+    string_node* text(std::string_view s) {
+        auto* n = ::new (node(sizeof(string_node) + s.size())) string_node(in_arena);
+        char* chars = reinterpret_cast<char*>(n + 1);
+        copy_bytes(chars, s.data(), s.size());
+        n->text = std::string_view(chars, s.size());
+        return n;
+    }
+    /// A `List` node with room for `capacity` elements, none made yet.
+    list_node* list(std::size_t capacity) {
+        return ::new (node(sizeof(list_node) + capacity * sizeof(yojson))) list_node(in_arena);
+    }
+    /// An `Assoc` node with room for `capacity` entries and `key_bytes` bytes of keys after them.
+    assoc_node* assoc(std::size_t capacity, std::size_t key_bytes) {
+        return ::new (node(sizeof(assoc_node) + capacity * sizeof(yojson::entry) + key_bytes)) assoc_node(in_arena);
+    }
+
+    /// Turns the counted reference of `child`, just placed in a container of this arena, into a
+    /// link: a reference to a node of this arena is no longer counted, any other is kept.
+    void link(const yojson& child);
+
+    /// The arena that trees made on this thread go into, or null: the innermost live
+    /// `arena_scope`'s.
+    static arena* current() noexcept;
+    static void set_current(arena* a) noexcept;
+
 private:
     struct chunk {
         chunk* prev;
@@ -59,6 +91,7 @@ private:
     void grow(std::size_t n);
     friend void json_tree::detail::free_arena(arena_count* a) noexcept;
 
+    std::vector<raw_tree> kept_;  // counted references to nodes from elsewhere
     chunk* last_ = nullptr;
     char* next_ = nullptr;
     char* end_ = nullptr;

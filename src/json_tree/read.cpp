@@ -235,14 +235,7 @@ private:
     void push(const yojson& scalar, const char* start) { push(tree_access::raw(scalar), start); }
 
     /// A `String` or `Intlit` node over a copy of `s`, in the arena.
-    raw_tree text_node(yojson_kind kind, std::string_view s) {
-        void* at = memory().node(sizeof(string_node) + s.size());
-        auto* node = ::new (at) string_node(in_arena);
-        char* chars = reinterpret_cast<char*>(node + 1);
-        copy_bytes(chars, s.data(), s.size());
-        node->text = std::string_view(chars, s.size());
-        return tree_access::raw_of(kind, node);
-    }
+    raw_tree text_node(yojson_kind kind, std::string_view s) { return tree_access::raw_of(kind, memory().text(s)); }
 
     /// Reads the value at `p_`. Returns false when it opened a container that has elements:
     /// `p_` then stands at the first one (after the first key for an object).
@@ -311,7 +304,7 @@ private:
         const raw_tree* first = values_.data() + f.values_begin;
         raw_tree t;
         if (!f.object) {
-            auto* node = ::new (memory().node(sizeof(list_node) + n * sizeof(yojson))) list_node(in_arena);
+            list_node* node = memory().list(n);
             yojson* items = node->items();
             for (std::size_t i = 0; i < n; ++i) tree_access::place(items + i, first[i]);
             node->size = n;
@@ -319,7 +312,7 @@ private:
                 for (std::size_t i = 0; i < n; ++i) record(items[i], offsets_[f.values_begin + i]);
             t = tree_access::raw_of(node);
         } else {
-            auto* node = ::new (memory().node(sizeof(assoc_node) + n * sizeof(yojson::entry))) assoc_node(in_arena);
+            assoc_node* node = memory().assoc(n, 0);  // its keys are in the arena already
             yojson::entry* entries = node->entries();
             const std::string_view* keys = keys_.data() + f.keys_begin;
             for (std::size_t i = 0; i < n; ++i) tree_access::place_entry(entries + i, keys[i], first[i]);

@@ -1,5 +1,7 @@
 #include <json_tree/yojson.hpp>
 
+#include <json_tree/arena.hpp>
+
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -73,63 +75,100 @@ void string_node::free(string_node* node) noexcept {
 
 }  // namespace detail
 
-yojson yojson::Intlit(std::string&& text) {
-    return yojson(yojson_kind::Intlit, detail::string_node::adopt(std::move(text)));
-}
-
-yojson yojson::Intlit(std::string_view text) {
-    return yojson(yojson_kind::Intlit, detail::string_node::copy(text));
-}
-
-yojson yojson::String(std::string&& s) {
-    return yojson(yojson_kind::String, detail::string_node::adopt(std::move(s)));
-}
-
-yojson yojson::String(std::string_view s) {
-    return yojson(yojson_kind::String, detail::string_node::copy(s));
-}
-
 namespace {
-template <class Node, class Element>
-Node* new_container_node(std::size_t capacity, std::size_t extra_bytes) {
-    if (capacity > (std::numeric_limits<std::size_t>::max() - sizeof(Node) - extra_bytes) / sizeof(Element))
-        throw std::length_error("yojson: too many elements");
-    void* memory = ::operator new(sizeof(Node) + capacity * sizeof(Element) + extra_bytes);
-    return ::new (memory) Node(1);
+/// The node of a string made on this thread: in the current arena (counted once), or on the
+/// heap, where a moved-in string is taken as it is.
+template <class S>
+detail::string_node* text_node(S&& s) {
+    if (detail::arena* a = detail::arena::current()) {
+        a->refs.fetch_add(1, std::memory_order_relaxed);
+        return a->text(s);
+    }
+    if constexpr (std::is_same_v<S, std::string>) return detail::string_node::adopt(std::move(s));
+    else return detail::string_node::copy(s);
 }
 }  // namespace
 
-list_builder::list_builder(std::size_t capacity)
-    : node_(new_container_node<detail::list_node, yojson>(capacity, 0)), capacity_(capacity) {}
+yojson yojson::Intlit(std::string&& text) { return yojson(yojson_kind::Intlit, text_node(std::move(text))); }
+
+yojson yojson::Intlit(std::string_view text) { return yojson(yojson_kind::Intlit, text_node(text)); }
+
+yojson yojson::String(std::string&& s) { return yojson(yojson_kind::String, text_node(std::move(s))); }
+
+yojson yojson::String(std::string_view s) { return yojson(yojson_kind::String, text_node(s)); }
+
+namespace {
+/// The arena that a container made now goes into, held once for its builder; null for the heap.
+detail::arena* arena_for_builder() noexcept {
+    detail::arena* a = detail::arena::current();
+    if (a != nullptr) a->refs.fetch_add(1, std::memory_order_relaxed);
+    return a;
+}
+
+void check_room(std::size_t capacity, std::size_t header, std::size_t element, std::size_t extra) {
+    if (capacity > (std::numeric_limits<std::size_t>::max() - header - extra) / element)
+        throw std::length_error("yojson: too many elements");
+}
+}  // namespace
+
+list_builder::list_builder(std::size_t capacity) : capacity_(capacity) {
+    check_room(capacity, sizeof(detail::list_node), sizeof(yojson), 0);
+    if (detail::arena* a = arena_for_builder()) {
+        arena_ = a;
+        node_ = a->list(capacity);
+    } else {
+        node_ = ::new (::operator new(sizeof(detail::list_node) + capacity * sizeof(yojson))) detail::list_node(1);
+    }
+}
 
 list_builder::~list_builder() {
     if (node_ == nullptr) return;
+    if (arena_ != nullptr) {
+        // The elements are links or kept references of the arena, which frees them with it.
+        detail::release_arena(arena_);
+        return;
+    }
     std::destroy_n(node_->items(), node_->size);
     ::operator delete(node_);
 }
 
 void list_builder::full() { throw std::length_error("list_builder: more elements than its capacity"); }
 
+void list_builder::link(const yojson& child) { static_cast<detail::arena*>(arena_)->link(child); }
+
 yojson list_builder::finish() && {
-    yojson t;
+    yojson t;  // takes over the builder's reference: to the node, or to its arena
     t.list_ = std::exchange(node_, nullptr);
     t.kind_ = yojson_kind::List;
     return t;
 }
 
-assoc_builder::assoc_builder(std::size_t capacity, std::size_t key_bytes)
-    : node_(new_container_node<detail::assoc_node, yojson::entry>(capacity, key_bytes)), capacity_(capacity) {
+assoc_builder::assoc_builder(std::size_t capacity, std::size_t key_bytes) : capacity_(capacity) {
+    check_room(capacity, sizeof(detail::assoc_node), sizeof(yojson::entry), key_bytes);
+    if (detail::arena* a = arena_for_builder()) {
+        arena_ = a;
+        node_ = a->assoc(capacity, key_bytes);
+    } else {
+        node_ = ::new (::operator new(sizeof(detail::assoc_node) + capacity * sizeof(yojson::entry) + key_bytes))
+            detail::assoc_node(1);
+    }
     keys_next_ = reinterpret_cast<char*>(node_->entries() + capacity);
     keys_end_ = keys_next_ + key_bytes;
 }
 
 assoc_builder::~assoc_builder() {
     if (node_ == nullptr) return;
+    if (arena_ != nullptr) {
+        detail::release_arena(arena_);
+        return;
+    }
     std::destroy_n(node_->entries(), node_->size);
     ::operator delete(node_);
 }
 
 void assoc_builder::full() { throw std::length_error("assoc_builder: more entries or key bytes than its capacity"); }
+
+void assoc_builder::link(const yojson& child) { static_cast<detail::arena*>(arena_)->link(child); }
 
 yojson assoc_builder::finish() && {
     yojson t;

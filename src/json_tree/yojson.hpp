@@ -290,6 +290,8 @@ struct tree_access {
     }
     /// The tree `r`, made at `where` without counting a reference: a link inside an arena.
     static yojson* place(void* where, raw_tree r) noexcept { return ::new (where) yojson(r); }
+    /// Drops the counted reference that `r` stands for.
+    static void drop(raw_tree r) noexcept { yojson counted(r); }
     /// The bits of a tree over `node`, which no reference is counted for.
     // Each sets the pointer in a Null tree, so dropping that tree releases nothing.
     static raw_tree raw_of(yojson_kind k, string_node* node) noexcept {
@@ -320,7 +322,8 @@ static_assert(alignof(yojson::entry) <= alignof(assoc_node) &&
 }  // namespace detail
 
 /// Builds a `List` in place: one allocation with room for `capacity` elements, each made where
-/// it stays. Dropping an unfinished builder drops the elements made so far.
+/// it stays (under an `arena_scope`, in its arena; use the builder on that thread). Dropping an
+/// unfinished builder drops the elements made so far.
 ///
 ///     list_builder b(xs.size());
 ///     for (auto x : xs) b.emplace([&] { return yojson::Int(x); });
@@ -333,12 +336,17 @@ public:
     ~list_builder();
 
     /// Appends `t`. Throws `std::length_error` when the list is full.
-    void push_back(yojson&& t) { ::new (static_cast<void*>(slot())) yojson(std::move(t)); ++node_->size; }
+    void push_back(yojson&& t) {
+        yojson* s = ::new (static_cast<void*>(slot())) yojson(std::move(t));
+        if (arena_ != nullptr) link(*s);
+        ++node_->size;
+    }
     /// Appends the tree that `make()` returns, made in its slot. If `make` throws, nothing is
     /// appended.
     template <class Make>
     void emplace(Make&& make) {
-        ::new (static_cast<void*>(slot())) yojson(std::forward<Make>(make)());
+        yojson* s = ::new (static_cast<void*>(slot())) yojson(std::forward<Make>(make)());
+        if (arena_ != nullptr) link(*s);
         ++node_->size;
     }
     std::size_t size() const noexcept { return node_->size; }
@@ -353,13 +361,16 @@ private:
         return node_->items() + node_->size;
     }
     [[noreturn]] static void full();
+    void link(const yojson& child);
 
     detail::list_node* node_;
     std::size_t capacity_;
+    detail::arena_count* arena_ = nullptr;  // the arena the node is in, held until `finish`
 };
 
 /// Builds an `Assoc` in place: one allocation with room for `capacity` entries whose keys take
-/// at most `key_bytes` bytes in all. Dropping an unfinished builder drops the entries so far.
+/// at most `key_bytes` bytes in all (under an `arena_scope`, in its arena; use the builder on
+/// that thread). Dropping an unfinished builder drops the entries so far.
 class SYLVANE_API assoc_builder {
 public:
     assoc_builder(std::size_t capacity, std::size_t key_bytes);
@@ -380,6 +391,7 @@ public:
         if (!key.empty()) std::memcpy(keys_next_, key.data(), key.size());
         ::new (static_cast<void*>(e)) yojson::entry{std::string_view(keys_next_, key.size()),
                                                     std::forward<Make>(make)()};
+        if (arena_ != nullptr) link(e->second);
         keys_next_ += key.size();
         ++node_->size;
     }
@@ -393,11 +405,13 @@ private:
         return node_->entries() + node_->size;
     }
     [[noreturn]] static void full();
+    void link(const yojson& child);
 
     detail::assoc_node* node_;
     std::size_t capacity_;
     char* keys_next_;
     char* keys_end_;
+    detail::arena_count* arena_ = nullptr;  // the arena the node is in, held until `finish`
 };
 
 inline yojson yojson::Bool(bool b) noexcept {

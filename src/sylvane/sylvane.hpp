@@ -7,6 +7,7 @@
 #include <base/lazy.hpp>
 #include <base/ref.hpp>
 #include <base/unit.hpp>
+#include <json_tree/arena_scope.hpp>
 #include <json_tree/read.hpp>
 #include <json_tree/write.hpp>
 #include <json_tree/yojson.hpp>
