@@ -82,6 +82,21 @@ TEST(json_read, numbers_with_fraction_or_exponent_are_correctly_rounded_floats) 
     check_error("[-1.5e99999999999999999999]", 1, 2, "number out of range of a double");
 }
 
+// Objects of one shape repeat their keys; a key like the one at the same place before (a
+// prefix, a longer key, the same bytes escaped, an escaped quote after them) is still read whole.
+TEST(json_read, repeated_keys_are_read_exactly) {
+    const auto obj = [](std::vector<std::pair<std::string, std::int64_t>> kv) {
+        fields f;
+        for (auto& [k, v] : kv) f.emplace_back(k, yojson::Int(v));
+        return yojson::Assoc(std::move(f));
+    };
+    check(R"([{"ab":1,"c":2},{"abc":3,"c":4},{"a":5},{"a\u0062":6},{"ab":7},{"ab\"":8},{"ab":9,"":10},{"k":{"k":11}}])",
+          yojson::List({obj({{"ab", 1}, {"c", 2}}), obj({{"abc", 3}, {"c", 4}}), obj({{"a", 5}}), obj({{"ab", 6}}),
+                        obj({{"ab", 7}}), obj({{"ab\"", 8}}), obj({{"ab", 9}, {"", 10}}),
+                        yojson::Assoc(fields{{"k", obj({{"k", 11}})}})}));
+    EXPECT_THROW(read("[{\"ab\":1},{\"ab\x01\":2}]"), parse_error) << "a control byte after a known key";
+}
+
 TEST(json_read, strings_decode_escapes_and_keep_utf8) {
     check(R"("\"\\\/\b\f\n\r\t")", yojson::String("\"\\/\b\f\n\r\t"));
     check(R"("\u0041\u00e9\u20AC")", yojson::String("A\xc3\xa9\xe2\x82\xac"));

@@ -24,7 +24,7 @@ void arena::grow(std::size_t n) {
 }
 
 void* arena::node_in_new_chunk(std::size_t bytes) {
-    grow(sizeof(arena*) + bytes);
+    grow(bytes);
     return node(bytes);
 }
 
@@ -32,7 +32,7 @@ void arena::link(const yojson& child) {
     const void* payload = tree_access::payload(child);
     if (payload == nullptr) return;
     const auto* n = static_cast<const payload_node*>(payload);
-    if (n->refs.load(std::memory_order_relaxed) == in_arena && arena_of(n) == this) {
+    if (n->arena() == this) {
         refs.fetch_sub(1, std::memory_order_relaxed);  // never the last: the container's maker holds one
     } else {
         kept_.push_back(tree_access::raw(child));

@@ -27,17 +27,13 @@ public:
     arena(const arena&) = delete;
     arena& operator=(const arena&) = delete;
 
-    /// Room for a node of `bytes` bytes, aligned for any node, right after the arena's address
-    /// (which `arena_of` reads back).
+    /// Room for a node of `bytes` bytes, aligned for any node.
     void* node(std::size_t bytes) {
         const std::size_t pad = static_cast<std::size_t>(-reinterpret_cast<std::uintptr_t>(next_)) & (node_align - 1);
-        const std::size_t need = pad + sizeof(arena*) + bytes;
-        if (static_cast<std::size_t>(end_ - next_) < need) return node_in_new_chunk(bytes);
+        if (static_cast<std::size_t>(end_ - next_) < pad + bytes) return node_in_new_chunk(bytes);
         char* p = next_ + pad;
-        next_ += need;
-        arena* self = this;
-        std::memcpy(p, &self, sizeof self);
-        return p + sizeof self;
+        next_ = p + bytes;
+        return p;
     }
 
     /// Room for `n` bytes of characters, unaligned.
@@ -50,7 +46,7 @@ public:
 
     /// A `String` or `Intlit` node over a copy of `s`.
     string_node* text(std::string_view s) {
-        auto* n = ::new (node(sizeof(string_node) + s.size())) string_node(in_arena);
+        auto* n = ::new (node(sizeof(string_node) + s.size())) string_node(payload_node::in(this));
         char* chars = reinterpret_cast<char*>(n + 1);
         copy_bytes(chars, s.data(), s.size());
         n->text = std::string_view(chars, s.size());
@@ -58,11 +54,11 @@ public:
     }
     /// A `List` node with room for `capacity` elements, none made yet.
     list_node* list(std::size_t capacity) {
-        return ::new (node(sizeof(list_node) + capacity * sizeof(yojson))) list_node(in_arena);
+        return ::new (node(sizeof(list_node) + capacity * sizeof(yojson))) list_node(payload_node::in(this));
     }
     /// An `Assoc` node with room for `capacity` entries and `key_bytes` bytes of keys after them.
     assoc_node* assoc(std::size_t capacity, std::size_t key_bytes) {
-        return ::new (node(sizeof(assoc_node) + capacity * sizeof(yojson::entry) + key_bytes)) assoc_node(in_arena);
+        return ::new (node(sizeof(assoc_node) + capacity * sizeof(yojson::entry) + key_bytes)) assoc_node(payload_node::in(this));
     }
 
     /// Turns the counted reference of `child`, just placed in a container of this arena, into a
@@ -82,7 +78,7 @@ private:
     static constexpr std::size_t max_chunk = (std::size_t{1} << 16) - 64;
     static constexpr std::size_t node_align = 8;
     static_assert(alignof(list_node) <= node_align && alignof(assoc_node) <= node_align &&
-                  alignof(string_node) <= node_align && alignof(arena*) <= node_align);
+                  alignof(string_node) <= node_align);
 
     explicit arena(std::size_t first_chunk) noexcept;
     ~arena() = default;

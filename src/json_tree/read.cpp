@@ -4,6 +4,7 @@
 #include <json_tree/text_scan.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -286,10 +287,22 @@ private:
     /// Reads `"key" :` and the space after it.
     void key() {
         if (p_ == end_ || *p_ != '"') fail(p_, "unexpected " + show(p_, end_) + ", expected a string key");
-        const std::string_view k = string();
-        char* chars = memory().chars(k.size());
-        copy_bytes(chars, k.data(), k.size());
-        keys_.push_back(std::string_view(chars, k.size()));
+        std::string_view& cached = key_cache_[(frames_.size() * 8 + values_.size() - frames_.back().values_begin) %
+                                              key_cache_.size()];
+        const std::size_t n = cached.size();
+        if (n > 0 && static_cast<std::size_t>(end_ - p_) > n + 1 && p_[n + 1] == '"' &&
+            std::memcmp(p_ + 1, cached.data(), n) == 0) {
+            p_ += n + 2;
+            keys_.push_back(cached);
+        } else {
+            const char* raw = p_ + 1;
+            const std::string_view k = string();
+            char* chars = memory().chars(k.size());
+            copy_bytes(chars, k.data(), k.size());
+            const std::string_view stored(chars, k.size());
+            keys_.push_back(stored);
+            if (k.data() == raw) cached = stored;  // no escapes: its bytes in the text are the key
+        }
         skip_space();
         if (p_ == end_ || *p_ != ':') fail(p_, "unexpected " + show(p_, end_) + ", expected ':'");
         ++p_;
@@ -538,6 +551,10 @@ private:
     const read_options& options_;
     locator* positions_;
     arena* arena_ = nullptr;
+    /// Keys read lately, by depth and place in their object. Objects of one shape repeat their
+    /// keys, which are then matched in the text instead of scanned and copied again; only keys
+    /// without escapes are kept, so that the same bytes in the text are the same valid key.
+    std::array<std::string_view, 64> key_cache_{};
     flat_stack<frame> frames_;
     flat_stack<raw_tree> values_;
     flat_stack<std::string_view> keys_;

@@ -46,7 +46,7 @@ namespace {
 /// A string node that owns a moved-in `std::string`.
 struct owned_string_node final : string_node {
     std::string owned;
-    explicit owned_string_node(std::string&& s) noexcept : string_node(1), owned(std::move(s)) {
+    explicit owned_string_node(std::string&& s) noexcept : string_node(one_ref), owned(std::move(s)) {
         text = owned;
         owns_string = true;
     }
@@ -57,7 +57,7 @@ string_node* string_node::adopt(std::string&& s) { return new owned_string_node(
 
 string_node* string_node::copy(std::string_view s) {
     void* memory = ::operator new(sizeof(string_node) + s.size());
-    auto* node = ::new (memory) string_node(1);
+    auto* node = ::new (memory) string_node(one_ref);
     char* chars = reinterpret_cast<char*>(node + 1);
     if (!s.empty()) std::memcpy(chars, s.data(), s.size());
     node->text = std::string_view(chars, s.size());
@@ -117,7 +117,7 @@ list_builder::list_builder(std::size_t capacity) : capacity_(capacity) {
         arena_ = a;
         node_ = a->list(capacity);
     } else {
-        node_ = ::new (::operator new(sizeof(detail::list_node) + capacity * sizeof(yojson))) detail::list_node(1);
+        node_ = ::new (::operator new(sizeof(detail::list_node) + capacity * sizeof(yojson))) detail::list_node(detail::payload_node::one_ref);
     }
 }
 
@@ -150,7 +150,7 @@ assoc_builder::assoc_builder(std::size_t capacity, std::size_t key_bytes) : capa
         node_ = a->assoc(capacity, key_bytes);
     } else {
         node_ = ::new (::operator new(sizeof(detail::assoc_node) + capacity * sizeof(yojson::entry) + key_bytes))
-            detail::assoc_node(1);
+            detail::assoc_node(detail::payload_node::one_ref);
     }
     keys_next_ = reinterpret_cast<char*>(node_->entries() + capacity);
     keys_end_ = keys_next_ + key_bytes;
@@ -215,12 +215,7 @@ void yojson::destroy() noexcept {
         }
     };
     auto drop = [&](yojson& t) {
-        if (!t.is_heap()) return;
-        detail::payload_node* n = t.node();
-        if (n->refs.load(std::memory_order_relaxed) == detail::in_arena)
-            detail::release_arena(detail::arena_of(n));
-        else if (n->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
-            dispose(t);
+        if (t.is_heap() && t.node()->release()) dispose(t);
     };
     dispose(*this);
     while (lists != nullptr || assocs != nullptr) {

@@ -43,32 +43,11 @@ class yojson;
 
 namespace detail {
 
-/// Shared header of every heap payload. The count is atomic so that trees may be copied and
-/// dropped from many threads at once.
-struct payload_node {
-    std::atomic<std::size_t> refs;
-    constexpr explicit payload_node(std::size_t initial) noexcept : refs(initial) {}
-};
-
-/// A reference count that no sequence of copies and drops brings to zero: static payloads.
-inline constexpr std::size_t immortal_refs = std::size_t{1} << 62;
-
-/// The count of a node that sits in an arena: its arena counts the references to all of its
-/// nodes at once, and the node is never freed on its own. The arena's address is stored right
-/// before the node.
-inline constexpr std::size_t in_arena = ~std::size_t{0};
-
 /// The reference count of an arena (see arena.hpp): references from outside the arena to any of
 /// its nodes. The links between its nodes are not counted.
 struct arena_count {
     std::atomic<std::size_t> refs;
 };
-
-inline arena_count* arena_of(const payload_node* node) noexcept {
-    arena_count* a;
-    std::memcpy(&a, reinterpret_cast<const char*>(node) - sizeof a, sizeof a);
-    return a;
-}
 
 /// Frees an arena whose count has dropped to zero, with every node in it.
 SYLVANE_API void free_arena(arena_count* a) noexcept;
@@ -76,6 +55,43 @@ SYLVANE_API void free_arena(arena_count* a) noexcept;
 inline void release_arena(arena_count* a) noexcept {
     if (a->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) free_arena(a);
 }
+
+/// Shared header of every payload. For a node of its own, `refs` is even: twice the number of
+/// references. For a node in an arena, it is odd: the arena's address with the low bit set,
+/// and the arena counts the references to all of its nodes at once. Atomic, so that trees may
+/// be copied and dropped from many threads at once.
+struct payload_node {
+    std::atomic<std::size_t> refs;
+    constexpr explicit payload_node(std::size_t word) noexcept : refs(word) {}
+
+    /// The count of a node with one reference.
+    static constexpr std::size_t one_ref = 2;
+    /// The word of a node in `a`.
+    static std::size_t in(const arena_count* a) noexcept { return reinterpret_cast<std::uintptr_t>(a) | 1u; }
+    /// The arena of a node whose word is `w`, or null.
+    static arena_count* arena_of(std::size_t w) noexcept {
+        return (w & 1u) != 0 ? reinterpret_cast<arena_count*>(w - 1) : nullptr;
+    }
+    arena_count* arena() const noexcept { return arena_of(refs.load(std::memory_order_relaxed)); }
+
+    void retain() noexcept {
+        if (arena_count* a = arena()) a->refs.fetch_add(1, std::memory_order_relaxed);
+        else refs.fetch_add(one_ref, std::memory_order_relaxed);
+    }
+    /// Drops a reference; true when it was the last one to a node of its own, which the caller
+    /// then frees.
+    bool release() noexcept {
+        if (arena_count* a = arena()) {
+            release_arena(a);
+            return false;
+        }
+        return refs.fetch_sub(one_ref, std::memory_order_acq_rel) == one_ref;
+    }
+};
+static_assert(alignof(arena_count) >= 2, "an arena's address leaves the low bit free");
+
+/// A count that no sequence of copies and drops brings to zero: static payloads.
+inline constexpr std::size_t immortal_refs = std::size_t{1} << 62;
 
 /// Payload of `String` and `Intlit`. `text` views one of four stores: characters copied right
 /// behind the node in the same allocation, a moved-in `std::string` (the node is then an
@@ -215,20 +231,10 @@ private:
     }
     detail::payload_node* node() const noexcept;
     void retain() const noexcept {
-        if (!is_heap()) return;
-        detail::payload_node* n = node();
-        auto& count = n->refs.load(std::memory_order_relaxed) == detail::in_arena
-                          ? detail::arena_of(n)->refs
-                          : n->refs;
-        count.fetch_add(1, std::memory_order_relaxed);
+        if (is_heap()) node()->retain();
     }
     void release() noexcept {
-        if (!is_heap()) return;
-        detail::payload_node* n = node();
-        if (n->refs.load(std::memory_order_relaxed) == detail::in_arena)
-            detail::release_arena(detail::arena_of(n));
-        else if (n->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
-            destroy();
+        if (is_heap() && node()->release()) destroy();
     }
     /// Frees this tree's payload and every payload below it that nothing else holds, without
     /// recursion, so that dropping a tree of any depth cannot overflow the stack.
