@@ -81,8 +81,9 @@ namespace {
 template <class S>
 detail::string_node* text_node(S&& s) {
     if (detail::arena* a = detail::arena::current()) {
+        detail::string_node* node = a->text(s);
         a->refs.fetch_add(1, std::memory_order_relaxed);
-        return a->text(s);
+        return node;
     }
     if constexpr (std::is_same_v<S, std::string>) return detail::string_node::adopt(std::move(s));
     else return detail::string_node::copy(s);
@@ -98,10 +99,9 @@ yojson yojson::String(std::string&& s) { return yojson(yojson_kind::String, text
 yojson yojson::String(std::string_view s) { return yojson(yojson_kind::String, text_node(s)); }
 
 namespace {
-/// The arena that a container made now goes into, held once for its builder; null for the heap.
-detail::arena* arena_for_builder() noexcept {
-    detail::arena* a = detail::arena::current();
-    if (a != nullptr) a->refs.fetch_add(1, std::memory_order_relaxed);
+/// Holds `a` once more, for a builder whose node is in it.
+detail::arena* hold(detail::arena* a) noexcept {
+    a->refs.fetch_add(1, std::memory_order_relaxed);
     return a;
 }
 
@@ -113,9 +113,9 @@ void check_room(std::size_t capacity, std::size_t header, std::size_t element, s
 
 list_builder::list_builder(std::size_t capacity) : capacity_(capacity) {
     check_room(capacity, sizeof(detail::list_node), sizeof(yojson), 0);
-    if (detail::arena* a = arena_for_builder()) {
-        arena_ = a;
+    if (detail::arena* a = detail::arena::current()) {
         node_ = a->list(capacity);
+        arena_ = hold(a);
     } else {
         node_ = ::new (::operator new(sizeof(detail::list_node) + capacity * sizeof(yojson))) detail::list_node(detail::payload_node::one_ref);
     }
@@ -134,7 +134,20 @@ list_builder::~list_builder() {
 
 void list_builder::full() { throw std::length_error("list_builder: more elements than its capacity"); }
 
-void list_builder::link(const yojson& child) { static_cast<detail::arena*>(arena_)->link(child); }
+namespace {
+/// Links `child`, just made in a container of `a`; if that fails, drops it, so that the
+/// container is as it was before.
+void link_or_drop(detail::arena_count* a, yojson& child) {
+    try {
+        static_cast<detail::arena*>(a)->link(child);
+    } catch (...) {
+        child.~yojson();
+        throw;
+    }
+}
+}  // namespace
+
+void list_builder::link(yojson& child) { link_or_drop(arena_, child); }
 
 yojson list_builder::finish() && {
     yojson t;  // takes over the builder's reference: to the node, or to its arena
@@ -145,9 +158,9 @@ yojson list_builder::finish() && {
 
 assoc_builder::assoc_builder(std::size_t capacity, std::size_t key_bytes) : capacity_(capacity) {
     check_room(capacity, sizeof(detail::assoc_node), sizeof(yojson::entry), key_bytes);
-    if (detail::arena* a = arena_for_builder()) {
-        arena_ = a;
+    if (detail::arena* a = detail::arena::current()) {
         node_ = a->assoc(capacity, key_bytes);
+        arena_ = hold(a);
     } else {
         node_ = ::new (::operator new(sizeof(detail::assoc_node) + capacity * sizeof(yojson::entry) + key_bytes))
             detail::assoc_node(detail::payload_node::one_ref);
@@ -168,7 +181,7 @@ assoc_builder::~assoc_builder() {
 
 void assoc_builder::full() { throw std::length_error("assoc_builder: more entries or key bytes than its capacity"); }
 
-void assoc_builder::link(const yojson& child) { static_cast<detail::arena*>(arena_)->link(child); }
+void assoc_builder::link(yojson& child) { link_or_drop(arena_, child); }
 
 yojson assoc_builder::finish() && {
     yojson t;

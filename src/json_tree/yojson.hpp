@@ -367,7 +367,7 @@ private:
         return node_->items() + node_->size;
     }
     [[noreturn]] static void full();
-    void link(const yojson& child);
+    void link(yojson& child);
 
     detail::list_node* node_;
     std::size_t capacity_;
@@ -411,7 +411,7 @@ private:
         return node_->entries() + node_->size;
     }
     [[noreturn]] static void full();
-    void link(const yojson& child);
+    void link(yojson& child);
 
     detail::assoc_node* node_;
     std::size_t capacity_;
