@@ -95,6 +95,14 @@ TEST(json_read, repeated_keys_are_read_exactly) {
                         obj({{"ab", 7}}), obj({{"ab\"", 8}}), obj({{"ab", 9}, {"", 10}}),
                         yojson::Assoc(fields{{"k", obj({{"k", 11}})}})}));
     EXPECT_THROW(read("[{\"ab\":1},{\"ab\x01\":2}]"), parse_error) << "a control byte after a known key";
+    // Keys of every length class that the comparison treats apart, differing in one byte.
+    for (const std::string k : {"abcde", "abcdefghij", "abcdefghijklmnopqrstu"}) {
+        for (std::size_t i = 0; i < k.size(); ++i) {
+            std::string other = k;
+            other[i] = 'Z';
+            check("[{\"" + k + "\":1},{\"" + other + "\":2}]", yojson::List({obj({{k, 1}}), obj({{other, 2}})}));
+        }
+    }
 }
 
 TEST(json_read, strings_decode_escapes_and_keep_utf8) {

@@ -291,7 +291,7 @@ private:
                                               key_cache_.size()];
         const std::size_t n = cached.size();
         if (n > 0 && static_cast<std::size_t>(end_ - p_) > n + 1 && p_[n + 1] == '"' &&
-            std::memcmp(p_ + 1, cached.data(), n) == 0) {
+            same_bytes(p_ + 1, cached.data(), n)) {
             p_ += n + 2;
             keys_.push_back(cached);
         } else {

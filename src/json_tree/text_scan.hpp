@@ -100,6 +100,22 @@ inline void copy_bytes(char* d, const char* s, std::size_t n) noexcept {
     }
 }
 
+/// Whether the `n` bytes at `a` and at `b` are equal; short runs without a call.
+inline bool same_bytes(const char* a, const char* b, std::size_t n) noexcept {
+    const auto equal = [&](std::size_t at, auto word) {
+        decltype(word) x, y;
+        std::memcpy(&x, a + at, sizeof x);
+        std::memcpy(&y, b + at, sizeof y);
+        return x == y;
+    };
+    if (n >= 8) {
+        if (n > 16) return std::memcmp(a, b, n) == 0;
+        return equal(0, std::uint64_t{}) && equal(n - 8, std::uint64_t{});
+    }
+    if (n >= 4) return equal(0, std::uint32_t{}) && equal(n - 4, std::uint32_t{});
+    return n == 0 || (a[0] == b[0] && a[n / 2] == b[n / 2] && a[n - 1] == b[n - 1]);
+}
+
 /// The end of the well-formed UTF-8 sequence at `p` (whose first byte is not ASCII), or null.
 inline const char* utf8_sequence(const char* p, const char* end) noexcept {
     const auto* q = reinterpret_cast<const unsigned char*>(p);
