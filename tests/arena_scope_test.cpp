@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -121,6 +122,35 @@ TEST(arena_scope, trees_are_shared_and_dropped_across_threads) {
         });
     for (auto& th : threads) th.join();
     EXPECT_EQ(t.as_list()[42].as_string(), "word number 42");
+}
+
+}  // namespace
+
+namespace {
+
+// A scope lends references without counting them one by one; these cover each way of giving
+// one back: dropped in the scope, by another thread while the scope lives, and after it ends.
+TEST(arena_scope, references_given_back_anywhere_free_the_arena_exactly_once) {
+    std::optional<Sylvane::list_builder> late;
+    yojson survivor;
+    {
+        arena_scope scope;
+        { const yojson dropped = yojson::String("dropped in the scope"); }
+        yojson elsewhere = yojson::List({yojson::String("dropped by another thread")});
+        std::thread([t = std::move(elsewhere)]() mutable { t = yojson(); }).join();
+        late.emplace(2);
+        late->push_back(yojson::String("in a builder that outlives the scope"));
+        survivor = yojson::String("kept");
+        {
+            arena_scope inner;
+            Sylvane::list_builder outer_arena_builder(1);  // inner arena; its element from the outer
+            outer_arena_builder.push_back(yojson(survivor));
+        }
+        EXPECT_EQ(survivor.as_string(), "kept");
+    }
+    EXPECT_EQ(survivor.as_string(), "kept");
+    late.reset();
+    EXPECT_EQ(survivor.as_string(), "kept");
 }
 
 }  // namespace

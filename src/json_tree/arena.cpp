@@ -33,31 +33,50 @@ void arena::link(const yojson& child) {
     if (payload == nullptr) return;
     const auto* n = static_cast<const payload_node*>(payload);
     if (n->arena() == this) {
-        refs.fetch_sub(1, std::memory_order_relaxed);  // never the last: the container's maker holds one
+        give(this);  // never the last: the container's maker holds one
     } else {
         kept_.push_back(tree_access::raw(child));
     }
 }
 
 namespace {
-thread_local arena* current_arena = nullptr;
+thread_local scope_state* innermost = nullptr;
 }  // namespace
 
-arena* arena::current() noexcept { return current_arena; }
-void arena::set_current(arena* a) noexcept { current_arena = a; }
+arena* arena::current() noexcept { return innermost != nullptr ? innermost->current : nullptr; }
+
+void arena::take(arena* a) noexcept {
+    if (innermost != nullptr && innermost->current == a) {
+        ++innermost->lent;
+    } else {
+        a->refs.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+void arena::give(arena* a) noexcept {
+    if (innermost != nullptr && innermost->current == a && innermost->lent > 0) {
+        --innermost->lent;
+    } else {
+        release_arena(a);
+    }
+}
 
 }  // namespace Sylvane::json_tree::detail
 
 namespace Sylvane::json_tree {
 
 // The first chunk is small, so that a scope around a few small trees costs little.
-arena_scope::arena_scope() : arena_(detail::arena::create(1024)), outer_(detail::arena::current()) {
-    detail::arena::set_current(arena_);
+arena_scope::arena_scope() : state_{detail::arena::create(1024), 0}, outer_(detail::innermost) {
+    state_.current->refs.fetch_add(detail::arena::reserve, std::memory_order_relaxed);
+    detail::innermost = &state_;
 }
 
 arena_scope::~arena_scope() {
-    detail::arena::set_current(outer_);
-    detail::release_arena(arena_);
+    detail::innermost = outer_;
+    // The scope's own reference and what it did not lend of its reserve.
+    const std::size_t unlent = 1 + detail::arena::reserve - state_.lent;
+    if (state_.current->refs.fetch_sub(unlent, std::memory_order_acq_rel) == unlent)
+        detail::free_arena(state_.current);
 }
 
 }  // namespace Sylvane::json_tree

@@ -68,7 +68,19 @@ public:
     /// The arena that trees made on this thread go into, or null: the innermost live
     /// `arena_scope`'s.
     static arena* current() noexcept;
-    static void set_current(arena* a) noexcept;
+
+    // A scope holds a large reserve of references to its arena in the count, and lends them to
+    // the trees and builders that its thread makes, counting them in a plain thread-local
+    // number instead of the atomic count; a reference given back on that thread returns to the
+    // reserve. When the scope ends, it gives the count back what it did not lend. So making a
+    // node and linking it into a container costs no atomic operation.
+
+    /// Takes a reference to `a` for a tree or builder made on this thread.
+    static void take(arena* a) noexcept;
+    /// Gives back a reference to `a`; frees it when that was the last.
+    static void give(arena* a) noexcept;
+    /// The references a scope holds in reserve: more than any scope can lend.
+    static constexpr std::size_t reserve = std::size_t{1} << 40;
 
 private:
     struct chunk {

@@ -1,6 +1,8 @@
 #pragma once
 /// Making trees in one arena instead of one heap allocation per node.
 
+#include <cstddef>
+
 #include <json_tree/yojson.hpp>
 #include <sylvane/export.hpp>
 
@@ -8,7 +10,14 @@ namespace Sylvane::json_tree {
 
 namespace detail {
 class arena;
-}
+
+/// The innermost scope of a thread: its arena, and how many references to that arena the
+/// thread has handed out without counting them in the arena (see arena.hpp).
+struct scope_state {
+    arena* current;
+    std::size_t lent;
+};
+}  // namespace detail
 
 /// While it lives, the trees that this thread makes (`String`, `Intlit`, `List` and `Assoc` by
 /// the factories, the builders and every converter to the tree) take their nodes from one
@@ -16,7 +25,8 @@ class arena;
 /// trees are ordinary trees: they may be copied, shared across threads and outlive the scope.
 /// The arena's memory goes back when the scope has ended and no tree holds any of its nodes,
 /// so a small tree kept for long keeps the whole arena: use a scope for a document that is
-/// built, used and dropped together. Scopes nest; the innermost is used.
+/// built, used and dropped together. Scopes nest; the innermost is used. A scope ends on the
+/// thread that made it, as a lock guard does.
 ///
 ///     yojson tree;
 ///     {
@@ -32,8 +42,8 @@ public:
     arena_scope& operator=(const arena_scope&) = delete;
 
 private:
-    detail::arena* arena_;
-    detail::arena* outer_;
+    detail::scope_state state_;
+    detail::scope_state* outer_;
 };
 
 }  // namespace Sylvane::json_tree

@@ -82,7 +82,7 @@ template <class S>
 detail::string_node* text_node(S&& s) {
     if (detail::arena* a = detail::arena::current()) {
         detail::string_node* node = a->text(s);
-        a->refs.fetch_add(1, std::memory_order_relaxed);
+        detail::arena::take(a);
         return node;
     }
     if constexpr (std::is_same_v<S, std::string>) return detail::string_node::adopt(std::move(s));
@@ -101,7 +101,7 @@ yojson yojson::String(std::string_view s) { return yojson(yojson_kind::String, t
 namespace {
 /// Holds `a` once more, for a builder whose node is in it.
 detail::arena* hold(detail::arena* a) noexcept {
-    a->refs.fetch_add(1, std::memory_order_relaxed);
+    detail::arena::take(a);
     return a;
 }
 
@@ -125,7 +125,7 @@ list_builder::~list_builder() {
     if (node_ == nullptr) return;
     if (arena_ != nullptr) {
         // The elements are links or kept references of the arena, which frees them with it.
-        detail::release_arena(arena_);
+        detail::arena::give(static_cast<detail::arena*>(arena_));
         return;
     }
     std::destroy_n(node_->items(), node_->size);
@@ -172,7 +172,7 @@ assoc_builder::assoc_builder(std::size_t capacity, std::size_t key_bytes) : capa
 assoc_builder::~assoc_builder() {
     if (node_ == nullptr) return;
     if (arena_ != nullptr) {
-        detail::release_arena(arena_);
+        detail::arena::give(static_cast<detail::arena*>(arena_));
         return;
     }
     std::destroy_n(node_->entries(), node_->size);
