@@ -6,6 +6,7 @@
 
 #include <pthread.h>
 
+#include <any>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -207,6 +208,22 @@ TEST(containers_of_tree, elements_need_only_be_movable) {
     EXPECT_EQ(*v[1].p, 2);
     auto t = hashtbl_of_yojson(int_of_yojson, read, L({L({I(1), I(7)})}));
     EXPECT_EQ(*t.find(1)->p, 7);
+}
+
+TEST(containers_of_tree, elements_are_made_in_their_slots) {
+    struct counted {
+        explicit counted(std::int64_t v) : n(v) {}
+        counted(counted&& o) noexcept : n(o.n), moves(o.moves + 1) {}
+        counted& operator=(counted&&) = default;
+        std::int64_t n;
+        int moves = 0;
+    };
+    auto read = [](const yojson& t) { return counted(int_of_yojson(t)); };
+    const auto v = list_of_yojson(read, L({I(1), I(2)}));
+    EXPECT_EQ(v[0].moves + v[1].moves, 0) << "no temporary per element";
+    // A value type that takes anything holds the element's value, not the means of making it.
+    const auto any = list_of_yojson([](const yojson& t) { return std::any(int_of_yojson(t)); }, L({I(5)}));
+    EXPECT_EQ(std::any_cast<std::int64_t>(any[0]), 5);
 }
 
 TEST(containers_of_tree, a_million_elements_in_flat_stack_and_nothing_leaks_on_failure) {

@@ -62,13 +62,32 @@ inline std::optional<std::span<const yojson>> list_of_size(const yojson& t, std:
     return items;
 }
 
+/// The value of `f(tree)`, made when the vector constructs its slot from it, so that `f` builds
+/// the value in the slot instead of in a temporary that is then moved.
+template <class F>
+struct value_from {
+    const F& f;
+    const yojson& tree;
+    operator value_of_t<F>() const { return f(tree); }
+};
+
+/// A type with no conversions: a value type constructible from it takes anything, and would
+/// take a `value_from` itself rather than the value it converts to.
+struct no_conversion {};
+
 template <class F>
 std::vector<value_of_t<F>> sequence(const F& f, const yojson& t, container_need need) {
+    using value = value_of_t<F>;
     if (t.kind() != yojson_kind::List) reject_container(need, t);
     std::span<const yojson> items = t.as_list();
-    std::vector<value_of_t<F>> out;
+    std::vector<value> out;
     out.reserve(items.size());
-    for (const yojson& item : items) out.push_back(f(item));
+    for (const yojson& item : items) {
+        if constexpr (std::is_class_v<value> && !std::is_constructible_v<value, no_conversion>)
+            out.emplace_back(value_from<F>{f, item});
+        else
+            out.push_back(f(item));
+    }
     return out;
 }
 
