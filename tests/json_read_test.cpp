@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <random>
 #include <cstdio>
 #include <fstream>
 #include <limits>
@@ -102,6 +105,26 @@ TEST(json_read, repeated_keys_are_read_exactly) {
             other[i] = 'Z';
             check("[{\"" + k + "\":1},{\"" + other + "\":2}]", yojson::List({obj({{k, 1}}), obj({{other, 2}})}));
         }
+    }
+}
+
+// Short decimals take a fast path; it must round exactly as the general parse does.
+TEST(json_read, decimal_numbers_round_as_the_general_parse_does) {
+    std::mt19937_64 rng(7);
+    const auto digits = [&](std::size_t n, bool leading_zero_ok) {
+        std::string s;
+        for (std::size_t i = 0; i < n; ++i)
+            s += static_cast<char>('0' + (i == 0 && !leading_zero_ok ? 1 + rng() % 9 : rng() % 10));
+        return s;
+    };
+    for (int i = 0; i < 100'000; ++i) {
+        std::string text = rng() % 2 ? "-" : "";
+        text += rng() % 4 == 0 ? "0" : digits(1 + rng() % 10, false);
+        text += "." + digits(1 + rng() % 12, true);
+        if (rng() % 2) text += std::string(rng() % 2 ? "e" : "E") + (rng() % 2 ? "-" : "+") + digits(1 + rng() % 2, true);
+        double expected = 0;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(read(text).as_float()), std::bit_cast<std::uint64_t>(expected)) << text;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -109,6 +110,43 @@ bool overflows(const char* digits, const char* end) {
         e10 += neg ? -e : e;
     }
     return e10 > 0;
+}
+
+/// The double of a decimal number whose digits (integer part `[digits, int_end)`, fraction
+/// `[int_end + 1, frac_end)`) fit 53 bits and whose power of ten is at most 22 in size: both are
+/// exact doubles, so one multiplication or division rounds correctly. Exponent digits are at
+/// `[exp_start, end)` (with their sign), or none when `exp_start == end`. False when the
+/// number is outside that range and needs the general parse.
+bool exact_double(const char* digits, const char* int_end, const char* frac_end, const char* exp_start,
+                  const char* end, bool negative, double& out) noexcept {
+#if FLT_EVAL_METHOD == 0
+    static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const char* frac = int_end == frac_end ? frac_end : int_end + 1;
+    if ((int_end - digits) + (frac_end - frac) > 19) return false;
+    std::uint64_t m = 0;
+    for (const char* d = digits; d != int_end; ++d) m = m * 10 + static_cast<unsigned>(*d - '0');
+    for (const char* d = frac; d != frac_end; ++d) m = m * 10 + static_cast<unsigned>(*d - '0');
+    if (m > (std::uint64_t{1} << 53)) return false;
+    long e = 0;
+    if (exp_start != end) {
+        const char* d = exp_start;
+        const bool minus = *d == '-';
+        if (*d == '-' || *d == '+') ++d;
+        if (end - d > 3) return false;
+        for (; d != end; ++d) e = e * 10 + (*d - '0');
+        if (minus) e = -e;
+    }
+    e -= frac_end - frac;
+    if (e < -22 || e > 22) return false;
+    double v = static_cast<double>(m);
+    v = e < 0 ? v / powers[-e] : v * powers[e];
+    out = negative ? -v : v;
+    return true;
+#else
+    (void)digits, (void)int_end, (void)frac_end, (void)exp_start, (void)end, (void)negative, (void)out;
+    return false;  // intermediate precision would round twice
+#endif
 }
 
 /// A stack of trivially copyable items whose push is inline and whose growth is not: the
@@ -508,15 +546,19 @@ private:
             while (q != end_ && is_digit(*q)) ++q;
         }
         const char* int_end = q;
+        const char* frac_end = q;
+        const char* exp_start = q;
         bool integral = true;
         if (q != end_ && *q == '.') {
             ++q;
             if (q == end_ || !is_digit(*q)) fail(q, "unexpected " + show(q, end_) + " in number, expected a digit");
             while (q != end_ && is_digit(*q)) ++q;
+            frac_end = exp_start = q;
             integral = false;
         }
         if (q != end_ && (*q == 'e' || *q == 'E')) {
             ++q;
+            exp_start = q;
             if (q != end_ && (*q == '+' || *q == '-')) ++q;
             if (q == end_ || !is_digit(*q)) fail(q, "unexpected " + show(q, end_) + " in number, expected a digit");
             while (q != end_ && is_digit(*q)) ++q;
@@ -535,6 +577,7 @@ private:
             return text_node(yojson_kind::Intlit, std::string_view(start, static_cast<std::size_t>(q - start)));
         }
         double d = 0;
+        if (exact_double(digits, int_end, frac_end, exp_start, q, negative, d)) return tree_access::raw(yojson::Float(d));
         const auto r = std::from_chars(start, q, d);
         if (r.ec == std::errc::result_out_of_range) {
             if (overflows(digits, q)) fail(start, "number out of range of a double");
