@@ -153,4 +153,15 @@ TEST(arena_scope, references_given_back_anywhere_free_the_arena_exactly_once) {
     EXPECT_EQ(survivor.as_string(), "kept");
 }
 
+// Each scope's arena keeps the tree of the scope before it: dropping the last frees them all,
+// one after the other, without a call per arena on the stack.
+TEST(arena_scope, a_long_chain_of_arenas_is_freed_without_recursion) {
+    yojson t = yojson::String("first");
+    for (int i = 0; i < 100'000; ++i) {
+        arena_scope scope;
+        t = yojson::List({std::move(t)});
+    }
+    t = yojson();
+}
+
 }  // namespace

@@ -83,15 +83,33 @@ arena_scope::~arena_scope() {
 
 namespace Sylvane::json_tree::detail {
 
-void free_arena(arena_count* a) noexcept {
-    auto* self = static_cast<arena*>(a);
-    for (const raw_tree r : self->kept_) tree_access::drop(r);
-    for (arena::chunk* c = self->last_; c != nullptr;) {
-        arena::chunk* prev = c->prev;
+void arena::free_now() noexcept {
+    for (const raw_tree r : kept_) tree_access::drop(r);
+    for (chunk* c = last_; c != nullptr;) {
+        chunk* prev = c->prev;
         ::operator delete(c);
         c = prev;
     }
-    delete self;
+    delete this;
+}
+
+void free_arena(arena_count* a) noexcept {
+    // Freeing an arena drops the trees it kept, which may free other arenas in turn: those
+    // wait on a list for this loop, so that a chain of arenas of any length is freed without
+    // recursion.
+    thread_local arena* waiting = nullptr;
+    thread_local bool freeing = false;
+    auto* self = static_cast<arena*>(a);
+    self->next_dead_ = waiting;
+    waiting = self;
+    if (freeing) return;
+    freeing = true;
+    while (waiting != nullptr) {
+        arena* next = waiting;
+        waiting = next->next_dead_;
+        next->free_now();
+    }
+    freeing = false;
 }
 
 }  // namespace Sylvane::json_tree::detail

@@ -95,11 +95,14 @@ private:
     explicit arena(std::size_t first_chunk) noexcept;
     ~arena() = default;
     void* node_in_new_chunk(std::size_t bytes);
+    /// Drops the kept references and frees the chunks and the arena.
+    void free_now() noexcept;
     /// Starts a chunk with at least `n` free bytes.
     void grow(std::size_t n);
     friend void json_tree::detail::free_arena(arena_count* a) noexcept;
 
     std::vector<raw_tree> kept_;  // counted references to nodes from elsewhere
+    arena* next_dead_ = nullptr;  // links arenas waiting to be freed
     chunk* last_ = nullptr;
     char* next_ = nullptr;
     char* end_ = nullptr;
