@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -196,10 +197,19 @@ struct record_of_tree {
         // Default-initialised, not zeroed first: every field is assigned below, cleared as an
         // absent option, or the conversion fails.
         type value;
+        const auto entries = tree.as_assoc();
+        if (in_declaration_order(entries)) {
+            // Every field once, in order, nothing else: each converted straight into its field,
+            // in the same order as the walk below would.
+            [&]<std::size_t... I>(std::index_sequence<I...>) {
+                (detail::read_into(value.*std::get<I>(Desc::members), entries[I].second), ...);
+            }(std::make_index_sequence<table::size>{});
+            return value;
+        }
         detail::field_set<table::size> given;
         bool anomaly = false;  // a duplicate or an extra key: sorted out after the walk
         std::size_t hint = 0;
-        for (const auto& [key, field_tree] : tree.as_assoc()) {
+        for (const auto& [key, field_tree] : entries) {
             const std::size_t i = table::find(key, hint);
             if (i == table::size || given.test(i)) {
                 anomaly = true;
@@ -218,6 +228,14 @@ struct record_of_tree {
 
 private:
     using table = detail::record_table<Desc>;
+
+    /// Whether the object has exactly the record's fields, in declaration order: the usual case.
+    static bool in_declaration_order(std::span<const yojson::entry> entries) noexcept {
+        if (entries.size() != table::size) return false;
+        return [&]<std::size_t... I>(std::index_sequence<I...>) {
+            return (table::template named<I>(entries[I].first) && ...);
+        }(std::make_index_sequence<table::size>{});
+    }
 
     /// Converts `field_tree` into field `i`, dispatched to the field's own converter.
     static void assign(type& value, std::size_t i, const yojson& field_tree) {
