@@ -182,7 +182,6 @@ private:
     }
 
     void newline(std::size_t depth) {
-        if (!options_.pretty) return;
         put("\n", 1);
         for (std::size_t n = depth * options_.indent; n > 0;) {
             const std::size_t part = std::min<std::size_t>(n, 32);

@@ -121,16 +121,22 @@ list_builder::list_builder(std::size_t capacity) : capacity_(capacity) {
     }
 }
 
-list_builder::~list_builder() {
-    if (node_ == nullptr) return;
-    if (arena_ != nullptr) {
-        // The elements are links or kept references of the arena, which frees them with it.
-        detail::arena::give(static_cast<detail::arena*>(arena_));
+namespace {
+/// Drops what an unfinished builder made: in an arena, the elements are links or kept
+/// references that the arena frees with it; on the heap, they and the node go now.
+template <class Node, class Element>
+void drop_unfinished(Node* node, Element* elements, detail::arena_count* arena) noexcept {
+    if (node == nullptr) return;
+    if (arena != nullptr) {
+        detail::arena::give(static_cast<detail::arena*>(arena));
         return;
     }
-    std::destroy_n(node_->items(), node_->size);
-    ::operator delete(node_);
+    std::destroy_n(elements, node->size);
+    ::operator delete(node);
 }
+}  // namespace
+
+list_builder::~list_builder() { drop_unfinished(node_, node_ ? node_->items() : nullptr, arena_); }
 
 void list_builder::full() { throw std::length_error("list_builder: more elements than its capacity"); }
 
@@ -169,15 +175,7 @@ assoc_builder::assoc_builder(std::size_t capacity, std::size_t key_bytes) : capa
     keys_end_ = keys_next_ + key_bytes;
 }
 
-assoc_builder::~assoc_builder() {
-    if (node_ == nullptr) return;
-    if (arena_ != nullptr) {
-        detail::arena::give(static_cast<detail::arena*>(arena_));
-        return;
-    }
-    std::destroy_n(node_->entries(), node_->size);
-    ::operator delete(node_);
-}
+assoc_builder::~assoc_builder() { drop_unfinished(node_, node_ ? node_->entries() : nullptr, arena_); }
 
 void assoc_builder::full() { throw std::length_error("assoc_builder: more entries or key bytes than its capacity"); }
 

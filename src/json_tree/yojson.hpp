@@ -134,8 +134,8 @@ struct raw_tree {
 /// An immutable JSON tree. Scalars are held inline in 16 bytes and allocate nothing; `Intlit`,
 /// `String`, `List` and `Assoc` payloads sit in one shared heap node each (elements and keys in
 /// the node itself), so copying a tree never copies its payload and two copies show the same
-/// payload address. A moved-from tree is `Null`. Trees made by the text reader keep all their
-/// nodes in one arena, which lives while any tree holds one of its nodes.
+/// payload address. A moved-from tree is `Null`. Trees made by the text reader, or under an
+/// `arena_scope`, keep their nodes in one arena, which lives while any tree holds one of them.
 ///
 ///     auto t = yojson::List({yojson::Int(1), yojson::String("a")});
 ///     t.as_list()[1].as_string();  // "a"
