@@ -14,8 +14,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <json_tree/read.hpp>
-#include <json_tree/write.hpp>
+#include <sylvane/json_tree/read.hpp>
+#include <sylvane/json_tree/write.hpp>
 
 #include "document.hpp"
 #include "peers_common.hpp"

@@ -3,9 +3,10 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-# Headers go below a directory of their own, so that `base/` and `json_tree/` never mix with
-# other libraries' headers; users still write `#include <sylvane/sylvane.hpp>`.
-set(SYLVANE_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/Sylvane)
+# Every header is below `sylvane/`, so the include folder itself is the one users put on their
+# path: `#include <sylvane/sylvane.hpp>`. Only `include/` is installed; the private headers of
+# the `.cpp` files stay in `src/`.
+set(SYLVANE_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR})
 set(SYLVANE_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Sylvane)
 
 target_include_directories(sylvane PUBLIC $<INSTALL_INTERFACE:${SYLVANE_INSTALL_INCLUDEDIR}>)
@@ -15,7 +16,7 @@ install(TARGETS sylvane EXPORT SylvaneTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/sylvane
   DESTINATION ${SYLVANE_INSTALL_INCLUDEDIR}
   FILES_MATCHING PATTERN "*.hpp")
 install(EXPORT SylvaneTargets NAMESPACE Sylvane:: DESTINATION ${SYLVANE_INSTALL_CMAKEDIR})

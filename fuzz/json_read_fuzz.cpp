@@ -1,7 +1,7 @@
 // Fuzz target for the reader: any input is refused with parse_error or read into a tree that
 // the writer turns into text that reads back to an equal tree. The first byte picks the options.
-#include <json_tree/read.hpp>
-#include <json_tree/write.hpp>
+#include <sylvane/json_tree/read.hpp>
+#include <sylvane/json_tree/write.hpp>
 
 #include <cstdint>
 #include <cstdio>

@@ -1,9 +1,9 @@
 // Trees made under an arena scope: the same trees as on the heap, in a few allocations, alive
 // as long as anything holds them. AddressSanitizer and LeakSanitizer check the lifetimes that
 // these tests exercise.
-#include <json_tree/arena_scope.hpp>
-#include <json_tree/read.hpp>
-#include <json_tree/write.hpp>
+#include <sylvane/json_tree/arena_scope.hpp>
+#include <sylvane/json_tree/read.hpp>
+#include <sylvane/json_tree/write.hpp>
 #include <sylvane/treeform.hpp>
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include <base/hashtbl.hpp>
-#include <base/lazy.hpp>
-#include <base/ref.hpp>
+#include <sylvane/base/hashtbl.hpp>
+#include <sylvane/base/lazy.hpp>
+#include <sylvane/base/ref.hpp>
 
 #include <gtest/gtest.h>
 

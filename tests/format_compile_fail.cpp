@@ -1,6 +1,6 @@
 // Each REJECT_* case must fail to compile; with none defined the file must compile, which shows
 // that the failures come from the format check and not from a broken file.
-#include <base/format.hpp>
+#include <sylvane/base/format.hpp>
 
 #include <string>
 

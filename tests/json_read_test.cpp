@@ -1,4 +1,4 @@
-#include <json_tree/read.hpp>
+#include <sylvane/json_tree/read.hpp>
 #include <sylvane/treeform.hpp>
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include <json_tree/read.hpp>
-#include <json_tree/write.hpp>
+#include <sylvane/json_tree/read.hpp>
+#include <sylvane/json_tree/write.hpp>
 
 #include <gtest/gtest.h>
 

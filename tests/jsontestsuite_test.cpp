@@ -1,7 +1,7 @@
 // The accepting (y_) and rejecting (n_) cases of the JSON parsing test suite, read from the
 // folder named at build time. The i_ cases are implementation-defined and only must not crash.
-#include <json_tree/read.hpp>
-#include <json_tree/write.hpp>
+#include <sylvane/json_tree/read.hpp>
+#include <sylvane/json_tree/write.hpp>
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-#include <json_tree/yojson.hpp>
+#include <sylvane/json_tree/builders.hpp>
+#include <sylvane/json_tree/yojson.hpp>
 
 #include <gtest/gtest.h>
 

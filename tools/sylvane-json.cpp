@@ -4,8 +4,8 @@
 //
 // Reads FILE (or standard input when FILE is absent or "-"), writes the value to standard output
 // and exits 0. Bad input: "LINE:COLUMN: reason" on standard error, exit 1. Usage error: exit 2.
-#include <json_tree/read.hpp>
-#include <json_tree/write.hpp>
+#include <sylvane/json_tree/read.hpp>
+#include <sylvane/json_tree/write.hpp>
 
 #include <charconv>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include <base/format.hpp>
+#include <sylvane/base/format.hpp>
 
 #include <charconv>
 

@@ -1,5 +1,5 @@
-#include <json_tree/arena.hpp>
-#include <json_tree/arena_scope.hpp>
+#include "arena.hpp"
+#include <sylvane/json_tree/arena_scope.hpp>
 
 #include <algorithm>
 #include <new>

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include <json_tree/text_scan.hpp>
-#include <json_tree/yojson.hpp>
+#include "text_scan.hpp"
+#include <sylvane/json_tree/yojson.hpp>
 
 namespace Sylvane::json_tree::detail {
 

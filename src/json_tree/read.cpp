@@ -1,7 +1,9 @@
-#include <json_tree/read.hpp>
+#include <sylvane/json_tree/read.hpp>
 
-#include <json_tree/arena.hpp>
-#include <json_tree/text_scan.hpp>
+#include "arena.hpp"
+#include "flat_stack.hpp"
+#include "number_text.hpp"
+#include "text_scan.hpp"
 
 #include <algorithm>
 #include <array>
@@ -22,41 +24,8 @@
 
 namespace Sylvane::json_tree {
 
-text_position position_in(std::string_view text, std::size_t offset) noexcept {
-    offset = std::min(offset, text.size());
-    const std::string_view before = text.substr(0, offset);
-    const std::size_t line = 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
-    const std::size_t last = before.rfind('\n');
-    const std::size_t column = last == std::string_view::npos ? offset + 1 : offset - last;
-    return {offset, line, column};
-}
-
-namespace {
-std::string error_text(const text_position& where, const std::string& reason) {
-    std::string s = std::to_string(where.line);
-    s += ':';
-    s += std::to_string(where.column);
-    s += ": ";
-    s += reason;
-    return s;
-}
-}  // namespace
-
-parse_error::parse_error(text_position where, std::string reason)
-    : std::runtime_error(error_text(where, reason)),
-      where_(where),
-      reason_start_(std::strlen(runtime_error::what()) - reason.size()) {}
-
-parse_error::~parse_error() = default;
-
-std::string_view parse_error::reason() const noexcept {
-    return std::string_view(what()).substr(reason_start_);
-}
-
 namespace detail {
 namespace {
-
-bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 /// How a byte is shown in a reason: 'x' when printable, 0xNN otherwise.
 std::string show(const char* p, const char* end) {
@@ -84,104 +53,6 @@ void append_utf8(std::string& out, std::uint32_t cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-
-/// Whether a decimal number whose from_chars result is out of range is too large (rather than
-/// too small). Out-of-range magnitudes are beyond 1e308 or below 1e-323, so the decimal exponent
-/// of the first significant digit tells them apart.
-bool overflows(const char* digits, const char* end) {
-    long long e10 = 0;
-    const char* p = digits;
-    const char* int_end = p;
-    while (int_end != end && is_digit(*int_end)) ++int_end;
-    if (int_end - p > 1 || *p != '0') {
-        e10 = int_end - p - 1;
-    } else if (int_end != end && *int_end == '.') {
-        const char* f = int_end + 1;
-        while (f != end && *f == '0') ++f;
-        e10 = -(f - int_end);
-    }
-    p = std::find_if(int_end, end, [](char c) { return c == 'e' || c == 'E'; });
-    if (p != end) {
-        ++p;
-        const bool neg = *p == '-';
-        if (*p == '-' || *p == '+') ++p;
-        long long e = 0;
-        for (; p != end && e < 1'000'000'000; ++p) e = e * 10 + (*p - '0');
-        e10 += neg ? -e : e;
-    }
-    return e10 > 0;
-}
-
-/// The double of a decimal number whose digits (integer part `[digits, int_end)`, fraction
-/// `[int_end + 1, frac_end)`) fit 53 bits and whose power of ten is at most 22 in size: both are
-/// exact doubles, so one multiplication or division rounds correctly. Exponent digits are at
-/// `[exp_start, end)` (with their sign), or none when `exp_start == end`. False when the
-/// number is outside that range and needs the general parse.
-bool exact_double(const char* digits, const char* int_end, const char* frac_end, const char* exp_start,
-                  const char* end, bool negative, double& out) noexcept {
-#if FLT_EVAL_METHOD == 0
-    static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const char* frac = int_end == frac_end ? frac_end : int_end + 1;
-    if ((int_end - digits) + (frac_end - frac) > 19) return false;
-    std::uint64_t m = 0;
-    for (const char* d = digits; d != int_end; ++d) m = m * 10 + static_cast<unsigned>(*d - '0');
-    for (const char* d = frac; d != frac_end; ++d) m = m * 10 + static_cast<unsigned>(*d - '0');
-    if (m > (std::uint64_t{1} << 53)) return false;
-    long e = 0;
-    if (exp_start != end) {
-        const char* d = exp_start;
-        const bool minus = *d == '-';
-        if (*d == '-' || *d == '+') ++d;
-        if (end - d > 3) return false;
-        for (; d != end; ++d) e = e * 10 + (*d - '0');
-        if (minus) e = -e;
-    }
-    e -= frac_end - frac;
-    if (e < -22 || e > 22) return false;
-    double v = static_cast<double>(m);
-    v = e < 0 ? v / powers[-e] : v * powers[e];
-    out = negative ? -v : v;
-    return true;
-#else
-    (void)digits, (void)int_end, (void)frac_end, (void)exp_start, (void)end, (void)negative, (void)out;
-    return false;  // intermediate precision would round twice
-#endif
-}
-
-/// A stack of trivially copyable items whose push is inline and whose growth is not: the
-/// reader pushes every value of the text.
-template <class T>
-class flat_stack {
-    static_assert(std::is_trivially_copyable_v<T>);
-
-public:
-    void push_back(const T& item) {
-        if (size_ == capacity_) [[unlikely]] grow();
-        data_[size_++] = item;
-    }
-    void pop_back() noexcept { --size_; }
-    /// Drops the items from `n` on; `n` is at most the size.
-    void resize(std::size_t n) noexcept { size_ = n; }
-    T& back() noexcept { return data_[size_ - 1]; }
-    T* data() noexcept { return data_.get(); }
-    const T& operator[](std::size_t i) const noexcept { return data_[i]; }
-    std::size_t size() const noexcept { return size_; }
-    bool empty() const noexcept { return size_ == 0; }
-
-private:
-    [[gnu::noinline]] void grow() {
-        const std::size_t capacity = capacity_ == 0 ? 64 : capacity_ * 2;
-        auto data = std::make_unique_for_overwrite<T[]>(capacity);
-        if (size_ > 0) std::memcpy(data.get(), data_.get(), size_ * sizeof(T));
-        data_ = std::move(data);
-        capacity_ = capacity;
-    }
-
-    std::unique_ptr<T[]> data_;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
-};
 
 }  // namespace
 
@@ -566,25 +437,13 @@ private:
         }
         p_ = q;
         if (integral) {
-            // Exact while it fits 64 bits; more than 20 digits never fit.
-            std::uint64_t u = 0;
-            bool fits = int_end - digits <= 20;
-            for (const char* d = digits; fits && d != int_end; ++d)
-                fits = !__builtin_mul_overflow(u, 10u, &u) && !__builtin_add_overflow(u, static_cast<unsigned>(*d - '0'), &u);
-            constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
-            if (fits && u <= max + (negative ? 1 : 0))
-                return tree_access::raw(yojson::Int(negative ? static_cast<std::int64_t>(0 - u) : static_cast<std::int64_t>(u)));
+            std::int64_t n = 0;
+            if (integer_value(digits, int_end, negative, n)) return tree_access::raw(yojson::Int(n));
             return text_node(yojson_kind::Intlit, std::string_view(start, static_cast<std::size_t>(q - start)));
         }
         double d = 0;
-        if (exact_double(digits, int_end, frac_end, exp_start, q, negative, d)) return tree_access::raw(yojson::Float(d));
-        const auto r = std::from_chars(start, q, d);
-        if (r.ec == std::errc::result_out_of_range) {
-            if (overflows(digits, q)) fail(start, "number out of range of a double");
-            d = negative ? -0.0 : 0.0;
-        } else if (r.ec != std::errc() || r.ptr != q) {
-            fail(start, "invalid number");  // not expected after the checks above
-        }
+        if (!decimal_value(start, digits, int_end, frac_end, exp_start, q, negative, d))
+            fail(start, "number out of range of a double");
         return tree_access::raw(yojson::Float(d));
     }
 
@@ -636,37 +495,4 @@ yojson read_file(const std::filesystem::path& path, const read_options& options)
     if (std::ferror(f.get())) fail(errno != 0 ? errno : EIO);
     return read(text, options);
 }
-
-// Locator ----------------------------------------------------------------------------------
-
-text_position locator::at(std::size_t offset) const noexcept {
-    const auto next = std::upper_bound(line_starts_.begin(), line_starts_.end(), offset);
-    const std::size_t line = static_cast<std::size_t>(next - line_starts_.begin());
-    return {offset, line, offset - line_starts_[line - 1] + 1};
-}
-
-std::optional<std::size_t> locator::find(const std::vector<entry>& table, std::uintptr_t key) {
-    const auto it = std::lower_bound(table.begin(), table.end(), key,
-                                     [](const entry& e, std::uintptr_t k) { return e.first < k; });
-    if (it == table.end() || it->first != key) return std::nullopt;
-    return it->second;
-}
-
-void locator::seal() {
-    std::sort(by_address_.begin(), by_address_.end());
-    std::sort(by_payload_.begin(), by_payload_.end());
-}
-
-std::optional<text_position> locator::position_of(const yojson* address) const {
-    if (auto off = find(by_address_, reinterpret_cast<std::uintptr_t>(address))) return at(*off);
-    return std::nullopt;
-}
-
-std::optional<text_position> locator::position_of(const yojson& node) const {
-    if (auto p = position_of(&node)) return p;
-    if (const void* id = detail::tree_access::payload(node))
-        if (auto off = find(by_payload_, reinterpret_cast<std::uintptr_t>(id))) return at(*off);
-    return std::nullopt;
-}
-
 }  // namespace Sylvane::json_tree

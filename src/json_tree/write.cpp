@@ -1,7 +1,7 @@
-#include <json_tree/write.hpp>
+#include <sylvane/json_tree/write.hpp>
 
-#include <json_tree/locator.hpp>
-#include <json_tree/text_scan.hpp>
+#include <sylvane/json_tree/locator.hpp>
+#include "text_scan.hpp"
 
 #include <algorithm>
 #include <charconv>

@@ -1,0 +1,12 @@
+#pragma once
+/// Derived converters for user types: the type-to-converter mapping, the macros
+/// `SYLVANE_RECORD`, `SYLVANE_ENUM`, `SYLVANE_VARIANT`, `SYLVANE_CONVERTERS`, and `locate`.
+
+#include <sylvane/derive/containers.hpp>
+#include <sylvane/derive/hook.hpp>
+#include <sylvane/locate.hpp>
+#include <sylvane/derive/macros.hpp>
+#include <sylvane/derive/mapping.hpp>
+#include <sylvane/derive/record.hpp>
+#include <sylvane/derive/sum.hpp>
+#include <sylvane/yojsonable_intf.hpp>

@@ -1,0 +1,53 @@
+#pragma once
+/// Making trees in one arena instead of one heap allocation per node.
+
+#include <cstddef>
+
+#include <sylvane/json_tree/yojson.hpp>
+#include <sylvane/base/export.hpp>
+
+namespace Sylvane::json_tree {
+
+namespace detail {
+class arena;
+
+/// The innermost scope of a thread: its arena, and how many references to that arena the
+/// thread has handed out without counting them in the arena (see arena.hpp).
+struct scope_state {
+    arena* current;
+    std::size_t lent;
+};
+}  // namespace detail
+
+/// While it lives, the trees that this thread makes (`String`, `Intlit`, `List` and `Assoc` by
+/// the factories, the builders and every converter to the tree) take their nodes from one
+/// arena: a few large allocations instead of one per node, and nothing freed node by node. The
+/// trees are ordinary trees: they may be copied, shared across threads and outlive the scope.
+/// The arena's memory goes back when the scope has ended and no tree holds any of its nodes,
+/// so a small tree kept for long keeps the whole arena: use a scope for a document that is
+/// built, used and dropped together. Scopes nest; the innermost is used. A scope ends on the
+/// thread that made it, as a lock guard does.
+///
+///     yojson tree;
+///     {
+///         Sylvane::arena_scope scope;
+///         tree = Sylvane::yojson_of(orders);  // every node in the scope's arena
+///     }
+///     send(write(tree));
+class SYLVANE_API arena_scope {
+public:
+    arena_scope();
+    ~arena_scope();
+    arena_scope(const arena_scope&) = delete;
+    arena_scope& operator=(const arena_scope&) = delete;
+
+private:
+    detail::scope_state state_;
+    detail::scope_state* outer_;
+};
+
+}  // namespace Sylvane::json_tree
+
+namespace Sylvane {
+using json_tree::arena_scope;
+}  // namespace Sylvane

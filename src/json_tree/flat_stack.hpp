@@ -1,0 +1,45 @@
+#pragma once
+// The reader's stacks.
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <type_traits>
+
+namespace Sylvane::json_tree::detail {
+
+/// A stack of trivially copyable items whose push is inline and whose growth is not: the
+/// reader pushes every value of the text.
+template <class T>
+class flat_stack {
+    static_assert(std::is_trivially_copyable_v<T>);
+
+public:
+    void push_back(const T& item) {
+        if (size_ == capacity_) [[unlikely]] grow();
+        data_[size_++] = item;
+    }
+    void pop_back() noexcept { --size_; }
+    /// Drops the items from `n` on; `n` is at most the size.
+    void resize(std::size_t n) noexcept { size_ = n; }
+    T& back() noexcept { return data_[size_ - 1]; }
+    T* data() noexcept { return data_.get(); }
+    const T& operator[](std::size_t i) const noexcept { return data_[i]; }
+    std::size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+
+private:
+    [[gnu::noinline]] void grow() {
+        const std::size_t capacity = capacity_ == 0 ? 64 : capacity_ * 2;
+        auto data = std::make_unique_for_overwrite<T[]>(capacity);
+        if (size_ > 0) std::memcpy(data.get(), data_.get(), size_ * sizeof(T));
+        data_ = std::move(data);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<T[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+}  // namespace Sylvane::json_tree::detail
