@@ -27,7 +27,9 @@ struct tagged {
 };
 static_assert(sizeof(tagged) == 16);
 
-[[noreturn]] __attribute__((noinline)) void bad_tag() { throw std::runtime_error("bad tag"); }
+[[noreturn]] __attribute__((noinline)) void bad_tag() {
+    throw std::runtime_error("bad tag");
+}
 
 void floor_tagged_loop(benchmark::State& state) {
     std::vector<tagged> in;
@@ -116,4 +118,3 @@ void yojson_of_hashtbl_string_int(benchmark::State& state) {
 BENCHMARK(yojson_of_hashtbl_string_int)->Name("hashtbl_table_to_tree/sylvane");
 
 }  // namespace
-

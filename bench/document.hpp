@@ -21,8 +21,10 @@ struct document {
 /// An array of records of the usual mix: integers, doubles, short and long strings, a flag, a
 /// null, an array of strings and a nested object. No string needs an escape.
 inline document make_document(std::size_t min_bytes = document_bytes) {
-    static const char* const words[] = {"alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta", "theta"};
-    static const char* const cities[] = {"Springfield", "Shelbyville", "Ogdenville", "North Haverbrook"};
+    static const char* const words[] = {"alpha",   "beta", "gamma", "delta",
+                                        "epsilon", "zeta", "eta",   "theta"};
+    static const char* const cities[] = {"Springfield", "Shelbyville", "Ogdenville",
+                                         "North Haverbrook"};
     std::mt19937_64 rng(42);
     document d;
     d.text.reserve(min_bytes + 1024);
@@ -36,7 +38,8 @@ inline document make_document(std::size_t min_bytes = document_bytes) {
         d.text += ",\"name\":\"User " + std::to_string(id) + " " + words[r % 8] + "\"";
         d.text += ",\"email\":\"user" + std::to_string(id) + "@example.com\"";
         d.text += std::string(",\"active\":") + ((r >> 3) & 1 ? "true" : "false");
-        std::snprintf(buf, sizeof buf, ",\"score\":%.2f", static_cast<double>((r >> 8) % 100000) / 100);
+        std::snprintf(buf, sizeof buf, ",\"score\":%.2f",
+                      static_cast<double>((r >> 8) % 100000) / 100);
         d.text += buf;
         d.text += ",\"age\":" + std::to_string(18 + (r >> 20) % 70);
         d.text += ",\"tags\":[";
@@ -44,10 +47,12 @@ inline document make_document(std::size_t min_bytes = document_bytes) {
             if (t) d.text += ',';
             d.text += std::string("\"") + words[(r >> (33 + 3 * t)) % 8] + "\"";
         }
-        d.text += "],\"address\":{\"street\":\"" + std::to_string((r >> 45) % 9999) + " Evergreen Terrace\"";
+        d.text += "],\"address\":{\"street\":\"" + std::to_string((r >> 45) % 9999) +
+                  " Evergreen Terrace\"";
         d.text += std::string(",\"city\":\"") + cities[(r >> 50) % 4] + "\",\"zip\":\"" +
                   std::to_string(10000 + (r >> 52) % 89999) + "\"}";
-        std::snprintf(buf, sizeof buf, ",\"balance\":%.6g", (static_cast<double>(r % 2000000) - 1000000) / 7.0);
+        std::snprintf(buf, sizeof buf, ",\"balance\":%.6g",
+                      (static_cast<double>(r % 2000000) - 1000000) / 7.0);
         d.text += buf;
         d.text += ",\"note\":null}";
     }

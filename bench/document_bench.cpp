@@ -71,21 +71,23 @@ void writing(benchmark::State& state, Read read, Write write) {
 template <class Read, class Write>
 void register_side(const char* side, Read read, Write write) {
     const std::string s = side;
-    benchmark::RegisterBenchmark(("document_read/" + s).c_str(),
-                                 [=](benchmark::State& st) { timing(st, false, read); })
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("document_read_only/" + s).c_str(),
-                                 [=](benchmark::State& st) { timing(st, true, read); })
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("document_write/" + s).c_str(),
-                                 [=](benchmark::State& st) { writing(st, read, write); })
-        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("document_read/" + s).c_str(), [=](benchmark::State& st) {
+        timing(st, false, read);
+    })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("document_read_only/" + s).c_str(), [=](benchmark::State& st) {
+        timing(st, true, read);
+    })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("document_write/" + s).c_str(), [=](benchmark::State& st) {
+        writing(st, read, write);
+    })->Unit(benchmark::kMillisecond);
 }
 
 void read_positions_sylvane(benchmark::State& state) {
     timing(state, false, [] { return Sylvane::json_tree::read_with_positions(doc().text); });
 }
-BENCHMARK(read_positions_sylvane)->Name("document_read_positions/sylvane")->Unit(benchmark::kMillisecond);
+BENCHMARK(read_positions_sylvane)
+    ->Name("document_read_positions/sylvane")
+    ->Unit(benchmark::kMillisecond);
 
 #ifdef SYLVANE_BENCH_SIMDJSON
 // simdjson's DOM parser owns the tree and is reused, as its documentation recommends: its
@@ -101,7 +103,8 @@ void read_simdjson(benchmark::State& state) {
     if (parser.parse(padded_text()).error()) state.SkipWithError("simdjson refused the document");
     for (auto _ : state) {
         simdjson::dom::element tree;
-        if (parser.parse(padded_text()).get(tree)) state.SkipWithError("simdjson refused the document");
+        if (parser.parse(padded_text()).get(tree))
+            state.SkipWithError("simdjson refused the document");
         benchmark::DoNotOptimize(tree);
     }
     per_record(state);

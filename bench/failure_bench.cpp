@@ -58,18 +58,16 @@ void failure_sylvane(benchmark::State& state) {
     items.back() = Sylvane::yojson::String("oops");
     const Sylvane::yojson tree = Sylvane::yojson::List(std::move(items));
     namespace T = Sylvane::Treeform;
-    time_to_exception<T::Of_yojson_error>(state, "sylvane", [&] {
-        return T::list_of_yojson(T::int_of_yojson, tree);
-    });
+    time_to_exception<T::Of_yojson_error>(
+        state, "sylvane", [&] { return T::list_of_yojson(T::int_of_yojson, tree); });
 }
 BENCHMARK(failure_sylvane)->Name("failure/sylvane");
 
 #ifdef SYLVANE_BENCH_NLOHMANN
 void failure_nlohmann(benchmark::State& state) {
     const nlohmann::json tree = nlohmann::json::parse(wrong_list_text());
-    time_to_exception<nlohmann::json::exception>(state, "nlohmann", [&] {
-        return tree.get<std::vector<std::int64_t>>();
-    });
+    time_to_exception<nlohmann::json::exception>(
+        state, "nlohmann", [&] { return tree.get<std::vector<std::int64_t>>(); });
 }
 BENCHMARK(failure_nlohmann)->Name("failure/nlohmann");
 #endif

@@ -33,7 +33,9 @@ void ints_tree_to_vector_memcpy(benchmark::State& state) {
 }
 BENCHMARK(ints_tree_to_vector_memcpy)->Name("ints_tree_to_vector/memcpy");
 
-void ints_vector_to_tree_memcpy(benchmark::State& state) { copy_bytes(state, int_count, 16); }
+void ints_vector_to_tree_memcpy(benchmark::State& state) {
+    copy_bytes(state, int_count, 16);
+}
 BENCHMARK(ints_vector_to_tree_memcpy)->Name("ints_vector_to_tree/memcpy");
 
 }  // namespace

@@ -51,9 +51,10 @@ void generate(const char* path) {
 
 void report(std::string_view side, std::size_t text_bytes, long before, std::size_t items) {
     long after = peak_rss_kib();
-    std::printf("{\"side\": \"%.*s\", \"text_bytes\": %zu, \"top_level_items\": %zu, "
-                "\"peak_before_kib\": %ld, \"peak_after_kib\": %ld}\n",
-                static_cast<int>(side.size()), side.data(), text_bytes, items, before, after);
+    std::printf(
+        "{\"side\": \"%.*s\", \"text_bytes\": %zu, \"top_level_items\": %zu, "
+        "\"peak_before_kib\": %ld, \"peak_after_kib\": %ld}\n",
+        static_cast<int>(side.size()), side.data(), text_bytes, items, before, after);
 }
 
 // Each side keeps its tree alive until after the measurement and reports its top-level size,

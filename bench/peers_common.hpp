@@ -35,7 +35,9 @@ inline std::vector<std::int64_t> make_ints(std::size_t n = int_count) {
 }
 
 /// The key of the `i`-th binding: "key" and the index, distinct for every `i`.
-inline std::string binding_key(std::size_t i) { return "key" + std::to_string(i); }
+inline std::string binding_key(std::size_t i) {
+    return "key" + std::to_string(i);
+}
 
 /// Ends one benchmark with `n` elements per iteration, so that reports give time per element.
 inline void per_element(benchmark::State& state, std::size_t n) {

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
+#include <rapidjson/document.h>
+#include <simdjson.h>
 #include <boost/describe.hpp>
 #include <boost/json.hpp>
 #include <nlohmann/json.hpp>
-#include <rapidjson/document.h>
-#include <simdjson.h>
 
 #include <sylvane/derive/derive.hpp>
 #include <sylvane/sylvane.hpp>
@@ -26,10 +26,16 @@ namespace nlohmann {
 template <class T>
 struct adl_serializer<std::optional<T>> {
     static void to_json(json& j, const std::optional<T>& o) {
-        if (o) j = *o; else j = nullptr;
+        if (o)
+            j = *o;
+        else
+            j = nullptr;
     }
     static void from_json(const json& j, std::optional<T>& o) {
-        if (j.is_null()) o.reset(); else o = j.get<T>();
+        if (j.is_null())
+            o.reset();
+        else
+            o = j.get<T>();
     }
 };
 }  // namespace nlohmann
@@ -184,7 +190,9 @@ void boost_records_to_tree(benchmark::State& state) {
     per_record(state);
 }
 
-[[noreturn]] void bad(std::string_view what) { throw std::runtime_error(std::string(what)); }
+[[noreturn]] void bad(std::string_view what) {
+    throw std::runtime_error(std::string(what));
+}
 
 using rj_value = rapidjson::Value;
 
@@ -231,8 +239,11 @@ void rapidjson_tree_to_records(benchmark::State& state) {
             if (!id.IsInt64() || !name.IsString() || !score.IsNumber() || !tags.IsArray() ||
                 !(parent.IsNull() || parent.IsInt64()))
                 bad("field of the wrong type");
-            record r{id.GetInt64(), std::string(name.GetString(), name.GetStringLength()),
-                     score.GetDouble(), {}, std::nullopt};
+            record r{id.GetInt64(),
+                     std::string(name.GetString(), name.GetStringLength()),
+                     score.GetDouble(),
+                     {},
+                     std::nullopt};
             r.tags.reserve(tags.Size());
             for (const rj_value& t : tags.GetArray()) {
                 if (!t.IsString()) bad("tag");
@@ -269,7 +280,8 @@ void simdjson_tree_to_records(benchmark::State& state) {
             r.score = o["score"].get_double();
             simdjson::dom::array tags = o["tags"].get_array();
             r.tags.reserve(tags.size());
-            for (simdjson::dom::element t : tags) r.tags.emplace_back(std::string_view(t.get_string()));
+            for (simdjson::dom::element t : tags)
+                r.tags.emplace_back(std::string_view(t.get_string()));
             simdjson::dom::element p = o["parent"];
             if (!p.is_null()) r.parent = p.get_int64();
             out.push_back(std::move(r));
@@ -280,19 +292,42 @@ void simdjson_tree_to_records(benchmark::State& state) {
 }
 
 BENCHMARK(copy_floor)->Name("records_tree_to_records/copy")->Unit(benchmark::kMillisecond);
-BENCHMARK(sylvane_tree_to_records)->Name("records_tree_to_records/sylvane")->Unit(benchmark::kMillisecond);
-BENCHMARK(simdjson_tree_to_records)->Name("records_tree_to_records/simdjson")->Unit(benchmark::kMillisecond);
-BENCHMARK(rapidjson_tree_to_records)->Name("records_tree_to_records/rapidjson")->Unit(benchmark::kMillisecond);
-BENCHMARK(boost_tree_to_records)->Name("records_tree_to_records/boost_json")->Unit(benchmark::kMillisecond);
-BENCHMARK(nlohmann_tree_to_records)->Name("records_tree_to_records/nlohmann")->Unit(benchmark::kMillisecond);
-BENCHMARK(sylvane_records_to_tree)->Name("records_records_to_tree/sylvane")->Unit(benchmark::kMillisecond);
-BENCHMARK(rapidjson_records_to_tree)->Name("records_records_to_tree/rapidjson")->Unit(benchmark::kMillisecond);
-BENCHMARK(boost_records_to_tree)->Name("records_records_to_tree/boost_json")->Unit(benchmark::kMillisecond);
-BENCHMARK(nlohmann_records_to_tree)->Name("records_records_to_tree/nlohmann")->Unit(benchmark::kMillisecond);
-BENCHMARK(sylvane_records_to_tree_in_arena)->Name("records_arena_to_tree/sylvane")->Unit(benchmark::kMillisecond);
-BENCHMARK(sylvane_records_to_tree_build_only)->Name("records_build_only/sylvane")->Unit(benchmark::kMillisecond);
-BENCHMARK(boost_records_to_tree_build_only)->Name("records_build_only/boost_json")->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_tree_to_records)
+    ->Name("records_tree_to_records/sylvane")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(simdjson_tree_to_records)
+    ->Name("records_tree_to_records/simdjson")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(rapidjson_tree_to_records)
+    ->Name("records_tree_to_records/rapidjson")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(boost_tree_to_records)
+    ->Name("records_tree_to_records/boost_json")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(nlohmann_tree_to_records)
+    ->Name("records_tree_to_records/nlohmann")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_records_to_tree)
+    ->Name("records_records_to_tree/sylvane")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(rapidjson_records_to_tree)
+    ->Name("records_records_to_tree/rapidjson")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(boost_records_to_tree)
+    ->Name("records_records_to_tree/boost_json")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(nlohmann_records_to_tree)
+    ->Name("records_records_to_tree/nlohmann")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_records_to_tree_in_arena)
+    ->Name("records_arena_to_tree/sylvane")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_records_to_tree_build_only)
+    ->Name("records_build_only/sylvane")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(boost_records_to_tree_build_only)
+    ->Name("records_build_only/boost_json")
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace bench
-

@@ -150,10 +150,8 @@ constexpr bad_document bad_documents[] = {
     {"a card payment without the card",
      R"({"orders": [{"id": 1, "buyer": {"id": 2, "name": "N", "ship_to": {"street": "S", "city": "C"}},
         "items": [], "state": "paid", "paid_with": ["Card"]}], "stock": []})"},
-    {"a field the record does not have",
-     R"({"orders": [], "stock": [], "coupon": "FREE"})"},
-    {"a field given twice",
-     R"({"orders": [], "stock": [], "orders": []})"},
+    {"a field the record does not have", R"({"orders": [], "stock": [], "coupon": "FREE"})"},
+    {"a field given twice", R"({"orders": [], "stock": [], "orders": []})"},
     {"a stock entry without its count",
      R"({"orders": [], "stock": [["loom-card", 960], ["brass-gear"]]})"},
 };
@@ -167,8 +165,9 @@ std::optional<book> convert(std::string_view text) {
         std::cout << "  failure: " << e.message() << '\n';
         const auto pointer = Sylvane::locate(doc.tree, e);
         std::cout << "  at:      "
-                  << (!pointer ? "(outside the document)"
-                               : pointer->empty() ? "(the whole document)" : *pointer);
+                  << (!pointer           ? "(outside the document)"
+                      : pointer->empty() ? "(the whole document)"
+                                         : *pointer);
         if (auto p = doc.positions.position_of(e.tree_address())) {
             std::cout << " (line " << p->line << ", column " << p->column << ')';
         }
@@ -181,8 +180,8 @@ std::optional<book> convert(std::string_view text) {
 
 int main(int argc, char** argv) {
     try {
-        const Sylvane::yojson tree = argc > 1 ? Sylvane::read_file(argv[1])
-                                              : Sylvane::read(shop::default_document);
+        const Sylvane::yojson tree =
+            argc > 1 ? Sylvane::read_file(argv[1]) : Sylvane::read(shop::default_document);
         const auto b = Sylvane::of_yojson<shop::book>(tree);
         std::cout << "Typed values:\n";
         shop::print(std::cout, b);

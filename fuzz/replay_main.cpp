@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot read %s\n", p.c_str());
             return 1;
         }
-        const std::string bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+        const std::string bytes{std::istreambuf_iterator<char>(f),
+                                std::istreambuf_iterator<char>()};
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }
     std::printf("replayed %zu inputs\n", inputs.size());

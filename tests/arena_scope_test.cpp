@@ -27,8 +27,12 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -43,16 +47,20 @@ std::vector<std::string> words(int n) {
 }
 
 yojson record(const std::string& name, std::int64_t id) {
-    return yojson::Assoc({{"name", yojson::String(name)}, {"id", yojson::Int(id)}, {"big", yojson::Intlit("123456789012345678901234567890")}});
+    return yojson::Assoc({{"name", yojson::String(name)},
+                          {"id", yojson::Int(id)},
+                          {"big", yojson::Intlit("123456789012345678901234567890")}});
 }
 
 TEST(arena_scope, trees_are_the_same_as_on_the_heap_and_outlive_the_scope) {
     const auto ws = words(50);
-    const yojson on_heap = yojson::List({yojson_of_list(yojson_of_string, ws), record("a", 1), yojson::List({})});
+    const yojson on_heap =
+        yojson::List({yojson_of_list(yojson_of_string, ws), record("a", 1), yojson::List({})});
     yojson in_arena;
     {
         arena_scope scope;
-        in_arena = yojson::List({yojson_of_list(yojson_of_string, ws), record("a", 1), yojson::List({})});
+        in_arena =
+            yojson::List({yojson_of_list(yojson_of_string, ws), record("a", 1), yojson::List({})});
     }
     EXPECT_EQ(in_arena, on_heap);
     yojson part = in_arena.as_list()[1];
@@ -143,7 +151,8 @@ TEST(arena_scope, references_given_back_anywhere_free_the_arena_exactly_once) {
         survivor = yojson::String("kept");
         {
             arena_scope inner;
-            Sylvane::list_builder outer_arena_builder(1);  // inner arena; its element from the outer
+            Sylvane::list_builder outer_arena_builder(
+                1);  // inner arena; its element from the outer
             outer_arena_builder.push_back(yojson(survivor));
         }
         EXPECT_EQ(survivor.as_string(), "kept");

@@ -64,7 +64,12 @@ void on_small_stack(std::function<void()> f) {
 }  // namespace
 
 TEST(containers_of_tree, reject_shapes_with_the_whole_tree) {
-    const yojson shapes[] = {yojson::Null(), I(1), S("a"), yojson::Assoc({}), L({}), L({I(1)}),
+    const yojson shapes[] = {yojson::Null(),
+                             I(1),
+                             S("a"),
+                             yojson::Assoc({}),
+                             L({}),
+                             L({I(1)}),
                              L({I(1), I(2), I(3), I(4)})};
     for (const yojson& t : shapes) {
         if (t.kind() != Sylvane::yojson_kind::List) {
@@ -167,7 +172,8 @@ TEST(containers_of_tree, option_ref_and_lazy) {
     auto nested = option_of_yojson(option_of_yojson(int_of_yojson));
     auto none = nested(yojson::Null());
     EXPECT_FALSE(none.has_value()) << "Null is the outer empty option";
-    EXPECT_EQ(nested(I(1)), std::optional<std::optional<std::int64_t>>(std::optional<std::int64_t>(1)));
+    EXPECT_EQ(nested(I(1)),
+              std::optional<std::optional<std::int64_t>>(std::optional<std::int64_t>(1)));
 
     const yojson one = I(1);
     auto a = ref_of_yojson(int_of_yojson, one);
@@ -222,7 +228,8 @@ TEST(containers_of_tree, elements_are_made_in_their_slots) {
     const auto v = list_of_yojson(read, L({I(1), I(2)}));
     EXPECT_EQ(v[0].moves + v[1].moves, 0) << "no temporary per element";
     // A value type that takes anything holds the element's value, not the means of making it.
-    const auto any = list_of_yojson([](const yojson& t) { return std::any(int_of_yojson(t)); }, L({I(5)}));
+    const auto any =
+        list_of_yojson([](const yojson& t) { return std::any(int_of_yojson(t)); }, L({I(5)}));
     EXPECT_EQ(std::any_cast<std::int64_t>(any[0]), 5);
 }
 

@@ -62,8 +62,9 @@ TEST(containers_to_tree, call_order_differs_from_output_order) {
     EXPECT_EQ(log, (log_t{"b2", "a1"}));
 
     log.clear();
-    EXPECT_EQ(yojson_of_triple(a, b, c)(std::tuple<std::int64_t, std::int64_t, std::int64_t>{1, 2, 3}),
-              L({I(1), I(2), I(3)}));
+    EXPECT_EQ(
+        yojson_of_triple(a, b, c)(std::tuple<std::int64_t, std::int64_t, std::int64_t>{1, 2, 3}),
+        L({I(1), I(2), I(3)}));
     EXPECT_EQ(log, (log_t{"c3", "b2", "a1"}));
 
     const std::vector<std::int64_t> xs{0, 1, 2};
@@ -89,13 +90,16 @@ TEST(containers_to_tree, call_order_differs_from_output_order) {
 TEST(containers_to_tree, stop_at_the_first_failure_in_call_order) {
     log_t log;
     const recording a{&log, "a"}, b{&log, "b"}, c{&log, "c"}, e{&log, ""};
-    EXPECT_EQ(refusal([&] { yojson_of_pair(a, b, std::pair<std::int64_t, std::int64_t>{-1, -2}); }),
+    EXPECT_EQ(refusal([&] {
+                  yojson_of_pair(a, b, std::pair<std::int64_t, std::int64_t>{-1, -2});
+              }),
               "b-2");
     EXPECT_EQ(log, (log_t{"b-2"}));
 
     log.clear();
     EXPECT_EQ(refusal([&] {
-                  yojson_of_triple(a, b, c, std::tuple<std::int64_t, std::int64_t, std::int64_t>{-1, -2, 3});
+                  yojson_of_triple(a, b, c,
+                                   std::tuple<std::int64_t, std::int64_t, std::int64_t>{-1, -2, 3});
               }),
               "b-2");
     EXPECT_EQ(log, (log_t{"c3", "b-2"}));

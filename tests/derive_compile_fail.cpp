@@ -13,4 +13,6 @@ struct order {
 SYLVANE_RECORD(order, id, lines)
 }  // namespace app
 
-int main() { return Sylvane::yojson_of(app::order{}).is_null() ? 0 : 1; }
+int main() {
+    return Sylvane::yojson_of(app::order{}).is_null() ? 0 : 1;
+}

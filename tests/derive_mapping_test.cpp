@@ -62,7 +62,8 @@ using Sylvane::of_yojson;
 using Sylvane::yojson_of;
 namespace Y = Sylvane::Yojsonable_intf;
 
-static_assert(Y::yojsonable<shop::item> && Y::yojsonable<shop::entry> && Y::yojsonable<shop::cents>);
+static_assert(Y::yojsonable<shop::item> && Y::yojsonable<shop::entry> &&
+              Y::yojsonable<shop::cents>);
 static_assert(Y::yojsonable<std::vector<std::optional<shop::item>>>);
 static_assert(Y::yojsonable<Sylvane::hashtbl<std::string, std::vector<shop::entry>>>);
 static_assert(!Y::yojsonable<std::vector<unsigned>> && !Y::yojsonable<const shop::item>);
@@ -82,7 +83,8 @@ void round_trip(const T& v, const yojson& expected) {
 }
 
 const shop::item apple{"apple", 3, shop::unit_kind::kilo};
-const yojson apple_tree = Obj({{"sku", Str("apple")}, {"qty", Int(3)}, {"kind", List({Str("kilo")})}});
+const yojson apple_tree =
+    Obj({{"sku", Str("apple")}, {"qty", Int(3)}, {"kind", List({Str("kilo")})}});
 
 TEST(derive_mapping, primitive_encodings) {
     round_trip(std::int64_t{-5}, Int(-5));
@@ -135,7 +137,7 @@ TEST(derive_mapping, tuples_of_other_sizes_are_lists) {
     round_trip(std::tuple<>(), List({}));
     round_trip(std::tuple<shop::item>(apple), List({apple_tree}));
     round_trip(std::tuple<std::int64_t, std::string, bool, shop::unit_kind>(1, "x", false,
-                                                                           shop::unit_kind::kilo),
+                                                                            shop::unit_kind::kilo),
                List({Int(1), Str("x"), yojson::Bool(false), List({Str("kilo")})}));
 
     using four = std::tuple<std::int64_t, std::int64_t, std::int64_t, std::int64_t>;
@@ -160,7 +162,9 @@ TEST(derive_mapping, container_failures_keep_the_element_tree) {
 
 // The README's quick start, verbatim but for its output lines.
 namespace geo {
-struct point { std::int64_t x = 0, y = 0; };
+struct point {
+    std::int64_t x = 0, y = 0;
+};
 SYLVANE_RECORD(point, x, y)
 }  // namespace geo
 
@@ -168,15 +172,17 @@ namespace {
 TEST(derive_readme, quick_start) {
     std::ostringstream out;
     auto t = Sylvane::yojson_of(std::vector<geo::point>{{1, 2}});
-    out << Sylvane::write(t) << '\n';                              // [{"x":1,"y":2}]
-    auto v = Sylvane::of_yojson<std::vector<geo::point>>(t);      // back to values
+    out << Sylvane::write(t) << '\n';                         // [{"x":1,"y":2}]
+    auto v = Sylvane::of_yojson<std::vector<geo::point>>(t);  // back to values
     auto bad = Sylvane::read(R"([{"x": 1, "y": 2}, {"x": 3}])");
-    try { Sylvane::of_yojson<std::vector<geo::point>>(bad); }
-    catch (const Sylvane::Treeform::Of_yojson_error& e) {
+    try {
+        Sylvane::of_yojson<std::vector<geo::point>>(bad);
+    } catch (const Sylvane::Treeform::Of_yojson_error& e) {
         out << Sylvane::locate(bad, e).value_or("?") << ": " << e.message() << '\n';
     }
     EXPECT_EQ(v[0].y, 2);
-    EXPECT_EQ(out.str(), "[{\"x\":1,\"y\":2}]\n"
-                         "/1: point_of_yojson: the following record elements were undefined: y\n");
+    EXPECT_EQ(out.str(),
+              "[{\"x\":1,\"y\":2}]\n"
+              "/1: point_of_yojson: the following record elements were undefined: y\n");
 }
 }  // namespace

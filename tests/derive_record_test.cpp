@@ -59,8 +59,8 @@ TEST(derive_record, reads_fields_in_any_order) {
 TEST(derive_record, optional_fields_absent_or_null_read_as_empty) {
     const auto p = of_yojson<rec::person>(Obj({{"tags", List({})}, {"name", Str("c")}}));
     EXPECT_EQ(p.age, std::nullopt);
-    EXPECT_EQ(of_yojson<rec::person>(Obj({{"name", Str("c")}, {"age", yojson::Null()},
-                                          {"tags", List({})}}))
+    EXPECT_EQ(of_yojson<rec::person>(
+                  Obj({{"name", Str("c")}, {"age", yojson::Null()}, {"tags", List({})}}))
                   .age,
               std::nullopt);
     // An absent optional is empty even when the member's initialiser says otherwise.
@@ -84,14 +84,16 @@ TEST(derive_record, field_failure_passes_through_with_the_field_tree) {
     expect_failure([&] { rec::point_of_yojson(dup); }, "int_of_yojson: integer needed",
                    dup.as_assoc()[2].second);
     // A nested record reports its own failure with its own tree.
-    const yojson seg = Obj({{"from", Obj({{"x", Int(1)}, {"y", Int(2)}})}, {"to", Obj({{"x", Int(1)}})}});
+    const yojson seg =
+        Obj({{"from", Obj({{"x", Int(1)}, {"y", Int(2)}})}, {"to", Obj({{"x", Int(1)}})}});
     expect_failure([&] { rec::segment_of_yojson(seg); },
                    "point_of_yojson: the following record elements were undefined: y",
                    seg.as_assoc()[1].second);
 }
 
 TEST(derive_record, duplicate_fields) {
-    const yojson t = Obj({{"x", Int(1)}, {"y", Int(2)}, {"x", Int(3)}, {"y", Int(4)}, {"x", Int(5)}});
+    const yojson t =
+        Obj({{"x", Int(1)}, {"y", Int(2)}, {"x", Int(3)}, {"y", Int(4)}, {"x", Int(5)}});
     expect_failure([&] { rec::point_of_yojson(t); }, "point_of_yojson: duplicate fields: x y x", t);
     // A repeated field's value is not converted: the duplicate is the failure.
     const yojson bad_repeat = Obj({{"x", Int(1)}, {"y", Int(2)}, {"x", Str("bad")}});
@@ -100,10 +102,12 @@ TEST(derive_record, duplicate_fields) {
 }
 
 TEST(derive_record, extra_fields_reported_while_the_flag_holds) {
-    const yojson t = Obj({{"x", Int(1)}, {"z", Int(0)}, {"y", Int(2)}, {"xx", Int(0)}, {"z", Int(0)}});
+    const yojson t =
+        Obj({{"x", Int(1)}, {"z", Int(0)}, {"y", Int(2)}, {"xx", Int(0)}, {"z", Int(0)}});
     {
         extra_fields_checked on(true);
-        expect_failure([&] { rec::point_of_yojson(t); }, "point_of_yojson: extra fields: z xx z", t);
+        expect_failure([&] { rec::point_of_yojson(t); }, "point_of_yojson: extra fields: z xx z",
+                       t);
         expect_failure([&] { rec::nothing_of_yojson(t); },
                        "nothing_of_yojson: extra fields: x z y xx z", t);
     }

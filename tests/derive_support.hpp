@@ -30,7 +30,8 @@ void expect_failure(F&& f, std::string_view message, const yojson& tree) {
 /// Sets `record_check_extra_fields` for one scope.
 class extra_fields_checked {
 public:
-    explicit extra_fields_checked(bool on) : saved_(Sylvane::Treeform::record_check_extra_fields.get()) {
+    explicit extra_fields_checked(bool on)
+        : saved_(Sylvane::Treeform::record_check_extra_fields.get()) {
         Sylvane::Treeform::record_check_extra_fields.set(on);
     }
     ~extra_fields_checked() { Sylvane::Treeform::record_check_extra_fields.set(saved_); }
@@ -41,9 +42,17 @@ private:
     bool saved_;
 };
 
-inline yojson Int(std::int64_t n) { return yojson::Int(n); }
-inline yojson Str(std::string s) { return yojson::String(std::move(s)); }
-inline yojson List(std::vector<yojson> v) { return yojson::List(std::move(v)); }
-inline yojson Obj(std::vector<yojson::field> v) { return yojson::Assoc(std::move(v)); }
+inline yojson Int(std::int64_t n) {
+    return yojson::Int(n);
+}
+inline yojson Str(std::string s) {
+    return yojson::String(std::move(s));
+}
+inline yojson List(std::vector<yojson> v) {
+    return yojson::List(std::move(v));
+}
+inline yojson Obj(std::vector<yojson::field> v) {
+    return yojson::Assoc(std::move(v));
+}
 
 }  // namespace derive_test

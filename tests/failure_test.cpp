@@ -79,8 +79,7 @@ TEST(of_yojson_error_exn, stores_any_cause_unchanged_and_nests) {
     const yojson inner_tree = yojson::Int(1);
     auto inner = caught([&] { of_yojson_error("inner", inner_tree); });
     const yojson outer_tree = yojson::Int(2);
-    auto outer =
-        caught([&] { of_yojson_error_exn(std::make_exception_ptr(inner), outer_tree); });
+    auto outer = caught([&] { of_yojson_error_exn(std::make_exception_ptr(inner), outer_tree); });
     EXPECT_EQ(outer.tree_address(), &outer_tree);
     try {
         std::rethrow_exception(outer.cause());

@@ -6,10 +6,10 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <random>
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <random>
 #include <sstream>
 #include <string>
 #include <system_error>
@@ -30,8 +30,8 @@ void check(std::string_view text, const yojson& expected, const read_options& o 
 }
 
 // Checks that `text` is refused at line:column with exactly `reason`.
-void check_error(std::string_view text, std::size_t line, std::size_t column, std::string_view reason,
-                 const read_options& o = {}) {
+void check_error(std::string_view text, std::size_t line, std::size_t column,
+                 std::string_view reason, const read_options& o = {}) {
     SCOPED_TRACE(std::string(text));
     try {
         read(text, o);
@@ -40,11 +40,14 @@ void check_error(std::string_view text, std::size_t line, std::size_t column, st
         EXPECT_EQ(e.reason(), reason);
         EXPECT_EQ(e.line(), line);
         EXPECT_EQ(e.column(), column);
-        EXPECT_EQ(e.what(), std::to_string(line) + ":" + std::to_string(column) + ": " + std::string(reason));
+        EXPECT_EQ(e.what(),
+                  std::to_string(line) + ":" + std::to_string(column) + ": " + std::string(reason));
     }
 }
 
-std::string nest(std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); }
+std::string nest(std::size_t depth) {
+    return std::string(depth, '[') + std::string(depth, ']');
+}
 
 }  // namespace
 
@@ -93,17 +96,20 @@ TEST(json_read, repeated_keys_are_read_exactly) {
         for (auto& [k, v] : kv) f.emplace_back(k, yojson::Int(v));
         return yojson::Assoc(std::move(f));
     };
-    check(R"([{"ab":1,"c":2},{"abc":3,"c":4},{"a":5},{"a\u0062":6},{"ab":7},{"ab\"":8},{"ab":9,"":10},{"k":{"k":11}}])",
-          yojson::List({obj({{"ab", 1}, {"c", 2}}), obj({{"abc", 3}, {"c", 4}}), obj({{"a", 5}}), obj({{"ab", 6}}),
-                        obj({{"ab", 7}}), obj({{"ab\"", 8}}), obj({{"ab", 9}, {"", 10}}),
-                        yojson::Assoc(fields{{"k", obj({{"k", 11}})}})}));
-    EXPECT_THROW(read("[{\"ab\":1},{\"ab\x01\":2}]"), parse_error) << "a control byte after a known key";
+    check(
+        R"([{"ab":1,"c":2},{"abc":3,"c":4},{"a":5},{"a\u0062":6},{"ab":7},{"ab\"":8},{"ab":9,"":10},{"k":{"k":11}}])",
+        yojson::List({obj({{"ab", 1}, {"c", 2}}), obj({{"abc", 3}, {"c", 4}}), obj({{"a", 5}}),
+                      obj({{"ab", 6}}), obj({{"ab", 7}}), obj({{"ab\"", 8}}),
+                      obj({{"ab", 9}, {"", 10}}), yojson::Assoc(fields{{"k", obj({{"k", 11}})}})}));
+    EXPECT_THROW(read("[{\"ab\":1},{\"ab\x01\":2}]"), parse_error)
+        << "a control byte after a known key";
     // Keys of every length class that the comparison treats apart, differing in one byte.
     for (const std::string k : {"abcde", "abcdefghij", "abcdefghijklmnopqrstu"}) {
         for (std::size_t i = 0; i < k.size(); ++i) {
             std::string other = k;
             other[i] = 'Z';
-            check("[{\"" + k + "\":1},{\"" + other + "\":2}]", yojson::List({obj({{k, 1}}), obj({{other, 2}})}));
+            check("[{\"" + k + "\":1},{\"" + other + "\":2}]",
+                  yojson::List({obj({{k, 1}}), obj({{other, 2}})}));
         }
     }
 }
@@ -121,10 +127,14 @@ TEST(json_read, decimal_numbers_round_as_the_general_parse_does) {
         std::string text = rng() % 2 ? "-" : "";
         text += rng() % 4 == 0 ? "0" : digits(1 + rng() % 10, false);
         text += "." + digits(1 + rng() % 12, true);
-        if (rng() % 2) text += std::string(rng() % 2 ? "e" : "E") + (rng() % 2 ? "-" : "+") + digits(1 + rng() % 2, true);
+        if (rng() % 2)
+            text += std::string(rng() % 2 ? "e" : "E") + (rng() % 2 ? "-" : "+") +
+                    digits(1 + rng() % 2, true);
         double expected = 0;
         std::from_chars(text.data(), text.data() + text.size(), expected);
-        ASSERT_EQ(std::bit_cast<std::uint64_t>(read(text).as_float()), std::bit_cast<std::uint64_t>(expected)) << text;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(read(text).as_float()),
+                  std::bit_cast<std::uint64_t>(expected))
+            << text;
     }
 }
 
@@ -133,7 +143,8 @@ TEST(json_read, strings_decode_escapes_and_keep_utf8) {
     check(R"("\u0041\u00e9\u20AC")", yojson::String("A\xc3\xa9\xe2\x82\xac"));
     check(R"("\ud83d\ude00")", yojson::String("\xf0\x9f\x98\x80"));
     check(R"("a\u0000b")", yojson::String("a\0b"s));
-    check("\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80 plain after\"", yojson::String("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80 plain after"));
+    check("\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80 plain after\"",
+          yojson::String("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80 plain after"));
     // Long runs take the word-at-a-time scan; a stop byte in every position of a word.
     for (std::size_t i = 0; i < 17; ++i) {
         std::string s(i, 'x');
@@ -144,8 +155,8 @@ TEST(json_read, strings_decode_escapes_and_keep_utf8) {
 }
 
 TEST(json_read, strings_that_are_not_utf8_are_refused_unless_allowed) {
-    for (const char* bad : {"\x80", "\xc0\xaf", "\xc3", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80",
-                            "\xf8\x88\x80\x80\x80", "\xff", "\xe2\x82"}) {
+    for (const char* bad : {"\x80", "\xc0\xaf", "\xc3", "\xe0\x80\xaf", "\xed\xa0\x80",
+                            "\xf4\x90\x80\x80", "\xf8\x88\x80\x80\x80", "\xff", "\xe2\x82"}) {
         const std::string text = "\"ab" + std::string(bad) + "\"";
         check_error(text, 1, 4, "invalid UTF-8 in string");
         read_options o;
@@ -155,14 +166,17 @@ TEST(json_read, strings_that_are_not_utf8_are_refused_unless_allowed) {
 }
 
 TEST(json_read, objects_keep_text_order_and_duplicate_keys) {
-    check(R"({"b":1,"a":2,"b":3})",
-          yojson::Assoc(fields{{"b", yojson::Int(1)}, {"a", yojson::Int(2)}, {"b", yojson::Int(3)}}));
+    check(
+        R"({"b":1,"a":2,"b":3})",
+        yojson::Assoc(fields{{"b", yojson::Int(1)}, {"a", yojson::Int(2)}, {"b", yojson::Int(3)}}));
     check(R"( { } )", yojson::Assoc({}));
     check(R"([ ])", yojson::List({}));
     check(R"({"k\u0000":[{}, [], [null, {"x": "y"}]]})",
-          yojson::Assoc(fields{{"k\0"s, yojson::List({yojson::Assoc({}), yojson::List({}),
-                                                      yojson::List({yojson::Null(),
-                                                                    yojson::Assoc(fields{{"x", yojson::String("y")}})})})}}));
+          yojson::Assoc(fields{
+              {"k\0"s, yojson::List(
+                           {yojson::Assoc({}), yojson::List({}),
+                            yojson::List({yojson::Null(),
+                                          yojson::Assoc(fields{{"x", yojson::String("y")}})})})}}));
 }
 
 TEST(json_read, errors_give_position_and_reason) {
@@ -220,7 +234,8 @@ TEST(json_read, nesting_is_limited_without_using_the_stack) {
 TEST(json_read, options_are_off_by_default_and_each_opens_one_extension) {
     read_options comments;
     comments.allow_comments = true;
-    check("// a\n[1, /* b */ 2 /**/]// end", yojson::List({yojson::Int(1), yojson::Int(2)}), comments);
+    check("// a\n[1, /* b */ 2 /**/]// end", yojson::List({yojson::Int(1), yojson::Int(2)}),
+          comments);
     check("/* only */ null //", yojson::Null(), comments);
     check_error("[1 /* open", 1, 4, "unterminated comment", comments);
     check_error("[1 / 2]", 1, 4, "unexpected character '/'", comments);
@@ -275,13 +290,15 @@ TEST(json_read, positions_locate_every_node) {
     const std::string text = "{\"id\": 7,\n \"tags\": [\"a\", 2.5, []],\n \"o\": {\"n\": null}}";
     auto result = read_with_positions(text);
     const yojson& tree = result.tree;
-    const auto& positions = result.positions;  // a plain reference: clang 14 cannot capture bindings
+    const auto& positions =
+        result.positions;  // a plain reference: clang 14 cannot capture bindings
     EXPECT_EQ(tree, read(text));
     const auto at = [&](const yojson& node) {
         const auto p = positions.position_of(node);
         EXPECT_TRUE(p.has_value());
         if (!p) return std::string("?");
-        return std::to_string(p->line) + ":" + std::to_string(p->column) + " " + text.substr(p->offset, 3);
+        return std::to_string(p->line) + ":" + std::to_string(p->column) + " " +
+               text.substr(p->offset, 3);
     };
     const auto f = tree.as_assoc();
     EXPECT_EQ(at(tree), "1:1 {\"i");
@@ -324,8 +341,16 @@ TEST(json_read, errors_in_positions_mode_match_plain_mode) {
     for (const char* bad : {"[1,]", "{\"a\" 1}", "\"\\ud800\"", "[[[", "1 1"}) {
         SCOPED_TRACE(bad);
         std::string plain, tracked;
-        try { read(bad); } catch (const parse_error& e) { plain = e.what(); }
-        try { read_with_positions(bad); } catch (const parse_error& e) { tracked = e.what(); }
+        try {
+            read(bad);
+        } catch (const parse_error& e) {
+            plain = e.what();
+        }
+        try {
+            read_with_positions(bad);
+        } catch (const parse_error& e) {
+            tracked = e.what();
+        }
         EXPECT_FALSE(plain.empty());
         EXPECT_EQ(plain, tracked);
     }
@@ -339,8 +364,9 @@ TEST(json_read_memory, a_subtree_outlives_the_tree_it_was_read_with) {
         const yojson t = read(R"([{"k": ["a string", 123456789012345678901234]}, 1])");
         inner = t.as_list()[0];
     }
-    const yojson expected = yojson::Assoc(
-        fields{{"k", yojson::List({yojson::String("a string"), yojson::Intlit("123456789012345678901234")})}});
+    const yojson expected =
+        yojson::Assoc(fields{{"k", yojson::List({yojson::String("a string"),
+                                                 yojson::Intlit("123456789012345678901234")})}});
     EXPECT_EQ(inner, expected);
     // Trees of two arenas and of the heap in one list, each dropped in turn.
     yojson mixed = yojson::List({inner, read(R"("other")"), yojson::String("heap")});
@@ -362,7 +388,8 @@ TEST(json_read_memory, large_documents_and_strings_span_many_chunks) {
     std::vector<yojson> items;
     for (int i = 0; i < 20'000; ++i) {
         text += "{\"n\":" + std::to_string(i) + ",\"s\":\"v" + std::to_string(i) + "\"},";
-        items.push_back(yojson::Assoc(fields{{"n", yojson::Int(i)}, {"s", yojson::String("v" + std::to_string(i))}}));
+        items.push_back(yojson::Assoc(
+            fields{{"n", yojson::Int(i)}, {"s", yojson::String("v" + std::to_string(i))}}));
     }
     text += '"' + big + "\"]";
     items.push_back(yojson::String(big));

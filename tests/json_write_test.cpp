@@ -44,7 +44,9 @@ public:
             case 0: return yojson::Null();
             case 1: return yojson::Bool(pick(2) == 1);
             case 2: return yojson::Int(integer());
-            case 3: return yojson::Intlit((pick(2) ? "-" : "") + std::to_string(9223372036854775808ull + pick(1000)) + "123");
+            case 3:
+                return yojson::Intlit((pick(2) ? "-" : "") +
+                                      std::to_string(9223372036854775808ull + pick(1000)) + "123");
             case 4: return yojson::Float(floating());
             case 5: return yojson::String(text());
             case 6: {
@@ -61,7 +63,9 @@ public:
     }
 
 private:
-    std::size_t pick(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng_); }
+    std::size_t pick(std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng_);
+    }
 
     std::int64_t integer() {
         static constexpr std::int64_t edges[] = {0, -1, 1, std::numeric_limits<std::int64_t>::min(),
@@ -71,8 +75,18 @@ private:
     }
 
     double floating() {
-        static constexpr double edges[] = {0.0, -0.0, 1.0, 0.1, 1e16, 1e21, -1e-7, 5e-324, 2.2250738585072014e-308,
-                                           1.7976931348623157e308, -1.7976931348623157e308, 123456789.0};
+        static constexpr double edges[] = {0.0,
+                                           -0.0,
+                                           1.0,
+                                           0.1,
+                                           1e16,
+                                           1e21,
+                                           -1e-7,
+                                           5e-324,
+                                           2.2250738585072014e-308,
+                                           1.7976931348623157e308,
+                                           -1.7976931348623157e308,
+                                           123456789.0};
         if (pick(2)) return edges[pick(std::size(edges))];
         double d;
         do {
@@ -89,8 +103,18 @@ private:
                 s += static_cast<char>(pick(256));
                 continue;
             }
-            static const char* const chars[] = {"a", "\"", "\\", "\x01", "\x1f", "\x7f", "\0", "\xc3\xa9",
-                                                "\xe2\x82\xac", "\xef\xbf\xbf", "\xf0\x9f\x98\x80", "\xf4\x8f\xbf\xbf"};
+            static const char* const chars[] = {"a",
+                                                "\"",
+                                                "\\",
+                                                "\x01",
+                                                "\x1f",
+                                                "\x7f",
+                                                "\0",
+                                                "\xc3\xa9",
+                                                "\xe2\x82\xac",
+                                                "\xef\xbf\xbf",
+                                                "\xf0\x9f\x98\x80",
+                                                "\xf4\x8f\xbf\xbf"};
             const std::size_t k = pick(std::size(chars));
             s += k == 6 ? "\0"s : std::string(chars[k]);
         }
@@ -111,7 +135,8 @@ TEST(json_write, scalars_and_containers_compact) {
     check(yojson::Intlit("-123456789012345678901234567890"), "-123456789012345678901234567890");
     check(yojson::List({}), "[]");
     check(yojson::Assoc({}), "{}");
-    check(yojson::Assoc(fields{{"a", yojson::List({yojson::Int(1), yojson::Null()})}, {"a", yojson::Assoc({})}}),
+    check(yojson::Assoc(fields{{"a", yojson::List({yojson::Int(1), yojson::Null()})},
+                               {"a", yojson::Assoc({})}}),
           R"({"a":[1,null],"a":{}})");
 }
 
@@ -124,7 +149,8 @@ TEST(json_write, floats_are_shortest_and_always_read_back_as_float) {
     check(yojson::Float(1.5e-7), "1.5e-07");
     check(yojson::Float(limits::max()), "1.7976931348623157e+308");
     check(yojson::Float(limits::denorm_min()), "5e-324");
-    for (double d : {0.1 + 0.2, 1.0 / 3, 123456789.0, 9007199254740993.0, limits::min(), -limits::epsilon()}) {
+    for (double d :
+         {0.1 + 0.2, 1.0 / 3, 123456789.0, 9007199254740993.0, limits::min(), -limits::epsilon()}) {
         const yojson back = read(write(yojson::Float(d)));
         EXPECT_EQ(back.kind(), yojson_kind::Float);
         EXPECT_EQ(back.as_float(), d);
@@ -133,7 +159,8 @@ TEST(json_write, floats_are_shortest_and_always_read_back_as_float) {
 
 TEST(json_write, values_without_json_text_are_errors_unless_allowed) {
     check_error(yojson::Float(limits::quiet_NaN()), "NaN has no JSON text");
-    check_error(yojson::List({yojson::Float(-limits::infinity())}), "an infinite Float has no JSON text");
+    check_error(yojson::List({yojson::Float(-limits::infinity())}),
+                "an infinite Float has no JSON text");
     check_error(yojson::Intlit("12a"), "Intlit text is not a JSON integer: \"12a\"");
     check_error(yojson::Intlit(""), "Intlit text is not a JSON integer: \"\"");
     check_error(yojson::Intlit("-"), "Intlit text is not a JSON integer: \"-\"");
@@ -150,7 +177,8 @@ TEST(json_write, values_without_json_text_are_errors_unless_allowed) {
 
 TEST(json_write, strings_escape_what_json_requires_and_keep_other_bytes) {
     check(yojson::String("\"\\/\b\f\n\r\t"), R"("\"\\/\b\f\n\r\t")");
-    check(yojson::String("\0\x01\x1f\x7f"s), R"("\u0000\u0001\u001f)" "\x7f\"");
+    check(yojson::String("\0\x01\x1f\x7f"s), R"("\u0000\u0001\u001f)"
+                                             "\x7f\"");
     check(yojson::String("\xc3\xa9 \xff"), "\"\xc3\xa9 \xff\"");
     // Every byte, each alone and in the middle of a long run.
     for (int b = 0; b < 256; ++b) {
@@ -158,9 +186,13 @@ TEST(json_write, strings_escape_what_json_requires_and_keep_other_bytes) {
         const std::string alone = write(yojson::String(s));
         const std::string long_run = write(yojson::String("0123456789" + s + "0123456789"));
         EXPECT_EQ(long_run, "\"0123456789" + alone.substr(1, alone.size() - 2) + "0123456789\"");
-        if (b < 0x20) EXPECT_EQ(alone.size(), b == '\b' || b == '\f' || b == '\n' || b == '\r' || b == '\t' ? 4u : 8u);
-        else if (b == '"' || b == '\\') EXPECT_EQ(alone, "\"\\"s + static_cast<char>(b) + '"');
-        else EXPECT_EQ(alone, '"' + s + '"');
+        if (b < 0x20)
+            EXPECT_EQ(alone.size(),
+                      b == '\b' || b == '\f' || b == '\n' || b == '\r' || b == '\t' ? 4u : 8u);
+        else if (b == '"' || b == '\\')
+            EXPECT_EQ(alone, "\"\\"s + static_cast<char>(b) + '"');
+        else
+            EXPECT_EQ(alone, '"' + s + '"');
     }
 }
 
@@ -169,7 +201,8 @@ TEST(json_write, check_utf8_refuses_strings_and_keys_that_are_not_utf8) {
     o.check_utf8 = true;
     check(yojson::String("\xc3\xa9\xf0\x9f\x98\x80"), "\"\xc3\xa9\xf0\x9f\x98\x80\"", o);
     check_error(yojson::String("ab\xc3"), "a string is not UTF-8 (byte 2)", o);
-    check_error(yojson::Assoc(fields{{"\xed\xa0\x80", yojson::Null()}}), "a string is not UTF-8 (byte 0)", o);
+    check_error(yojson::Assoc(fields{{"\xed\xa0\x80", yojson::Null()}}),
+                "a string is not UTF-8 (byte 0)", o);
 }
 
 TEST(json_write, pretty_indents_each_element) {
@@ -178,7 +211,9 @@ TEST(json_write, pretty_indents_each_element) {
     const yojson t = yojson::Assoc(fields{{"a", yojson::List({yojson::Int(1), yojson::List({})})},
                                           {"b", yojson::Assoc({})},
                                           {"c", yojson::Assoc(fields{{"d", yojson::Null()}})}});
-    check(t, "{\n  \"a\": [\n    1,\n    []\n  ],\n  \"b\": {},\n  \"c\": {\n    \"d\": null\n  }\n}", o);
+    check(t,
+          "{\n  \"a\": [\n    1,\n    []\n  ],\n  \"b\": {},\n  \"c\": {\n    \"d\": null\n  }\n}",
+          o);
     o.indent = 0;
     check(yojson::List({yojson::Int(1), yojson::Int(2)}), "[\n1,\n2\n]", o);
     check(yojson::Int(3), "3", o);
@@ -246,8 +281,10 @@ TEST(json_write, round_trips_generated_trees) {
 TEST(json_write, deep_trees_write_without_recursion) {
     yojson t = yojson::Int(1);
     for (int i = 0; i < 300'000; ++i) {
-        if (i % 2) t = yojson::List({std::move(t)});
-        else t = yojson::Assoc(fields{{"k", std::move(t)}});
+        if (i % 2)
+            t = yojson::List({std::move(t)});
+        else
+            t = yojson::Assoc(fields{{"k", std::move(t)}});
     }
     const std::string text = write(t);
     EXPECT_EQ(text.size(), 300'000 / 2 * 8 + 1);

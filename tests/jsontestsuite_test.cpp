@@ -20,7 +20,8 @@ std::vector<fs::path> cases(char prefix) {
     std::vector<fs::path> found;
     for (const auto& e : fs::directory_iterator(SYLVANE_JSONTESTSUITE_DIR)) {
         const std::string name = e.path().filename().string();
-        if (name.size() > 2 && name[0] == prefix && name[1] == '_' && e.path().extension() == ".json")
+        if (name.size() > 2 && name[0] == prefix && name[1] == '_' &&
+            e.path().extension() == ".json")
             found.push_back(e.path());
     }
     std::sort(found.begin(), found.end());

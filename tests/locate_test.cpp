@@ -36,7 +36,9 @@ using namespace derive_test;
 using Sylvane::locate;
 using Sylvane::of_yojson;
 
-yojson line_tree(yojson qty) { return Obj({{"sku", Str("s")}, {"qty", std::move(qty)}}); }
+yojson line_tree(yojson qty) {
+    return Obj({{"sku", Str("s")}, {"qty", std::move(qty)}});
+}
 yojson order_tree(std::vector<yojson> items, yojson bonus = yojson::Null()) {
     return Obj({{"id", Int(1)}, {"items", List(std::move(items))}, {"bonus", std::move(bonus)}});
 }

@@ -22,8 +22,12 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -34,9 +38,8 @@ using tree_test::expect_rejects;
 
 // One tree of every constructor.
 std::vector<yojson> every_kind() {
-    return {yojson::Null(),         yojson::Bool(false), yojson::Int(65),
-            yojson::Intlit("65"),   yojson::Float(65.0), yojson::String("A"),
-            yojson::List({}),       yojson::Assoc({})};
+    return {yojson::Null(),      yojson::Bool(false), yojson::Int(65),  yojson::Intlit("65"),
+            yojson::Float(65.0), yojson::String("A"), yojson::List({}), yojson::Assoc({})};
 }
 
 }  // namespace
@@ -218,9 +221,9 @@ TEST(scalars_round_trip, every_value_reads_back) {
         EXPECT_EQ(nativeint_of_yojson(yojson_of_nativeint(n)), n);
         EXPECT_EQ(int_of_yojson(yojson_of_int(n)), n);
     }
-    for (double d : {0.0, -0.0, 1.5, std::numeric_limits<double>::infinity(),
-                     -std::numeric_limits<double>::infinity(),
-                     std::numeric_limits<double>::denorm_min()}) {
+    for (double d :
+         {0.0, -0.0, 1.5, std::numeric_limits<double>::infinity(),
+          -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::denorm_min()}) {
         const double back = float_of_yojson(yojson_of_float(d));
         EXPECT_EQ(back, d);
         EXPECT_EQ(std::signbit(back), std::signbit(d));

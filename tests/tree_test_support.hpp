@@ -15,9 +15,15 @@ namespace tree_test {
 
 using Sylvane::yojson;
 
-inline yojson I(std::int64_t n) { return yojson::Int(n); }
-inline yojson S(std::string s) { return yojson::String(std::move(s)); }
-inline yojson L(std::vector<yojson> items) { return yojson::List(std::move(items)); }
+inline yojson I(std::int64_t n) {
+    return yojson::Int(n);
+}
+inline yojson S(std::string s) {
+    return yojson::String(std::move(s));
+}
+inline yojson L(std::vector<yojson> items) {
+    return yojson::List(std::move(items));
+}
 
 // Converts `tree` with `convert`, which must fail with `message` and that very tree (the
 // whole tree it was given, not an element), its cause a `std::runtime_error` with the message.

@@ -82,7 +82,8 @@ TEST(yojson_builders, build_in_place_and_keep_nothing_of_a_failed_element) {
     EXPECT_THROW(a.emplace("ab", fails), std::runtime_error);
     a.push_back("ab", yojson::Int(1));
     a.emplace("cd", [] { return yojson::String("v"); });
-    EXPECT_EQ(std::move(a).finish(), yojson::Assoc({{"ab", yojson::Int(1)}, {"cd", yojson::String("v")}}))
+    EXPECT_EQ(std::move(a).finish(),
+              yojson::Assoc({{"ab", yojson::Int(1)}, {"cd", yojson::String("v")}}))
         << "a failed entry takes none of the key room";
 }
 
@@ -148,7 +149,8 @@ TEST(yojson, strings_not_moved_in_are_copied_whole) {
     EXPECT_EQ(yojson::String(std::string_view(source)).as_string(), source);
     EXPECT_EQ(yojson::String("").as_string(), "");
     EXPECT_EQ(yojson::Intlit(std::string_view("-12")).as_intlit(), "-12");
-    EXPECT_EQ(yojson::String(source), yojson::String(std::string(source))) << "same tree either way";
+    EXPECT_EQ(yojson::String(source), yojson::String(std::string(source)))
+        << "same tree either way";
 }
 
 TEST(yojson, equality_is_structural) {

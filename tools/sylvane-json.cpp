@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
     }
     try {
         std::ios::sync_with_stdio(false);
-        const yojson tree = file.empty() || file == "-" ? read(std::cin, in) : read_file(std::string(file), in);
+        const yojson tree =
+            file.empty() || file == "-" ? read(std::cin, in) : read_file(std::string(file), in);
         write(std::cout, tree, out);
         std::cout << '\n';
         std::cout.flush();

@@ -7,12 +7,12 @@
 #include <sylvane/base/lazy.hpp>
 #include <sylvane/base/ref.hpp>
 #include <sylvane/base/unit.hpp>
+#include <sylvane/derive/derive.hpp>
 #include <sylvane/json_tree/arena_scope.hpp>
 #include <sylvane/json_tree/builders.hpp>
-#include <sylvane/json_tree/read.hpp>
 #include <sylvane/json_tree/locate.hpp>
+#include <sylvane/json_tree/read.hpp>
 #include <sylvane/json_tree/write.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/treeform.hpp>
 #include <sylvane/treeform_error.hpp>
-#include <sylvane/derive/derive.hpp>

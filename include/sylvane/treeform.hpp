@@ -3,6 +3,8 @@
 /// conversion failure. Members are declared in this order: converters to the tree, the
 /// failure and the flag, converters from the tree, and last `Standard_types`.
 
+// The order of these headers is the order of the members.
+// clang-format off
 #include <sylvane/treeform/scalars_to_tree.hpp>
 #include <sylvane/treeform/containers_to_tree.hpp>
 #include <sylvane/treeform/opaque_to_tree.hpp>
@@ -11,3 +13,4 @@
 #include <sylvane/treeform/containers_of_tree.hpp>
 #include <sylvane/treeform/opaque_of_tree.hpp>
 #include <sylvane/treeform/standard_types.hpp>
+// clang-format on

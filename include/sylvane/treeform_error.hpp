@@ -20,9 +20,9 @@
 #include <utility>
 #include <vector>
 
+#include <sylvane/base/export.hpp>
 #include <sylvane/base/format.hpp>
 #include <sylvane/json_tree/yojson.hpp>
-#include <sylvane/base/export.hpp>
 #include <sylvane/treeform/failure.hpp>
 #include <sylvane/treeform/opaque_of_tree.hpp>
 

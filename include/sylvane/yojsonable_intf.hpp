@@ -10,20 +10,20 @@
 #include <string>
 #include <type_traits>
 
-#include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/derive/hook.hpp>
+#include <sylvane/json_tree/yojson.hpp>
 
 namespace Sylvane::Yojsonable_intf {
 
 /// `F` turns a `const T&` into a tree.
 template <class F, class T>
 concept converter_to = std::invocable<const F&, const T&> &&
-                       std::same_as<std::invoke_result_t<const F&, const T&>, yojson>;
+    std::same_as<std::invoke_result_t<const F&, const T&>, yojson>;
 
 /// `F` turns a tree into a `T` (or never returns, as `opaque_of_yojson` does).
 template <class F, class T>
 concept converter_of = std::invocable<const F&, const yojson&> &&
-                       std::convertible_to<std::invoke_result_t<const F&, const yojson&>, T>;
+    std::convertible_to<std::invoke_result_t<const F&, const yojson&>, T>;
 
 /// `C` holds converters for `T` in both directions, as members `to` and `of`.
 template <class C, class T>

@@ -32,7 +32,8 @@ sum_match match_sum(std::string_view type_name, std::span<const std::string_view
             if (head.kind() == yojson_kind::List) {
                 Treeform_error::nested_list_invalid_sum(type_name, tree);
             }
-            if (head.kind() != yojson_kind::String) Treeform_error::unexpected_stag(type_name, tree);
+            if (head.kind() != yojson_kind::String)
+                Treeform_error::unexpected_stag(type_name, tree);
             const std::size_t i = find_tag(tags, head.as_string());
             if (i == tags.size()) Treeform_error::unexpected_stag(type_name, tree);
             const std::span<const yojson> args = items.subspan(1);

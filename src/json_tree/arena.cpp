@@ -9,7 +9,9 @@ namespace Sylvane::json_tree::detail {
 arena::arena(std::size_t first_chunk) noexcept
     : arena_count{1}, next_size_(std::clamp<std::size_t>(first_chunk, 256, max_chunk)) {}
 
-arena* arena::create(std::size_t first_chunk) { return new arena(first_chunk); }
+arena* arena::create(std::size_t first_chunk) {
+    return new arena(first_chunk);
+}
 
 void arena::grow(std::size_t n) {
     // Chunks double up to a limit, so a small tree takes little and a large one wastes at
@@ -43,7 +45,9 @@ namespace {
 thread_local scope_state* innermost = nullptr;
 }  // namespace
 
-arena* arena::current() noexcept { return innermost != nullptr ? innermost->current : nullptr; }
+arena* arena::current() noexcept {
+    return innermost != nullptr ? innermost->current : nullptr;
+}
 
 void arena::take(arena* a) noexcept {
     if (innermost != nullptr && innermost->current == a) {

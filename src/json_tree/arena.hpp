@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "text_scan.hpp"
 #include <sylvane/json_tree/yojson.hpp>
+#include "text_scan.hpp"
 
 namespace Sylvane::json_tree::detail {
 
@@ -29,7 +29,8 @@ public:
 
     /// Room for a node of `bytes` bytes, aligned for any node.
     void* node(std::size_t bytes) {
-        const std::size_t pad = static_cast<std::size_t>(-reinterpret_cast<std::uintptr_t>(next_)) & (node_align - 1);
+        const std::size_t pad =
+            static_cast<std::size_t>(-reinterpret_cast<std::uintptr_t>(next_)) & (node_align - 1);
         if (static_cast<std::size_t>(end_ - next_) < pad + bytes) return node_in_new_chunk(bytes);
         char* p = next_ + pad;
         next_ = p + bytes;
@@ -54,11 +55,13 @@ public:
     }
     /// A `List` node with room for `capacity` elements, none made yet.
     list_node* list(std::size_t capacity) {
-        return ::new (node(sizeof(list_node) + capacity * sizeof(yojson))) list_node(payload_node::in(this));
+        return ::new (node(sizeof(list_node) + capacity * sizeof(yojson)))
+            list_node(payload_node::in(this));
     }
     /// An `Assoc` node with room for `capacity` entries and `key_bytes` bytes of keys after them.
     assoc_node* assoc(std::size_t capacity, std::size_t key_bytes) {
-        return ::new (node(sizeof(assoc_node) + capacity * sizeof(yojson::entry) + key_bytes)) assoc_node(payload_node::in(this));
+        return ::new (node(sizeof(assoc_node) + capacity * sizeof(yojson::entry) + key_bytes))
+            assoc_node(payload_node::in(this));
     }
 
     /// Turns the counted reference of `child`, just placed in a container of this arena, into a

@@ -29,7 +29,8 @@ list_builder::list_builder(std::size_t capacity) : capacity_(capacity) {
         node_ = a->list(capacity);
         arena_ = hold(a);
     } else {
-        node_ = ::new (::operator new(sizeof(detail::list_node) + capacity * sizeof(yojson))) detail::list_node(detail::payload_node::one_ref);
+        node_ = ::new (::operator new(sizeof(detail::list_node) + capacity * sizeof(yojson)))
+            detail::list_node(detail::payload_node::one_ref);
     }
 }
 
@@ -48,9 +49,13 @@ void drop_unfinished(Node* node, Element* elements, detail::arena_count* arena) 
 }
 }  // namespace
 
-list_builder::~list_builder() { drop_unfinished(node_, node_ ? node_->items() : nullptr, arena_); }
+list_builder::~list_builder() {
+    drop_unfinished(node_, node_ ? node_->items() : nullptr, arena_);
+}
 
-void list_builder::full() { throw std::length_error("list_builder: more elements than its capacity"); }
+void list_builder::full() {
+    throw std::length_error("list_builder: more elements than its capacity");
+}
 
 namespace {
 /// Links `child`, just made in a container of `a`; if that fails, drops it, so that the
@@ -65,7 +70,9 @@ void link_or_drop(detail::arena_count* a, yojson& child) {
 }
 }  // namespace
 
-void list_builder::link(yojson& child) { link_or_drop(arena_, child); }
+void list_builder::link(yojson& child) {
+    link_or_drop(arena_, child);
+}
 
 yojson list_builder::finish() && {
     yojson t;  // takes over the builder's reference: to the node, or to its arena
@@ -80,18 +87,25 @@ assoc_builder::assoc_builder(std::size_t capacity, std::size_t key_bytes) : capa
         node_ = a->assoc(capacity, key_bytes);
         arena_ = hold(a);
     } else {
-        node_ = ::new (::operator new(sizeof(detail::assoc_node) + capacity * sizeof(yojson::entry) + key_bytes))
-            detail::assoc_node(detail::payload_node::one_ref);
+        node_ =
+            ::new (::operator new(sizeof(detail::assoc_node) + capacity * sizeof(yojson::entry) +
+                                  key_bytes)) detail::assoc_node(detail::payload_node::one_ref);
     }
     keys_next_ = reinterpret_cast<char*>(node_->entries() + capacity);
     keys_end_ = keys_next_ + key_bytes;
 }
 
-assoc_builder::~assoc_builder() { drop_unfinished(node_, node_ ? node_->entries() : nullptr, arena_); }
+assoc_builder::~assoc_builder() {
+    drop_unfinished(node_, node_ ? node_->entries() : nullptr, arena_);
+}
 
-void assoc_builder::full() { throw std::length_error("assoc_builder: more entries or key bytes than its capacity"); }
+void assoc_builder::full() {
+    throw std::length_error("assoc_builder: more entries or key bytes than its capacity");
+}
 
-void assoc_builder::link(yojson& child) { link_or_drop(arena_, child); }
+void assoc_builder::link(yojson& child) {
+    link_or_drop(arena_, child);
+}
 
 yojson assoc_builder::finish() && {
     yojson t;

@@ -16,7 +16,8 @@ class flat_stack {
 
 public:
     void push_back(const T& item) {
-        if (size_ == capacity_) [[unlikely]] grow();
+        if (size_ == capacity_) [[unlikely]]
+            grow();
         data_[size_++] = item;
     }
     void pop_back() noexcept { --size_; }

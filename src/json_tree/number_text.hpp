@@ -10,16 +10,20 @@
 
 namespace Sylvane::json_tree::detail {
 
-inline bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+inline bool is_digit(char c) noexcept {
+    return c >= '0' && c <= '9';
+}
 
 /// The value of the integer `[digits, end)` (at least one digit, no sign), negated when
 /// `negative`, if it fits `std::int64_t`.
-inline bool integer_value(const char* digits, const char* end, bool negative, std::int64_t& out) noexcept {
+inline bool integer_value(const char* digits, const char* end, bool negative,
+                          std::int64_t& out) noexcept {
     // Exact while it fits 64 bits; more than 20 digits never fit.
     std::uint64_t u = 0;
     bool fits = end - digits <= 20;
     for (const char* d = digits; fits && d != end; ++d)
-        fits = !__builtin_mul_overflow(u, 10u, &u) && !__builtin_add_overflow(u, static_cast<unsigned>(*d - '0'), &u);
+        fits = !__builtin_mul_overflow(u, 10u, &u) &&
+               !__builtin_add_overflow(u, static_cast<unsigned>(*d - '0'), &u);
     constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
     if (!fits || u > max + (negative ? 1 : 0)) return false;
     out = negative ? static_cast<std::int64_t>(0 - u) : static_cast<std::int64_t>(u);
@@ -58,11 +62,13 @@ inline bool overflows(const char* digits, const char* end) {
 /// exact doubles, so one multiplication or division rounds correctly. Exponent digits are at
 /// `[exp_start, end)` (with their sign), or none when `exp_start == end`. False when the
 /// number is outside that range and needs the general parse.
-inline bool exact_double(const char* digits, const char* int_end, const char* frac_end, const char* exp_start,
-                  const char* end, bool negative, double& out) noexcept {
+inline bool exact_double(const char* digits, const char* int_end, const char* frac_end,
+                         const char* exp_start, const char* end, bool negative,
+                         double& out) noexcept {
 #if FLT_EVAL_METHOD == 0
-    static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     const char* frac = int_end == frac_end ? frac_end : int_end + 1;
     if ((int_end - digits) + (frac_end - frac) > 19) return false;
     std::uint64_t m = 0;
@@ -85,7 +91,8 @@ inline bool exact_double(const char* digits, const char* int_end, const char* fr
     out = negative ? -v : v;
     return true;
 #else
-    (void)digits, (void)int_end, (void)frac_end, (void)exp_start, (void)end, (void)negative, (void)out;
+    (void)digits, (void)int_end, (void)frac_end, (void)exp_start, (void)end, (void)negative,
+        (void)out;
     return false;  // intermediate precision would round twice
 #endif
 }
@@ -93,8 +100,9 @@ inline bool exact_double(const char* digits, const char* int_end, const char* fr
 /// The correctly rounded double of the number text `[start, end)` (sign at `start`, digits from
 /// `digits`; the parts as for `exact_double`). False when its magnitude is beyond the largest
 /// double; one below the smallest reads as zero of its sign.
-inline bool decimal_value(const char* start, const char* digits, const char* int_end, const char* frac_end,
-                          const char* exp_start, const char* end, bool negative, double& out) {
+inline bool decimal_value(const char* start, const char* digits, const char* int_end,
+                          const char* frac_end, const char* exp_start, const char* end,
+                          bool negative, double& out) {
     if (exact_double(digits, int_end, frac_end, exp_start, end, negative, out)) return true;
     const auto r = std::from_chars(start, end, out);
     if (r.ec == std::errc::result_out_of_range) {

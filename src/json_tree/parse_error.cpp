@@ -11,7 +11,8 @@ namespace Sylvane::json_tree {
 text_position position_in(std::string_view text, std::size_t offset) noexcept {
     offset = std::min(offset, text.size());
     const std::string_view before = text.substr(0, offset);
-    const std::size_t line = 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+    const std::size_t line =
+        1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
     const std::size_t last = before.rfind('\n');
     const std::size_t column = last == std::string_view::npos ? offset + 1 : offset - last;
     return {offset, line, column};

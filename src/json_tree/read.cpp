@@ -64,8 +64,11 @@ template <bool Track>
 class parser {
 public:
     parser(std::string_view text, const read_options& options, locator* positions)
-        : begin_(text.data()), p_(text.data()), end_(text.data() + text.size()),
-          options_(options), positions_(positions) {}
+        : begin_(text.data()),
+          p_(text.data()),
+          end_(text.data() + text.size()),
+          options_(options),
+          positions_(positions) {}
     parser(const parser&) = delete;
     parser& operator=(const parser&) = delete;
     /// Lets go of the arena: the root holds it now, or nothing does and it is freed.
@@ -75,7 +78,8 @@ public:
 
     yojson run() {
         if constexpr (Track) {
-            for (const char* q = p_; (q = static_cast<const char*>(std::memchr(q, '\n', offset(end_) - offset(q))));)
+            for (const char* q = p_;
+                 (q = static_cast<const char*>(std::memchr(q, '\n', offset(end_) - offset(q))));)
                 positions_->line_starts_.push_back(offset(++q));
         }
         skip_space();
@@ -90,7 +94,8 @@ public:
                     if (p_ != end_) fail(p_, "unexpected " + show(p_, end_) + " after the value");
                     yojson root = tree_access::counted(values_.back());
                     if constexpr (Track) {
-                        if (const void* id = tree_access::payload(root)) record_payload(id, positions_->root_offset_);
+                        if (const void* id = tree_access::payload(root))
+                            record_payload(id, positions_->root_offset_);
                         positions_->seal();
                     }
                     return root;
@@ -114,7 +119,8 @@ public:
                     close();
                     continue;
                 }
-                fail(p_, "unexpected " + show(p_, end_) + (object ? ", expected ',' or '}'" : ", expected ',' or ']'"));
+                fail(p_, "unexpected " + show(p_, end_) +
+                             (object ? ", expected ',' or '}'" : ", expected ',' or ']'"));
             }
         }
     }
@@ -127,10 +133,13 @@ private:
         bool object;
     };
 
-    std::size_t offset(const char* p) const noexcept { return static_cast<std::size_t>(p - begin_); }
+    std::size_t offset(const char* p) const noexcept {
+        return static_cast<std::size_t>(p - begin_);
+    }
 
     [[noreturn]] void fail(const char* at, std::string reason) const {
-        throw parse_error(position_in(std::string_view(begin_, offset(end_)), offset(at)), std::move(reason));
+        throw parse_error(position_in(std::string_view(begin_, offset(end_)), offset(at)),
+                          std::move(reason));
     }
 
     arena& memory() {
@@ -145,7 +154,9 @@ private:
     void push(const yojson& scalar, const char* start) { push(tree_access::raw(scalar), start); }
 
     /// A `String` or `Intlit` node over a copy of `s`, in the arena.
-    raw_tree text_node(yojson_kind kind, std::string_view s) { return tree_access::raw_of(kind, memory().text(s)); }
+    raw_tree text_node(yojson_kind kind, std::string_view s) {
+        return tree_access::raw_of(kind, memory().text(s));
+    }
 
     /// Reads the value at `p_`. Returns false when it opened a container that has elements:
     /// `p_` then stands at the first one (after the first key for an object).
@@ -170,9 +181,18 @@ private:
                 return false;
             }
             case '"': push(text_node(yojson_kind::String, string()), start); return true;
-            case 't': literal("true"); push(yojson::Bool(true), start); return true;
-            case 'f': literal("false"); push(yojson::Bool(false), start); return true;
-            case 'n': literal("null"); push(yojson::Null(), start); return true;
+            case 't':
+                literal("true");
+                push(yojson::Bool(true), start);
+                return true;
+            case 'f':
+                literal("false");
+                push(yojson::Bool(false), start);
+                return true;
+            case 'n':
+                literal("null");
+                push(yojson::Null(), start);
+                return true;
             case 'N':
                 if (!options_.allow_nan_infinity) break;
                 literal("NaN");
@@ -184,10 +204,16 @@ private:
                 push(yojson::Float(std::numeric_limits<double>::infinity()), start);
                 return true;
             case '-':
-            case '0': case '1': case '2': case '3': case '4':
-            case '5': case '6': case '7': case '8': case '9':
-                push(number(), start);
-                return true;
+            case '0':
+            case '1':
+            case '2':
+            case '3':
+            case '4':
+            case '5':
+            case '6':
+            case '7':
+            case '8':
+            case '9': push(number(), start); return true;
             default: break;
         }
         fail(p_, "unexpected " + show(p_, end_));
@@ -195,9 +221,11 @@ private:
 
     /// Reads `"key" :` and the space after it.
     void key() {
-        if (p_ == end_ || *p_ != '"') fail(p_, "unexpected " + show(p_, end_) + ", expected a string key");
-        std::string_view& cached = key_cache_[(frames_.size() * 8 + values_.size() - frames_.back().values_begin) %
-                                              key_cache_.size()];
+        if (p_ == end_ || *p_ != '"')
+            fail(p_, "unexpected " + show(p_, end_) + ", expected a string key");
+        std::string_view& cached =
+            key_cache_[(frames_.size() * 8 + values_.size() - frames_.back().values_begin) %
+                       key_cache_.size()];
         const std::size_t n = cached.size();
         if (n > 0 && static_cast<std::size_t>(end_ - p_) > n + 1 && p_[n + 1] == '"' &&
             same_bytes(p_ + 1, cached.data(), n)) {
@@ -237,11 +265,13 @@ private:
             assoc_node* node = memory().assoc(n, 0);  // its keys are in the arena already
             yojson::entry* entries = node->entries();
             const std::string_view* keys = keys_.data() + f.keys_begin;
-            for (std::size_t i = 0; i < n; ++i) tree_access::place_entry(entries + i, keys[i], first[i]);
+            for (std::size_t i = 0; i < n; ++i)
+                tree_access::place_entry(entries + i, keys[i], first[i]);
             node->size = n;
             keys_.resize(f.keys_begin);
             if constexpr (Track)
-                for (std::size_t i = 0; i < n; ++i) record(entries[i].second, offsets_[f.values_begin + i]);
+                for (std::size_t i = 0; i < n; ++i)
+                    record(entries[i].second, offsets_[f.values_begin + i]);
             t = tree_access::raw_of(node);
         }
         values_.resize(f.values_begin);
@@ -261,7 +291,8 @@ private:
     template <std::size_t N>
     void literal(const char (&word)[N]) {
         constexpr std::size_t n = N - 1;
-        if (static_cast<std::size_t>(end_ - p_) < n || std::memcmp(p_, word, n) != 0) bad_literal(word);
+        if (static_cast<std::size_t>(end_ - p_) < n || std::memcmp(p_, word, n) != 0)
+            bad_literal(word);
         p_ += n;
     }
     [[noreturn]] void bad_literal(std::string_view word) const {
@@ -369,7 +400,8 @@ private:
                 std::uint32_t cp = hex4(at);
                 if (cp >= 0xDC00 && cp <= 0xDFFF) fail(at, "lone surrogate in \\u escape");
                 if (cp >= 0xD800 && cp <= 0xDBFF) {
-                    if (end_ - p_ < 2 || p_[0] != '\\' || p_[1] != 'u') fail(at, "lone surrogate in \\u escape");
+                    if (end_ - p_ < 2 || p_[0] != '\\' || p_[1] != 'u')
+                        fail(at, "lone surrogate in \\u escape");
                     p_ += 2;
                     const std::uint32_t lo = hex4(p_ - 2);
                     if (lo < 0xDC00 || lo > 0xDFFF) fail(at, "lone surrogate in \\u escape");
@@ -390,10 +422,14 @@ private:
         for (int i = 0; i < 4; ++i) {
             const char c = *p_++;
             v <<= 4;
-            if (c >= '0' && c <= '9') v |= static_cast<std::uint32_t>(c - '0');
-            else if (c >= 'a' && c <= 'f') v |= static_cast<std::uint32_t>(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F') v |= static_cast<std::uint32_t>(c - 'A' + 10);
-            else fail(at, "invalid \\u escape");
+            if (c >= '0' && c <= '9')
+                v |= static_cast<std::uint32_t>(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                v |= static_cast<std::uint32_t>(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                v |= static_cast<std::uint32_t>(c - 'A' + 10);
+            else
+                fail(at, "invalid \\u escape");
         }
         return v;
     }
@@ -422,7 +458,8 @@ private:
         bool integral = true;
         if (q != end_ && *q == '.') {
             ++q;
-            if (q == end_ || !is_digit(*q)) fail(q, "unexpected " + show(q, end_) + " in number, expected a digit");
+            if (q == end_ || !is_digit(*q))
+                fail(q, "unexpected " + show(q, end_) + " in number, expected a digit");
             while (q != end_ && is_digit(*q)) ++q;
             frac_end = exp_start = q;
             integral = false;
@@ -431,15 +468,18 @@ private:
             ++q;
             exp_start = q;
             if (q != end_ && (*q == '+' || *q == '-')) ++q;
-            if (q == end_ || !is_digit(*q)) fail(q, "unexpected " + show(q, end_) + " in number, expected a digit");
+            if (q == end_ || !is_digit(*q))
+                fail(q, "unexpected " + show(q, end_) + " in number, expected a digit");
             while (q != end_ && is_digit(*q)) ++q;
             integral = false;
         }
         p_ = q;
         if (integral) {
             std::int64_t n = 0;
-            if (integer_value(digits, int_end, negative, n)) return tree_access::raw(yojson::Int(n));
-            return text_node(yojson_kind::Intlit, std::string_view(start, static_cast<std::size_t>(q - start)));
+            if (integer_value(digits, int_end, negative, n))
+                return tree_access::raw(yojson::Int(n));
+            return text_node(yojson_kind::Intlit,
+                             std::string_view(start, static_cast<std::size_t>(q - start)));
         }
         double d = 0;
         if (!decimal_value(start, digits, int_end, frac_end, exp_start, q, negative, d))
@@ -478,7 +518,9 @@ positioned read_with_positions(std::string_view text, const read_options& option
 
 yojson read(std::istream& in, const read_options& options) {
     const std::string text(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>{});
-    if (in.bad()) throw std::system_error(std::make_error_code(std::errc::io_error), "cannot read the JSON stream");
+    if (in.bad())
+        throw std::system_error(std::make_error_code(std::errc::io_error),
+                                "cannot read the JSON stream");
     return read(text, options);
 }
 

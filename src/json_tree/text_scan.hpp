@@ -36,10 +36,13 @@ inline const char* scan_plain(const char* p, const char* end) noexcept {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         // Signed, bytes of 0x80 and above are below 0x20 too; unsigned, max(v, 0x1F) == 0x1F
         // finds the control bytes alone.
-        const __m128i low = NonAscii ? _mm_cmplt_epi8(v, _mm_set1_epi8(0x20))
-                                     : _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(0x1F)), _mm_set1_epi8(0x1F));
-        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)), low);
-        if (const int m = _mm_movemask_epi8(hit)) return p + std::countr_zero(static_cast<unsigned>(m));
+        const __m128i low =
+            NonAscii ? _mm_cmplt_epi8(v, _mm_set1_epi8(0x20))
+                     : _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(0x1F)), _mm_set1_epi8(0x1F));
+        const __m128i hit =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)), low);
+        if (const int m = _mm_movemask_epi8(hit))
+            return p + std::countr_zero(static_cast<unsigned>(m));
         p += 16;
     }
 #endif
@@ -47,7 +50,8 @@ inline const char* scan_plain(const char* p, const char* end) noexcept {
         while (end - p >= 8) {
             std::uint64_t w;
             std::memcpy(&w, p, 8);
-            if (const std::uint64_t m = string_stops<NonAscii>(w)) return p + std::countr_zero(m) / 8;
+            if (const std::uint64_t m = string_stops<NonAscii>(w))
+                return p + std::countr_zero(m) / 8;
             p += 8;
         }
         // The last bytes, gathered without a loop into a word padded with zero bytes, which
@@ -61,7 +65,9 @@ inline const char* scan_plain(const char* p, const char* end) noexcept {
             std::memcpy(&hi, end - 4, 4);
             w = lo | std::uint64_t{hi} << (8 * (r - 4));
         } else {
-            const auto byte = [&](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i); };
+            const auto byte = [&](std::size_t i) {
+                return std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+            };
             w = byte(0) | byte(r / 2) | byte(r - 1);
         }
         return p + std::countr_zero(string_stops<NonAscii>(w)) / 8;
@@ -126,12 +132,16 @@ inline const char* utf8_sequence(const char* p, const char* end) noexcept {
         len = 2;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
         len = 3;
-        if (b0 == 0xE0) lo = 0xA0;       // no overlong forms
-        else if (b0 == 0xED) hi = 0x9F;  // no surrogates
+        if (b0 == 0xE0)
+            lo = 0xA0;  // no overlong forms
+        else if (b0 == 0xED)
+            hi = 0x9F;  // no surrogates
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         len = 4;
-        if (b0 == 0xF0) lo = 0x90;
-        else if (b0 == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+        if (b0 == 0xF0)
+            lo = 0x90;
+        else if (b0 == 0xF4)
+            hi = 0x8F;  // nothing above U+10FFFF
     } else {
         return nullptr;
     }

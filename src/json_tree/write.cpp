@@ -78,7 +78,9 @@ private:
                 }
                 case yojson_kind::Intlit: {
                     const std::string_view t = v->as_intlit();
-                    if (!json_integer(t)) throw write_error("Intlit text is not a JSON integer: \"" + std::string(t) + '"');
+                    if (!json_integer(t))
+                        throw write_error("Intlit text is not a JSON integer: \"" + std::string(t) +
+                                          '"');
                     put(t.data(), t.size());
                     break;
                 }
@@ -122,8 +124,10 @@ private:
                     v = &f.items[f.next];
                 } else {
                     string(f.fields[f.next].first);
-                    if constexpr (Pretty) put(": ", 2);
-                    else put_char(':');
+                    if constexpr (Pretty)
+                        put(": ", 2);
+                    else
+                        put_char(':');
                     v = &f.fields[f.next].second;
                 }
                 ++f.next;
@@ -194,9 +198,12 @@ private:
     void number(double d) {
         if (!std::isfinite(d)) {
             if (!options_.allow_nan_infinity)
-                throw write_error(std::isnan(d) ? "NaN has no JSON text" : "an infinite Float has no JSON text");
-            if (std::isnan(d)) put("NaN", 3);
-            else d > 0 ? put("Infinity", 8) : put("-Infinity", 9);
+                throw write_error(std::isnan(d) ? "NaN has no JSON text"
+                                                : "an infinite Float has no JSON text");
+            if (std::isnan(d))
+                put("NaN", 3);
+            else
+                d > 0 ? put("Infinity", 8) : put("-Infinity", 9);
             return;
         }
         char* p = room(32);
@@ -210,8 +217,10 @@ private:
     }
 
     void string(std::string_view s) {
-        if (options_.check_utf8) string_checked<true>(s);
-        else string_checked<false>(s);
+        if (options_.check_utf8)
+            string_checked<true>(s);
+        else
+            string_checked<false>(s);
     }
 
     template <bool Check>
@@ -237,7 +246,9 @@ private:
             const auto c = static_cast<unsigned char>(*p);
             if (Check && c >= 0x80) {
                 const char* next = detail::utf8_sequence(p, end);
-                if (!next) throw write_error("a string is not UTF-8 (byte " + std::to_string(p - s.data()) + ')');
+                if (!next)
+                    throw write_error("a string is not UTF-8 (byte " +
+                                      std::to_string(p - s.data()) + ')');
                 put(p, static_cast<std::size_t>(next - p));
                 p = next;
                 continue;

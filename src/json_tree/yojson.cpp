@@ -38,7 +38,9 @@ std::string kind_access_message(yojson_kind expected, yojson_kind actual) {
 }  // namespace
 
 bad_kind_access::bad_kind_access(yojson_kind expected, yojson_kind actual)
-    : std::logic_error(kind_access_message(expected, actual)), expected_(expected), actual_(actual) {}
+    : std::logic_error(kind_access_message(expected, actual)),
+      expected_(expected),
+      actual_(actual) {}
 
 bad_kind_access::~bad_kind_access() = default;
 
@@ -48,14 +50,17 @@ namespace {
 /// A string node that owns a moved-in `std::string`.
 struct owned_string_node final : string_node {
     std::string owned;
-    explicit owned_string_node(std::string&& s) noexcept : string_node(one_ref), owned(std::move(s)) {
+    explicit owned_string_node(std::string&& s) noexcept
+        : string_node(one_ref), owned(std::move(s)) {
         text = owned;
         owns_string = true;
     }
 };
 }  // namespace
 
-string_node* string_node::adopt(std::string&& s) { return new owned_string_node(std::move(s)); }
+string_node* string_node::adopt(std::string&& s) {
+    return new owned_string_node(std::move(s));
+}
 
 string_node* string_node::copy(std::string_view s) {
     void* memory = ::operator new(sizeof(string_node) + s.size());
@@ -87,18 +92,28 @@ detail::string_node* text_node(S&& s) {
         detail::arena::take(a);
         return node;
     }
-    if constexpr (std::is_same_v<S, std::string>) return detail::string_node::adopt(std::move(s));
-    else return detail::string_node::copy(s);
+    if constexpr (std::is_same_v<S, std::string>)
+        return detail::string_node::adopt(std::move(s));
+    else
+        return detail::string_node::copy(s);
 }
 }  // namespace
 
-yojson yojson::Intlit(std::string&& text) { return yojson(yojson_kind::Intlit, text_node(std::move(text))); }
+yojson yojson::Intlit(std::string&& text) {
+    return yojson(yojson_kind::Intlit, text_node(std::move(text)));
+}
 
-yojson yojson::Intlit(std::string_view text) { return yojson(yojson_kind::Intlit, text_node(text)); }
+yojson yojson::Intlit(std::string_view text) {
+    return yojson(yojson_kind::Intlit, text_node(text));
+}
 
-yojson yojson::String(std::string&& s) { return yojson(yojson_kind::String, text_node(std::move(s))); }
+yojson yojson::String(std::string&& s) {
+    return yojson(yojson_kind::String, text_node(std::move(s)));
+}
 
-yojson yojson::String(std::string_view s) { return yojson(yojson_kind::String, text_node(s)); }
+yojson yojson::String(std::string_view s) {
+    return yojson(yojson_kind::String, text_node(s));
+}
 
 yojson yojson::List(std::vector<yojson> items) {
     list_builder b(items.size());
@@ -123,9 +138,7 @@ void yojson::destroy() noexcept {
     auto dispose = [&](yojson& t) {
         switch (t.kind_) {
             case yojson_kind::Intlit:
-            case yojson_kind::String:
-                detail::string_node::free(t.string_);
-                break;
+            case yojson_kind::String: detail::string_node::free(t.string_); break;
             case yojson_kind::List:
                 t.list_->next_dead = lists;
                 lists = t.list_;
@@ -145,12 +158,13 @@ void yojson::destroy() noexcept {
         if (lists != nullptr) {
             detail::list_node* n = lists;
             lists = n->next_dead;
-            for (yojson* c = n->items(), *end = c + n->size; c != end; ++c) drop(*c);
+            for (yojson *c = n->items(), *end = c + n->size; c != end; ++c) drop(*c);
             ::operator delete(n);
         } else {
             detail::assoc_node* n = assocs;
             assocs = n->next_dead;
-            for (yojson::entry* e = n->entries(), *end = e + n->size; e != end; ++e) drop(e->second);
+            for (yojson::entry *e = n->entries(), *end = e + n->size; e != end; ++e)
+                drop(e->second);
             ::operator delete(n);
         }
     }

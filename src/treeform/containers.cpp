@@ -15,9 +15,7 @@ void reject_container(container_need which, const yojson& tree) {
         case container_need::list: message = "list_of_yojson: list needed"; break;
         case container_need::array: message = "array_of_yojson: list needed"; break;
         case container_need::hashtbl_list: message = "hashtbl_of_yojson: list needed"; break;
-        case container_need::hashtbl_tuple:
-            message = "hashtbl_of_yojson: tuple list needed";
-            break;
+        case container_need::hashtbl_tuple: message = "hashtbl_of_yojson: tuple list needed"; break;
     }
     of_yojson_error(message, tree);
 }

@@ -31,7 +31,9 @@ Of_yojson_error::Of_yojson_error(const std::string& message, const yojson& tree)
 
 Of_yojson_error::~Of_yojson_error() = default;
 
-const char* Of_yojson_error::what() const noexcept { return text_.what(); }
+const char* Of_yojson_error::what() const noexcept {
+    return text_.what();
+}
 
 std::string_view Of_yojson_error::message() const noexcept {
     std::string_view all = text_.what();

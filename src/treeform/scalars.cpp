@@ -83,7 +83,9 @@ std::intptr_t parse_nativeint(std::string_view text) {
     return parse_whole<std::intptr_t>(text, "nativeint_of_string");
 }
 
-double parse_float(std::string_view text) { return parse_whole<double>(text, "float_of_string"); }
+double parse_float(std::string_view text) {
+    return parse_whole<double>(text, "float_of_string");
+}
 
 }  // namespace detail
 

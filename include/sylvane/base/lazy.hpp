@@ -34,8 +34,8 @@ inline thread_local const lazy_forcing* lazy_forcing_now = nullptr;
 
 /// `F` is a computation that gives a `T`.
 template <class F, class T>
-concept lazy_computation = std::invocable<std::decay_t<F>&> &&
-                           std::convertible_to<std::invoke_result_t<std::decay_t<F>&>, T>;
+concept lazy_computation = std::invocable < std::decay_t<F>
+& > &&std::convertible_to<std::invoke_result_t<std::decay_t<F>&>, T>;
 }  // namespace detail
 
 /// A deferred value: built from a computation (a callable returning `T`) or from a ready value,
@@ -71,22 +71,22 @@ class lazy {
 public:
     /// A deferred value that `compute()` gives on first demand.
     template <class F>
-        requires(!is_self<F> && detail::lazy_computation<F, T>)
-    explicit lazy(F&& compute)
+    requires(!is_self<F> && detail::lazy_computation<F, T>) explicit lazy(F&& compute)
         : thunk_(std::make_unique<thunk<std::decay_t<F>>>(std::forward<F>(compute))),
           state_(pending) {}
 
     /// A deferred value already computed: `value`. (A callable that gives a `T` is taken as the
     /// computation; use `lazy_from_val` to store such a callable itself.)
     template <class U>
-        requires(!is_self<U> && !detail::lazy_computation<U, T> && std::is_constructible_v<T, U &&>)
-    explicit lazy(U&& value) : state_(ready) {
+    requires(!is_self<U> && !detail::lazy_computation<U, T> &&
+             std::is_constructible_v<T, U&&>) explicit lazy(U&& value)
+        : state_(ready) {
         ::new (static_cast<void*>(std::addressof(slot_.value))) T(std::forward<U>(value));
     }
 
     /// A deferred value already computed: a `T` built in place from `args`.
     template <class... Args>
-        requires std::is_constructible_v<T, Args&&...>
+    requires std::is_constructible_v<T, Args&&...>
     explicit lazy(std::in_place_t, Args&&... args) : state_(ready) {
         ::new (static_cast<void*>(std::addressof(slot_.value))) T(std::forward<Args>(args)...);
     }
@@ -183,7 +183,8 @@ private:
                 state_ = pending;
                 break;
             case ready:
-                ::new (static_cast<void*>(std::addressof(slot_.value))) T(std::move(other.slot_.value));
+                ::new (static_cast<void*>(std::addressof(slot_.value)))
+                    T(std::move(other.slot_.value));
                 state_ = ready;
                 break;
             case failed:

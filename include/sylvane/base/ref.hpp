@@ -26,9 +26,8 @@ public:
         : value_(std::move(value)) {}
     /// A cell whose content is built in place from `args`.
     template <class... Args>
-        requires std::is_constructible_v<T, Args&&...>
-    constexpr explicit ref(std::in_place_t, Args&&... args)
-        : value_(std::forward<Args>(args)...) {}
+    requires std::is_constructible_v<T, Args&&...>
+    constexpr explicit ref(std::in_place_t, Args&&... args) : value_(std::forward<Args>(args)...) {}
 
     constexpr T& operator*() noexcept { return value_; }
     constexpr const T& operator*() const noexcept { return value_; }
@@ -79,7 +78,9 @@ public:
 
     access operator*() noexcept { return access(&value_); }
     bool operator*() const noexcept { return get(); }
-    bool get() const noexcept { return std::atomic_ref<bool>(const_cast<bool&>(value_)).load(order); }
+    bool get() const noexcept {
+        return std::atomic_ref<bool>(const_cast<bool&>(value_)).load(order);
+    }
     void set(bool v) noexcept { std::atomic_ref<bool>(value_).store(v, order); }
     bool exchange(bool v) noexcept { return std::atomic_ref<bool>(value_).exchange(v, order); }
 

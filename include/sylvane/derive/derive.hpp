@@ -4,9 +4,9 @@
 
 #include <sylvane/derive/containers.hpp>
 #include <sylvane/derive/hook.hpp>
-#include <sylvane/locate.hpp>
 #include <sylvane/derive/macros.hpp>
 #include <sylvane/derive/mapping.hpp>
 #include <sylvane/derive/record.hpp>
 #include <sylvane/derive/sum.hpp>
+#include <sylvane/locate.hpp>
 #include <sylvane/yojsonable_intf.hpp>

@@ -16,9 +16,9 @@
 
 #include <sylvane/base/bytes.hpp>
 #include <sylvane/base/unit.hpp>
+#include <sylvane/derive/hook.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/yojson.hpp>
-#include <sylvane/derive/hook.hpp>
 #include <sylvane/treeform.hpp>
 #include <sylvane/treeform_error.hpp>
 #include <sylvane/yojsonable_intf.hpp>
@@ -54,9 +54,8 @@ constexpr auto sylvane_converters(type_tag<std::int64_t>) noexcept {
 }
 /// The machine word, where it is a type of its own (it is `std::int64_t` on LP64 targets).
 template <class T>
-    requires(std::same_as<T, std::intptr_t> && !std::same_as<T, std::int64_t> &&
-             !std::same_as<T, std::int32_t>)
-constexpr auto sylvane_converters(type_tag<T>) noexcept {
+requires(std::same_as<T, std::intptr_t> && !std::same_as<T, std::int64_t> &&
+         !std::same_as<T, std::int32_t>) constexpr auto sylvane_converters(type_tag<T>) noexcept {
     return converters{Treeform::yojson_of_nativeint, Treeform::nativeint_of_yojson};
 }
 
@@ -166,7 +165,8 @@ struct tuple_to_tree {
         list_builder items(n);
         [&]<std::size_t... I>(std::index_sequence<I...>) {
             (items.emplace([&] { return yojson_of(std::get<n - 1 - I>(t)); }), ...);
-        }(std::index_sequence_for<A...>{});
+        }
+        (std::index_sequence_for<A...>{});
         items.reverse();
         return std::move(items).finish();
     }
@@ -183,7 +183,8 @@ struct tuple_of_tree {
         const auto items = t.as_list();
         return [&]<std::size_t... I>(std::index_sequence<I...>) {
             return std::tuple<A...>{of_yojson<A>(items[I])...};  // braces: left to right
-        }(std::index_sequence_for<A...>{});
+        }
+        (std::index_sequence_for<A...>{});
     }
 };
 
@@ -191,8 +192,9 @@ struct tuple_of_tree {
 
 /// Tuples of any size but 2 and 3 (those use the pair and triple converters).
 template <class... A>
-    requires(sizeof...(A) != 2 && sizeof...(A) != 3 && (Yojsonable_intf::yojsonable<A> && ...))
-constexpr auto sylvane_converters(type_tag<std::tuple<A...>>) noexcept {
+requires(sizeof...(A) != 2 && sizeof...(A) != 3 &&
+         (Yojsonable_intf::yojsonable<A> &&
+          ...)) constexpr auto sylvane_converters(type_tag<std::tuple<A...>>) noexcept {
     return converters{detail::tuple_to_tree<A...>{}, detail::tuple_of_tree<A...>{}};
 }
 

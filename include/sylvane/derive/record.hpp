@@ -20,9 +20,9 @@
 #include <utility>
 #include <vector>
 
+#include <sylvane/derive/mapping.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/yojson.hpp>
-#include <sylvane/derive/mapping.hpp>
 #include <sylvane/treeform.hpp>
 #include <sylvane/treeform_error.hpp>
 
@@ -74,19 +74,21 @@ struct field_set {
 template <class Desc>
 struct record_table {
     using type = typename Desc::type;
-    static constexpr std::size_t size = std::tuple_size_v<std::remove_cv_t<decltype(Desc::members)>>;
+    static constexpr std::size_t size =
+        std::tuple_size_v<std::remove_cv_t<decltype(Desc::members)>>;
     static_assert(Desc::names.size() == size);
 
     template <std::size_t I>
-    using field_type = typename member_traits<
-        std::remove_cv_t<std::tuple_element_t<I, std::remove_cv_t<decltype(Desc::members)>>>>::field;
+    using field_type = typename member_traits<std::remove_cv_t<
+        std::tuple_element_t<I, std::remove_cv_t<decltype(Desc::members)>>>>::field;
 
     /// The fields that must be given: all but the optional ones.
     static constexpr field_set<size> required = [] {
         field_set<size> s;
         [&]<std::size_t... I>(std::index_sequence<I...>) {
             ((is_optional<field_type<I>> ? void() : s.set(I)), ...);
-        }(std::make_index_sequence<size>{});
+        }
+        (std::make_index_sequence<size>{});
         return s;
     }();
 
@@ -124,7 +126,8 @@ struct record_table {
             if (((hint == I && named<I>(key) && (found = I, true)) || ...)) return found;
             (void)((named<I>(key) && (found = I, true)) || ...);
             return found;
-        }(std::make_index_sequence<size>{});
+        }
+        (std::make_index_sequence<size>{});
     }
 };
 
@@ -176,8 +179,11 @@ struct record_to_tree {
         using table = detail::record_table<Desc>;
         assoc_builder fields(table::size, table::key_bytes);
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            (fields.emplace(Desc::names[I], [&] { return yojson_of(value.*std::get<I>(Desc::members)); }), ...);
-        }(std::make_index_sequence<table::size>{});
+            (fields.emplace(Desc::names[I],
+                            [&] { return yojson_of(value.*std::get<I>(Desc::members)); }),
+             ...);
+        }
+        (std::make_index_sequence<table::size>{});
         return std::move(fields).finish();
     }
 };
@@ -204,7 +210,8 @@ struct record_of_tree {
             // in the same order as the walk below would.
             [&]<std::size_t... I>(std::index_sequence<I...>) {
                 (detail::read_into(value.*std::get<I>(Desc::members), entries[I].second), ...);
-            }(std::make_index_sequence<table::size>{});
+            }
+            (std::make_index_sequence<table::size>{});
             return value;
         }
         detail::field_set<table::size> given;
@@ -235,16 +242,18 @@ private:
         if (entries.size() != table::size) return false;
         return [&]<std::size_t... I>(std::index_sequence<I...>) {
             return (table::template named<I>(entries[I].first) && ...);
-        }(std::make_index_sequence<table::size>{});
+        }
+        (std::make_index_sequence<table::size>{});
     }
 
     /// Converts `field_tree` into field `i`, dispatched to the field's own converter.
     static void assign(type& value, std::size_t i, const yojson& field_tree) {
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            (void)((i == I && (detail::read_into(value.*std::get<I>(Desc::members), field_tree),
-                               true)) ||
+            (void)((i == I &&
+                    (detail::read_into(value.*std::get<I>(Desc::members), field_tree), true)) ||
                    ...);
-        }(std::make_index_sequence<table::size>{});
+        }
+        (std::make_index_sequence<table::size>{});
     }
 
     /// An absent optional field reads as empty, whatever its default member initialiser says.
@@ -256,7 +265,8 @@ private:
         };
         [&]<std::size_t... I>(std::index_sequence<I...>) {
             (clear.template operator()<I>(), ...);
-        }(std::make_index_sequence<table::size>{});
+        }
+        (std::make_index_sequence<table::size>{});
     }
 };
 

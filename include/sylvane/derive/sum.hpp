@@ -17,10 +17,10 @@
 #include <variant>
 #include <vector>
 
+#include <sylvane/base/export.hpp>
+#include <sylvane/derive/mapping.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/yojson.hpp>
-#include <sylvane/derive/mapping.hpp>
-#include <sylvane/base/export.hpp>
 #include <sylvane/treeform_error.hpp>
 
 namespace Sylvane::derive {
@@ -133,7 +133,8 @@ struct variant_table {
 
     static constexpr bool all_listed_once = []<std::size_t... I>(std::index_sequence<I...>) {
         return ((index_in<base, alt_type<I>>::count == 1) && ...);
-    }(std::make_index_sequence<size>{});
+    }
+    (std::make_index_sequence<size>{});
     static_assert(all_listed_once,
                   "Sylvane: every type listed in SYLVANE_VARIANT must be exactly one alternative "
                   "of the variant");
@@ -142,13 +143,15 @@ struct variant_table {
 
     static constexpr std::array<std::string_view, size> tags =
         []<std::size_t... I>(std::index_sequence<I...>) {
-            return std::array<std::string_view, size>{std::get<I>(Desc::alternatives).tag...};
-        }(std::make_index_sequence<size>{});
+        return std::array<std::string_view, size>{std::get<I>(Desc::alternatives).tag...};
+    }
+    (std::make_index_sequence<size>{});
     static_assert(distinct(tags), "Sylvane: two alternatives of a variant have the same tag");
     static constexpr std::array<std::size_t, size> arities =
         []<std::size_t... I>(std::index_sequence<I...>) {
-            return std::array<std::size_t, size>{arguments_of<alt_type<I>>::count...};
-        }(std::make_index_sequence<size>{});
+        return std::array<std::size_t, size>{arguments_of<alt_type<I>>::count...};
+    }
+    (std::make_index_sequence<size>{});
 };
 
 template <class T>
@@ -164,7 +167,8 @@ yojson alternative_to_tree(std::string_view tag, const A& a) {
         list_builder args(1 + arguments_of<A>::count);
         args.push_back(yojson::String(tag));
         if constexpr (is_tuple<A>) {
-            std::apply([&](const auto&... x) { (args.emplace([&] { return yojson_of(x); }), ...); }, a);
+            std::apply([&](const auto&... x) { (args.emplace([&] { return yojson_of(x); }), ...); },
+                       a);
         } else {
             args.emplace([&] { return yojson_of(a); });
         }
@@ -188,7 +192,8 @@ struct alternative_reader<std::tuple<E...>> {
     static std::tuple<E...> read([[maybe_unused]] std::span<const yojson> args) {
         return [&]<std::size_t... I>(std::index_sequence<I...>) {
             return std::tuple<E...>{of_yojson<E>(args[I])...};  // braces: left to right
-        }(std::index_sequence_for<E...>{});
+        }
+        (std::index_sequence_for<E...>{});
     }
 };
 
@@ -211,7 +216,8 @@ struct variant_to_tree {
                          table::tags[I], *std::get_if<typename table::template alt_type<I>>(&v)),
                      true)) ||
                    ...);
-        }(std::make_index_sequence<table::size>{});
+        }
+        (std::make_index_sequence<table::size>{});
         return out;
     }
 };
@@ -221,7 +227,8 @@ template <class Desc>
 struct variant_of_tree {
     using type = typename Desc::type;
     type operator()(const yojson& tree) const {
-        const detail::sum_match m = detail::match_sum(Desc::name, table::tags, table::arities, tree);
+        const detail::sum_match m =
+            detail::match_sum(Desc::name, table::tags, table::arities, tree);
         return dispatch(m, std::make_index_sequence<table::size>{});
     }
 

@@ -3,8 +3,8 @@
 
 #include <cstddef>
 
-#include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/base/export.hpp>
+#include <sylvane/json_tree/yojson.hpp>
 
 namespace Sylvane::json_tree {
 

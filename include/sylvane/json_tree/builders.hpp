@@ -81,8 +81,8 @@ public:
         yojson::entry* e = slot(key.size());
         // The key's bytes are written first but kept only once the value is made.
         if (!key.empty()) std::memcpy(keys_next_, key.data(), key.size());
-        ::new (static_cast<void*>(e)) yojson::entry{std::string_view(keys_next_, key.size()),
-                                                    std::forward<Make>(make)()};
+        ::new (static_cast<void*>(e))
+            yojson::entry{std::string_view(keys_next_, key.size()), std::forward<Make>(make)()};
         if (arena_ != nullptr) link(e->second);
         keys_next_ += key.size();
         ++node_->size;
@@ -93,7 +93,8 @@ public:
 
 private:
     yojson::entry* slot(std::size_t key_size) {
-        if (node_->size == capacity_ || key_size > static_cast<std::size_t>(keys_end_ - keys_next_)) full();
+        if (node_->size == capacity_ || key_size > static_cast<std::size_t>(keys_end_ - keys_next_))
+            full();
         return node_->entries() + node_->size;
     }
     [[noreturn]] static void full();

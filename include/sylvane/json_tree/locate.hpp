@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/base/export.hpp>
+#include <sylvane/json_tree/yojson.hpp>
 
 namespace Sylvane::json_tree {
 

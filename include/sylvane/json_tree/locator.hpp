@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include <sylvane/base/export.hpp>
 #include <sylvane/json_tree/parse_error.hpp>
 #include <sylvane/json_tree/yojson.hpp>
-#include <sylvane/base/export.hpp>
 
 namespace Sylvane::json_tree {
 

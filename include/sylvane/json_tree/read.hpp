@@ -6,10 +6,10 @@
 #include <iosfwd>
 #include <string_view>
 
+#include <sylvane/base/export.hpp>
 #include <sylvane/json_tree/locator.hpp>
 #include <sylvane/json_tree/parse_error.hpp>
 #include <sylvane/json_tree/yojson.hpp>
-#include <sylvane/base/export.hpp>
 
 namespace Sylvane::json_tree {
 

@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-#include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/base/export.hpp>
+#include <sylvane/json_tree/yojson.hpp>
 
 namespace Sylvane::json_tree {
 

@@ -136,8 +136,7 @@ public:
     friend SYLVANE_API std::ostream& operator<<(std::ostream& os, const yojson& t);
 
 private:
-    constexpr yojson(yojson_kind k, detail::string_node* node) noexcept
-        : kind_(k), string_(node) {}
+    constexpr yojson(yojson_kind k, detail::string_node* node) noexcept : kind_(k), string_(node) {}
     /// Takes the bits as they are: no reference is counted.
     constexpr explicit yojson(detail::raw_tree r) noexcept : kind_(r.kind), bits_(r.bits) {}
 

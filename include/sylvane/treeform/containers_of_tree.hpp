@@ -20,11 +20,11 @@
 #include <utility>
 #include <vector>
 
+#include <sylvane/base/export.hpp>
 #include <sylvane/base/hashtbl.hpp>
 #include <sylvane/base/lazy.hpp>
 #include <sylvane/base/ref.hpp>
 #include <sylvane/json_tree/yojson.hpp>
-#include <sylvane/base/export.hpp>
 #include <sylvane/treeform/failure.hpp>
 
 namespace Sylvane::Treeform {
@@ -34,7 +34,7 @@ namespace detail {
 /// `f` turns a tree into a value.
 template <class F>
 concept of_tree = std::invocable<const F&, const yojson&> &&
-                  !std::is_void_v<std::invoke_result_t<const F&, const yojson&>>;
+    !std::is_void_v<std::invoke_result_t<const F&, const yojson&>>;
 
 /// The type of value that the converter `F` gives.
 template <class F>
@@ -153,9 +153,8 @@ inline constexpr struct pair_of_yojson_fn {
         return detail::bound_of_tree<pair_of_yojson_fn, F1, F2>{{std::move(f1), std::move(f2)}};
     }
     template <detail::of_tree F1, detail::of_tree F2>
-    std::pair<detail::value_of_t<F1>, detail::value_of_t<F2>> operator()(const F1& f1,
-                                                                          const F2& f2,
-                                                                          const yojson& t) const {
+    std::pair<detail::value_of_t<F1>, detail::value_of_t<F2>> operator()(const F1& f1, const F2& f2,
+                                                                         const yojson& t) const {
         auto items = detail::list_of_size(t, 2);
         if (!items) detail::reject_container(detail::container_need::pair, t);
         detail::value_of_t<F1> a = f1((*items)[0]);
@@ -173,8 +172,8 @@ inline constexpr struct triple_of_yojson_fn {
             {std::move(f1), std::move(f2), std::move(f3)}};
     }
     template <detail::of_tree F1, detail::of_tree F2, detail::of_tree F3>
-    std::tuple<detail::value_of_t<F1>, detail::value_of_t<F2>, detail::value_of_t<F3>>
-    operator()(const F1& f1, const F2& f2, const F3& f3, const yojson& t) const {
+    std::tuple<detail::value_of_t<F1>, detail::value_of_t<F2>, detail::value_of_t<F3>> operator()(
+        const F1& f1, const F2& f2, const F3& f3, const yojson& t) const {
         auto items = detail::list_of_size(t, 3);
         if (!items) detail::reject_container(detail::container_need::triple, t);
         detail::value_of_t<F1> a = f1((*items)[0]);
@@ -222,7 +221,7 @@ inline constexpr struct hashtbl_of_yojson_fn {
     }
     template <detail::of_tree FK, detail::of_tree FV>
     hashtbl<detail::value_of_t<FK>, detail::value_of_t<FV>> operator()(const FK& fk, const FV& fv,
-                                                                      const yojson& t) const {
+                                                                       const yojson& t) const {
         if (t.kind() != yojson_kind::List)
             detail::reject_container(detail::container_need::hashtbl_list, t);
         std::span<const yojson> entries = t.as_list();

@@ -24,12 +24,12 @@
 #include <utility>
 #include <vector>
 
+#include <sylvane/base/export.hpp>
 #include <sylvane/base/hashtbl.hpp>
 #include <sylvane/base/lazy.hpp>
 #include <sylvane/base/ref.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/yojson.hpp>
-#include <sylvane/base/export.hpp>
 
 namespace Sylvane::Treeform {
 
@@ -38,7 +38,7 @@ namespace detail {
 /// `f` turns an `Arg` into a tree.
 template <class F, class Arg>
 concept to_tree = std::invocable<const F&, Arg> &&
-                  std::convertible_to<std::invoke_result_t<const F&, Arg>, yojson>;
+    std::convertible_to<std::invoke_result_t<const F&, Arg>, yojson>;
 
 /// Raises the failure of `yojson_of_array` when an element converter shrank the array under it.
 [[noreturn]] SYLVANE_API void array_shrank();
@@ -50,8 +50,10 @@ inline constexpr bool is_optional<std::optional<T>> = true;
 
 /// A tuple-like value of `N` positions, such as `std::pair` (2) or `std::tuple` (3).
 template <class P, std::size_t N>
-concept tuple_of = requires { std::tuple_size<std::remove_cvref_t<P>>::value; } &&
-                   std::tuple_size_v<std::remove_cvref_t<P>> == N;
+concept tuple_of = requires {
+    std::tuple_size<std::remove_cvref_t<P>>::value;
+}
+&&std::tuple_size_v<std::remove_cvref_t<P>> == N;
 
 /// Position `I` of `p`, an rvalue when `p` is one.
 template <std::size_t I, class P>
@@ -87,7 +89,8 @@ yojson of_list(const F& f, R&& xs) {
     // Counting as well stops at the size even for a range longer than its size says.
     auto it = std::ranges::begin(xs);
     const auto end = std::ranges::end(xs);
-    for (std::size_t i = 0; i < n && it != end; ++i, ++it) b.emplace([&] { return f(element<R>(it)); });
+    for (std::size_t i = 0; i < n && it != end; ++i, ++it)
+        b.emplace([&] { return f(element<R>(it)); });
     return std::move(b).finish();
 }
 
@@ -99,7 +102,8 @@ yojson of_array(const F& f, R&& xs) {
     list_builder b(n);
     for (std::size_t i = n; i-- > 0;) {
         if (i >= static_cast<std::size_t>(std::ranges::size(xs))) array_shrank();
-        b.emplace([&] { return f(element<R>(std::ranges::begin(xs) + static_cast<std::ptrdiff_t>(i))); });
+        b.emplace(
+            [&] { return f(element<R>(std::ranges::begin(xs) + static_cast<std::ptrdiff_t>(i))); });
     }
     b.reverse();
     return std::move(b).finish();
@@ -116,11 +120,10 @@ yojson entry_of(const FK& fk, const FV& fv, const Key& k, const Value& v) {
 /// A range of key and value pairs, such as `std::map` or `std::unordered_map`.
 template <class M>
 concept binding_range = std::ranges::forward_range<const M&> &&
-                        std::ranges::sized_range<const M&> &&
-                        requires(std::ranges::range_reference_t<const M&> b) {
-                            b.first;
-                            b.second;
-                        };
+    std::ranges::sized_range<const M&> && requires(std::ranges::range_reference_t<const M&> b) {
+    b.first;
+    b.second;
+};
 
 template <class FK, class FV, class K, class V, class H, class E>
 yojson of_table(const FK& fk, const FV& fv, const hashtbl<K, V, H, E>& t) {
@@ -158,8 +161,7 @@ struct bound_to_tree {
     [[no_unique_address]] std::tuple<Fs...> fs;
 
     template <class X>
-        requires std::invocable<const Fn&, const Fs&..., X>
-    yojson operator()(X&& x) const {
+    requires std::invocable<const Fn&, const Fs&..., X> yojson operator()(X&& x) const {
         return std::apply([&](const Fs&... f) { return Fn{}(f..., std::forward<X>(x)); }, fs);
     }
 };
@@ -173,8 +175,7 @@ inline constexpr struct yojson_of_ref_fn {
         return detail::bound_to_tree<yojson_of_ref_fn, F>{{std::move(f)}};
     }
     template <class F, class T>
-        requires detail::to_tree<F, const T&>
-    yojson operator()(const F& f, const ref<T>& r) const {
+    requires detail::to_tree<F, const T&> yojson operator()(const F& f, const ref<T>& r) const {
         return f(r.get());
     }
 } yojson_of_ref{};
@@ -187,8 +188,7 @@ inline constexpr struct yojson_of_lazy_t_fn {
         return detail::bound_to_tree<yojson_of_lazy_t_fn, F>{{std::move(f)}};
     }
     template <class F, class T>
-        requires detail::to_tree<F, const T&>
-    yojson operator()(const F& f, const lazy<T>& l) const {
+    requires detail::to_tree<F, const T&> yojson operator()(const F& f, const lazy<T>& l) const {
         return f(l.force());
     }
 } yojson_of_lazy_t{};
@@ -201,9 +201,9 @@ inline constexpr struct yojson_of_option_fn {
         return detail::bound_to_tree<yojson_of_option_fn, F>{{std::move(f)}};
     }
     template <class F, class O>
-        requires detail::is_optional<std::remove_cvref_t<O>> &&
-                 detail::to_tree<F, decltype(*std::declval<O>())>
-    yojson operator()(const F& f, O&& o) const {
+    requires detail::is_optional<std::remove_cvref_t<O>> &&
+        detail::to_tree<F, decltype(*std::declval<O>())>
+            yojson operator()(const F& f, O&& o) const {
         if (!o.has_value()) return yojson::Null();
         return f(*std::forward<O>(o));
     }
@@ -217,10 +217,10 @@ inline constexpr struct yojson_of_pair_fn {
         return detail::bound_to_tree<yojson_of_pair_fn, F1, F2>{{std::move(f1), std::move(f2)}};
     }
     template <class F1, class F2, class P>
-        requires detail::tuple_of<P, 2> &&
-                 detail::to_tree<F1, decltype(detail::part<0>(std::declval<P>()))> &&
-                 detail::to_tree<F2, decltype(detail::part<1>(std::declval<P>()))>
-    yojson operator()(const F1& f1, const F2& f2, P&& p) const {
+    requires detail::tuple_of<P, 2> &&
+        detail::to_tree<F1, decltype(detail::part<0>(std::declval<P>()))> &&
+        detail::to_tree<F2, decltype(detail::part<1>(std::declval<P>()))>
+            yojson operator()(const F1& f1, const F2& f2, P&& p) const {
         yojson tb = f2(detail::part<1>(std::forward<P>(p)));
         yojson ta = f1(detail::part<0>(std::forward<P>(p)));
         return detail::list_of(std::move(ta), std::move(tb));
@@ -236,11 +236,11 @@ inline constexpr struct yojson_of_triple_fn {
             {std::move(f1), std::move(f2), std::move(f3)}};
     }
     template <class F1, class F2, class F3, class P>
-        requires detail::tuple_of<P, 3> &&
-                 detail::to_tree<F1, decltype(detail::part<0>(std::declval<P>()))> &&
-                 detail::to_tree<F2, decltype(detail::part<1>(std::declval<P>()))> &&
-                 detail::to_tree<F3, decltype(detail::part<2>(std::declval<P>()))>
-    yojson operator()(const F1& f1, const F2& f2, const F3& f3, P&& p) const {
+    requires detail::tuple_of<P, 3> &&
+        detail::to_tree<F1, decltype(detail::part<0>(std::declval<P>()))> &&
+        detail::to_tree<F2, decltype(detail::part<1>(std::declval<P>()))> &&
+        detail::to_tree<F3, decltype(detail::part<2>(std::declval<P>()))>
+            yojson operator()(const F1& f1, const F2& f2, const F3& f3, P&& p) const {
         yojson tc = f3(detail::part<2>(std::forward<P>(p)));
         yojson tb = f2(detail::part<1>(std::forward<P>(p)));
         yojson ta = f1(detail::part<0>(std::forward<P>(p)));
@@ -256,9 +256,9 @@ inline constexpr struct yojson_of_list_fn {
         return detail::bound_to_tree<yojson_of_list_fn, F>{{std::move(f)}};
     }
     template <class F, class R>
-        requires std::ranges::forward_range<R> && std::ranges::sized_range<R> &&
-                 detail::to_tree<F, detail::element_t<R>>
-    yojson operator()(const F& f, R&& xs) const {
+    requires std::ranges::forward_range<R> && std::ranges::sized_range<R> &&
+        detail::to_tree<F, detail::element_t<R>>
+            yojson operator()(const F& f, R&& xs) const {
         return detail::of_list(f, std::forward<R>(xs));
     }
 } yojson_of_list{};
@@ -273,9 +273,9 @@ inline constexpr struct yojson_of_array_fn {
         return detail::bound_to_tree<yojson_of_array_fn, F>{{std::move(f)}};
     }
     template <class F, class R>
-        requires std::ranges::random_access_range<R> && std::ranges::sized_range<R> &&
-                 detail::to_tree<F, detail::element_t<R>>
-    yojson operator()(const F& f, R&& xs) const {
+    requires std::ranges::random_access_range<R> && std::ranges::sized_range<R> &&
+        detail::to_tree<F, detail::element_t<R>>
+            yojson operator()(const F& f, R&& xs) const {
         return detail::of_array(f, std::forward<R>(xs));
     }
 } yojson_of_array{};
@@ -292,15 +292,16 @@ inline constexpr struct yojson_of_hashtbl_fn {
         return detail::bound_to_tree<yojson_of_hashtbl_fn, FK, FV>{{std::move(fk), std::move(fv)}};
     }
     template <class FK, class FV, class K, class V, class H, class E>
-        requires detail::to_tree<FK, const K&> && detail::to_tree<FV, const V&>
-    yojson operator()(const FK& fk, const FV& fv, const hashtbl<K, V, H, E>& t) const {
+    requires detail::to_tree<FK, const K&> && detail::to_tree<FV, const V&> yojson
+    operator()(const FK& fk, const FV& fv, const hashtbl<K, V, H, E>& t) const {
         return detail::of_table(fk, fv, t);
     }
     template <class FK, class FV, class M>
-        requires detail::binding_range<M> &&
-                 detail::to_tree<FK, decltype((std::declval<std::ranges::range_reference_t<const M&>>().first))> &&
-                 detail::to_tree<FV, decltype((std::declval<std::ranges::range_reference_t<const M&>>().second))>
-    yojson operator()(const FK& fk, const FV& fv, const M& m) const {
+    requires detail::binding_range<M> && detail::to_tree<
+        FK, decltype((std::declval<std::ranges::range_reference_t<const M&>>().first))> &&
+        detail::to_tree<FV,
+                        decltype((std::declval<std::ranges::range_reference_t<const M&>>().second))>
+            yojson operator()(const FK& fk, const FV& fv, const M& m) const {
         return detail::of_table(fk, fv, m);
     }
 } yojson_of_hashtbl{};

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include <sylvane/base/export.hpp>
 #include <sylvane/base/ref.hpp>
 #include <sylvane/json_tree/yojson.hpp>
-#include <sylvane/base/export.hpp>
 
 namespace Sylvane::Treeform {
 

@@ -4,8 +4,8 @@
 
 #include <exception>
 
-#include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/base/export.hpp>
+#include <sylvane/json_tree/yojson.hpp>
 
 namespace Sylvane::Treeform {
 

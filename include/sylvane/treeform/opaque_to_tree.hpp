@@ -1,8 +1,8 @@
 #pragma once
 /// Converters from opaque values and functions to trees: constant `String` trees.
 
-#include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/base/export.hpp>
+#include <sylvane/json_tree/yojson.hpp>
 
 namespace Sylvane::Treeform {
 

@@ -7,9 +7,9 @@
 #include <string_view>
 
 #include <sylvane/base/bytes.hpp>
+#include <sylvane/base/export.hpp>
 #include <sylvane/base/unit.hpp>
 #include <sylvane/json_tree/yojson.hpp>
-#include <sylvane/base/export.hpp>
 #include <sylvane/treeform/failure.hpp>
 
 namespace Sylvane::Treeform {

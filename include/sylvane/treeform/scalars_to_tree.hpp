@@ -45,9 +45,7 @@ inline constexpr struct yojson_of_string_fn {
 
 /// `String` holding a copy of the buffer's bytes, taken at the call.
 inline constexpr struct yojson_of_bytes_fn {
-    yojson operator()(const bytes& b) const {
-        return yojson::String(string_view_of_bytes(b));
-    }
+    yojson operator()(const bytes& b) const { return yojson::String(string_view_of_bytes(b)); }
 } yojson_of_bytes{};
 
 /// `String` of the one byte `c`.

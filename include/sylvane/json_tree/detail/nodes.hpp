@@ -30,7 +30,9 @@ struct assoc_node : payload_node {
 /// What the reader and the locator need beyond the public API.
 struct tree_access {
     /// The shared payload of a tree, as its identity: null for scalars.
-    static const void* payload(const yojson& t) noexcept { return t.is_heap() ? t.node() : nullptr; }
+    static const void* payload(const yojson& t) noexcept {
+        return t.is_heap() ? t.node() : nullptr;
+    }
     static raw_tree raw(const yojson& t) noexcept { return {t.kind_, t.bits_}; }
     /// A tree over `r` that holds a reference of its own.
     static yojson counted(raw_tree r) noexcept {

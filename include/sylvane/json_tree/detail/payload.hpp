@@ -42,7 +42,9 @@ struct payload_node {
     /// The count of a node with one reference.
     static constexpr std::size_t one_ref = 2;
     /// The word of a node in `a`.
-    static std::size_t in(const arena_count* a) noexcept { return reinterpret_cast<std::uintptr_t>(a) | 1u; }
+    static std::size_t in(const arena_count* a) noexcept {
+        return reinterpret_cast<std::uintptr_t>(a) | 1u;
+    }
     /// The arena of a node whose word is `w`, or null.
     static arena_count* arena_of(std::size_t w) noexcept {
         return (w & 1u) != 0 ? reinterpret_cast<arena_count*>(w - 1) : nullptr;
@@ -50,8 +52,10 @@ struct payload_node {
     arena_count* arena() const noexcept { return arena_of(refs.load(std::memory_order_relaxed)); }
 
     void retain() noexcept {
-        if (arena_count* a = arena()) a->refs.fetch_add(1, std::memory_order_relaxed);
-        else refs.fetch_add(one_ref, std::memory_order_relaxed);
+        if (arena_count* a = arena())
+            a->refs.fetch_add(1, std::memory_order_relaxed);
+        else
+            refs.fetch_add(one_ref, std::memory_order_relaxed);
     }
     /// Drops a reference; true when it was the last one to a node of its own, which the caller
     /// then frees.
