@@ -221,7 +221,8 @@ constexpr int max_print_depth = 100;
 void print_quoted(std::ostream& os, std::string_view s) {
     static constexpr char hex[] = "0123456789abcdef";
     os << '"';
-    for (unsigned char c : s) {
+    for (const char byte : s) {
+        const auto c = static_cast<unsigned char>(byte);
         switch (c) {
             case '"': os << "\\\""; break;
             case '\\': os << "\\\\"; break;

@@ -197,7 +197,6 @@ struct record_of_tree {
                   "Sylvane: SYLVANE_RECORD needs a default-constructible, assignable type");
 
     type operator()(const yojson& tree) const {
-        using table = detail::record_table<Desc>;
         if (tree.kind() != yojson_kind::Assoc) {
             Treeform_error::record_list_instead_atom(Desc::name, tree);
         }
