@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <sylvane/json_tree/yojson.hpp>
+#include "chunk_size.hpp"
 #include "text_scan.hpp"
 
 namespace Sylvane::json_tree::detail {
@@ -89,8 +90,6 @@ private:
     struct chunk {
         chunk* prev;
     };
-    // Below the size at which malloc maps fresh pages (and so faults them in) for every chunk.
-    static constexpr std::size_t max_chunk = (std::size_t{1} << 16) - 64;
     static constexpr std::size_t node_align = 8;
     static_assert(alignof(list_node) <= node_align && alignof(assoc_node) <= node_align &&
                   alignof(string_node) <= node_align);

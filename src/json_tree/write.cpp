@@ -1,6 +1,7 @@
 #include <sylvane/json_tree/write.hpp>
 
 #include <sylvane/json_tree/locator.hpp>
+#include "chunk_size.hpp"
 #include "text_scan.hpp"
 
 #include <algorithm>
@@ -32,7 +33,7 @@ bool json_integer(std::string_view text) noexcept {
 class writer {
 public:
     writer(const write_options& options, std::ostream* sink) : options_(options), sink_(sink) {
-        start_chunk(sink ? max_chunk : first_chunk);
+        start_chunk(sink ? detail::max_chunk : first_chunk);
     }
 
     void tree(const yojson& root) {
@@ -136,9 +137,8 @@ private:
         }
     }
 
-    // Chunks grow to a size below the one at which malloc maps fresh pages for each block.
+    // Chunks grow up to `max_chunk`.
     static constexpr std::size_t first_chunk = 4096;
-    static constexpr std::size_t max_chunk = (std::size_t{1} << 16) - 64;
 
     std::size_t used() const noexcept { return static_cast<std::size_t>(next_ - buf_.get()); }
 
@@ -159,7 +159,7 @@ private:
             flush();
             return;
         }
-        const std::size_t size = std::min(buf_size_ * 2, max_chunk);
+        const std::size_t size = std::min(buf_size_ * 2, detail::max_chunk);
         full_bytes_ += used();
         full_.emplace_back(std::move(buf_), used());
         start_chunk(size);

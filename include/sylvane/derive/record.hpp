@@ -30,11 +30,6 @@ namespace Sylvane::derive {
 
 namespace detail {
 
-template <class T>
-inline constexpr bool is_optional = false;
-template <class T>
-inline constexpr bool is_optional<std::optional<T>> = true;
-
 template <class M>
 struct member_traits;
 template <class C, class F>
@@ -92,15 +87,7 @@ struct record_table {
         return s;
     }();
 
-    static constexpr bool names_distinct = [] {
-        for (std::size_t i = 0; i < size; ++i) {
-            for (std::size_t j = i + 1; j < size; ++j) {
-                if (Desc::names[i] == Desc::names[j]) return false;
-            }
-        }
-        return true;
-    }();
-    static_assert(names_distinct, "Sylvane: a record field is named twice");
+    static_assert(distinct(Desc::names), "Sylvane: a record field is named twice");
 
     /// The bytes of all field names, which an object of the record holds as its keys.
     static constexpr std::size_t key_bytes = [] {

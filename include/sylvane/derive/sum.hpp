@@ -45,16 +45,6 @@ SYLVANE_API yojson tagged(std::string_view tag);
 /// Raised when a value to be written is no enumerator listed for its type.
 [[noreturn]] SYLVANE_API void not_an_enumerator(std::string_view type_name, long long value);
 
-template <class T>
-constexpr bool distinct(const T& items) {
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        for (std::size_t j = i + 1; j < items.size(); ++j) {
-            if (items[i] == items[j]) return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace detail
 
 // Enumerations. `Desc` has `type`, `name`, `values` and `tags` (arrays in listing order).

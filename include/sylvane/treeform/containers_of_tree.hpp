@@ -25,6 +25,7 @@
 #include <sylvane/base/lazy.hpp>
 #include <sylvane/base/ref.hpp>
 #include <sylvane/json_tree/yojson.hpp>
+#include <sylvane/treeform/bind_elements.hpp>
 #include <sylvane/treeform/failure.hpp>
 
 namespace Sylvane::Treeform {
@@ -35,6 +36,8 @@ namespace detail {
 template <class F>
 concept of_tree = std::invocable<const F&, const yojson&> &&
     !std::is_void_v<std::invoke_result_t<const F&, const yojson&>>;
+template <class F>
+struct is_of_tree : std::bool_constant<of_tree<F>> {};
 
 /// The type of value that the converter `F` gives.
 template <class F>
@@ -91,26 +94,12 @@ std::vector<value_of_t<F>> sequence(const F& f, const yojson& t, container_need 
     return out;
 }
 
-// The converters that the one-argument forms return: they hold their element converters by
-// value and take no room when these are empty.
-
-template <class Fn, class... Fs>
-struct bound_of_tree {
-    [[no_unique_address]] std::tuple<Fs...> fs;
-
-    decltype(auto) operator()(const yojson& t) const {
-        return std::apply([&](const Fs&... f) -> decltype(auto) { return Fn{}(f..., t); }, fs);
-    }
-};
-
 }  // namespace detail
 
 /// A new cell holding the element converter's value of the whole tree.
-inline constexpr struct ref_of_yojson_fn {
-    template <detail::of_tree F>
-    constexpr auto operator()(F f) const {
-        return detail::bound_of_tree<ref_of_yojson_fn, F>{{std::move(f)}};
-    }
+inline constexpr struct ref_of_yojson_fn
+    : detail::binds_elements<ref_of_yojson_fn, 1, detail::is_of_tree> {
+    using binds_elements::operator();
     template <detail::of_tree F>
     ref<detail::value_of_t<F>> operator()(const F& f, const yojson& t) const {
         return ref<detail::value_of_t<F>>(f(t));
@@ -119,11 +108,9 @@ inline constexpr struct ref_of_yojson_fn {
 
 /// A deferred value already computed: the element converter runs now, so its failure is raised
 /// by this call and forcing the result runs nothing.
-inline constexpr struct lazy_t_of_yojson_fn {
-    template <detail::of_tree F>
-    constexpr auto operator()(F f) const {
-        return detail::bound_of_tree<lazy_t_of_yojson_fn, F>{{std::move(f)}};
-    }
+inline constexpr struct lazy_t_of_yojson_fn
+    : detail::binds_elements<lazy_t_of_yojson_fn, 1, detail::is_of_tree> {
+    using binds_elements::operator();
     template <detail::of_tree F>
     lazy<detail::value_of_t<F>> operator()(const F& f, const yojson& t) const {
         return lazy<detail::value_of_t<F>>(std::in_place, f(t));
@@ -133,11 +120,9 @@ inline constexpr struct lazy_t_of_yojson_fn {
 /// `Null` gives the empty option without calling the element converter; any other tree (an
 /// empty `List` included) is given to it and its value is present. So for nested options `Null`
 /// is always the outer empty option.
-inline constexpr struct option_of_yojson_fn {
-    template <detail::of_tree F>
-    constexpr auto operator()(F f) const {
-        return detail::bound_of_tree<option_of_yojson_fn, F>{{std::move(f)}};
-    }
+inline constexpr struct option_of_yojson_fn
+    : detail::binds_elements<option_of_yojson_fn, 1, detail::is_of_tree> {
+    using binds_elements::operator();
     template <detail::of_tree F>
     std::optional<detail::value_of_t<F>> operator()(const F& f, const yojson& t) const {
         if (t.is_null()) return std::nullopt;
@@ -147,11 +132,9 @@ inline constexpr struct option_of_yojson_fn {
 
 /// A `List` of exactly two trees gives the pair, converting the first before the second; any
 /// other tree fails with "pair_of_yojson: invalid format".
-inline constexpr struct pair_of_yojson_fn {
-    template <detail::of_tree F1, detail::of_tree F2>
-    constexpr auto operator()(F1 f1, F2 f2) const {
-        return detail::bound_of_tree<pair_of_yojson_fn, F1, F2>{{std::move(f1), std::move(f2)}};
-    }
+inline constexpr struct pair_of_yojson_fn
+    : detail::binds_elements<pair_of_yojson_fn, 2, detail::is_of_tree> {
+    using binds_elements::operator();
     template <detail::of_tree F1, detail::of_tree F2>
     std::pair<detail::value_of_t<F1>, detail::value_of_t<F2>> operator()(const F1& f1, const F2& f2,
                                                                          const yojson& t) const {
@@ -165,12 +148,9 @@ inline constexpr struct pair_of_yojson_fn {
 
 /// A `List` of exactly three trees gives the triple, converting them in order; any other tree
 /// fails with "triple_of_yojson: invalid format".
-inline constexpr struct triple_of_yojson_fn {
-    template <detail::of_tree F1, detail::of_tree F2, detail::of_tree F3>
-    constexpr auto operator()(F1 f1, F2 f2, F3 f3) const {
-        return detail::bound_of_tree<triple_of_yojson_fn, F1, F2, F3>{
-            {std::move(f1), std::move(f2), std::move(f3)}};
-    }
+inline constexpr struct triple_of_yojson_fn
+    : detail::binds_elements<triple_of_yojson_fn, 3, detail::is_of_tree> {
+    using binds_elements::operator();
     template <detail::of_tree F1, detail::of_tree F2, detail::of_tree F3>
     std::tuple<detail::value_of_t<F1>, detail::value_of_t<F2>, detail::value_of_t<F3>> operator()(
         const F1& f1, const F2& f2, const F3& f3, const yojson& t) const {
@@ -185,11 +165,9 @@ inline constexpr struct triple_of_yojson_fn {
 
 /// A `List` of any length gives the vector of its converted elements in order, converting from
 /// the first to the last; any other tree fails with "list_of_yojson: list needed".
-inline constexpr struct list_of_yojson_fn {
-    template <detail::of_tree F>
-    constexpr auto operator()(F f) const {
-        return detail::bound_of_tree<list_of_yojson_fn, F>{{std::move(f)}};
-    }
+inline constexpr struct list_of_yojson_fn
+    : detail::binds_elements<list_of_yojson_fn, 1, detail::is_of_tree> {
+    using binds_elements::operator();
     template <detail::of_tree F>
     std::vector<detail::value_of_t<F>> operator()(const F& f, const yojson& t) const {
         return detail::sequence(f, t, detail::container_need::list);
@@ -198,11 +176,9 @@ inline constexpr struct list_of_yojson_fn {
 
 /// As `list_of_yojson`, failing with "array_of_yojson: list needed". The vector is sized once
 /// and the elements are moved in, so they need no default constructor and no copy.
-inline constexpr struct array_of_yojson_fn {
-    template <detail::of_tree F>
-    constexpr auto operator()(F f) const {
-        return detail::bound_of_tree<array_of_yojson_fn, F>{{std::move(f)}};
-    }
+inline constexpr struct array_of_yojson_fn
+    : detail::binds_elements<array_of_yojson_fn, 1, detail::is_of_tree> {
+    using binds_elements::operator();
     template <detail::of_tree F>
     std::vector<detail::value_of_t<F>> operator()(const F& f, const yojson& t) const {
         return detail::sequence(f, t, detail::container_need::array);
@@ -214,11 +190,9 @@ inline constexpr struct array_of_yojson_fn {
 /// converted before the key. A tree that is no `List` fails with "hashtbl_of_yojson: list
 /// needed"; an entry of another shape, when it is reached, with "hashtbl_of_yojson: tuple list
 /// needed" and the whole tree.
-inline constexpr struct hashtbl_of_yojson_fn {
-    template <detail::of_tree FK, detail::of_tree FV>
-    constexpr auto operator()(FK fk, FV fv) const {
-        return detail::bound_of_tree<hashtbl_of_yojson_fn, FK, FV>{{std::move(fk), std::move(fv)}};
-    }
+inline constexpr struct hashtbl_of_yojson_fn
+    : detail::binds_elements<hashtbl_of_yojson_fn, 2, detail::is_of_tree> {
+    using binds_elements::operator();
     template <detail::of_tree FK, detail::of_tree FV>
     hashtbl<detail::value_of_t<FK>, detail::value_of_t<FV>> operator()(const FK& fk, const FV& fv,
                                                                        const yojson& t) const {

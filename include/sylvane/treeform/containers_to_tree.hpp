@@ -30,6 +30,7 @@
 #include <sylvane/base/ref.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/yojson.hpp>
+#include <sylvane/treeform/bind_elements.hpp>
 
 namespace Sylvane::Treeform {
 
@@ -153,27 +154,11 @@ yojson of_table(const FK& fk, const FV& fv, const M& m) {
     return std::move(b).finish();
 }
 
-// The converters that the one-argument forms return: they hold their element converters by
-// value and take no room when these are empty.
-
-template <class Fn, class... Fs>
-struct bound_to_tree {
-    [[no_unique_address]] std::tuple<Fs...> fs;
-
-    template <class X>
-    requires std::invocable<const Fn&, const Fs&..., X> yojson operator()(X&& x) const {
-        return std::apply([&](const Fs&... f) { return Fn{}(f..., std::forward<X>(x)); }, fs);
-    }
-};
-
 }  // namespace detail
 
 /// The tree of the cell's content at the call: the element converter's tree, nothing added.
-inline constexpr struct yojson_of_ref_fn {
-    template <class F>
-    constexpr auto operator()(F f) const {
-        return detail::bound_to_tree<yojson_of_ref_fn, F>{{std::move(f)}};
-    }
+inline constexpr struct yojson_of_ref_fn : detail::binds_elements<yojson_of_ref_fn, 1> {
+    using binds_elements::operator();
     template <class F, class T>
     requires detail::to_tree<F, const T&> yojson operator()(const F& f, const ref<T>& r) const {
         return f(r.get());
@@ -182,11 +167,8 @@ inline constexpr struct yojson_of_ref_fn {
 
 /// The tree of the forced value: forces it first (running its computation if it has not run)
 /// and passes the computation's failure on without calling the element converter.
-inline constexpr struct yojson_of_lazy_t_fn {
-    template <class F>
-    constexpr auto operator()(F f) const {
-        return detail::bound_to_tree<yojson_of_lazy_t_fn, F>{{std::move(f)}};
-    }
+inline constexpr struct yojson_of_lazy_t_fn : detail::binds_elements<yojson_of_lazy_t_fn, 1> {
+    using binds_elements::operator();
     template <class F, class T>
     requires detail::to_tree<F, const T&> yojson operator()(const F& f, const lazy<T>& l) const {
         return f(l.force());
@@ -195,11 +177,8 @@ inline constexpr struct yojson_of_lazy_t_fn {
 
 /// `Null` for the empty option, which calls nothing; otherwise the element converter's tree of
 /// the value, so a present value whose tree is `Null` reads back as the empty option.
-inline constexpr struct yojson_of_option_fn {
-    template <class F>
-    constexpr auto operator()(F f) const {
-        return detail::bound_to_tree<yojson_of_option_fn, F>{{std::move(f)}};
-    }
+inline constexpr struct yojson_of_option_fn : detail::binds_elements<yojson_of_option_fn, 1> {
+    using binds_elements::operator();
     template <class F, class O>
     requires detail::is_optional<std::remove_cvref_t<O>> &&
         detail::to_tree<F, decltype(*std::declval<O>())>
@@ -211,11 +190,8 @@ inline constexpr struct yojson_of_option_fn {
 
 /// `List [ta; tb]` of a pair (`std::pair` or any two-position tuple); converts the second
 /// component before the first.
-inline constexpr struct yojson_of_pair_fn {
-    template <class F1, class F2>
-    constexpr auto operator()(F1 f1, F2 f2) const {
-        return detail::bound_to_tree<yojson_of_pair_fn, F1, F2>{{std::move(f1), std::move(f2)}};
-    }
+inline constexpr struct yojson_of_pair_fn : detail::binds_elements<yojson_of_pair_fn, 2> {
+    using binds_elements::operator();
     template <class F1, class F2, class P>
     requires detail::tuple_of<P, 2> &&
         detail::to_tree<F1, decltype(detail::part<0>(std::declval<P>()))> &&
@@ -229,12 +205,8 @@ inline constexpr struct yojson_of_pair_fn {
 
 /// `List [ta; tb; tc]` of a triple (`std::tuple` or any three-position tuple); converts the
 /// third component, then the second, then the first.
-inline constexpr struct yojson_of_triple_fn {
-    template <class F1, class F2, class F3>
-    constexpr auto operator()(F1 f1, F2 f2, F3 f3) const {
-        return detail::bound_to_tree<yojson_of_triple_fn, F1, F2, F3>{
-            {std::move(f1), std::move(f2), std::move(f3)}};
-    }
+inline constexpr struct yojson_of_triple_fn : detail::binds_elements<yojson_of_triple_fn, 3> {
+    using binds_elements::operator();
     template <class F1, class F2, class F3, class P>
     requires detail::tuple_of<P, 3> &&
         detail::to_tree<F1, decltype(detail::part<0>(std::declval<P>()))> &&
@@ -250,11 +222,8 @@ inline constexpr struct yojson_of_triple_fn {
 
 /// `List` of the element trees in order, converting from the first element to the last. Takes
 /// a `std::vector` or any sized forward range (`std::span`, `std::array`, `std::deque`, ...).
-inline constexpr struct yojson_of_list_fn {
-    template <class F>
-    constexpr auto operator()(F f) const {
-        return detail::bound_to_tree<yojson_of_list_fn, F>{{std::move(f)}};
-    }
+inline constexpr struct yojson_of_list_fn : detail::binds_elements<yojson_of_list_fn, 1> {
+    using binds_elements::operator();
     template <class F, class R>
     requires std::ranges::forward_range<R> && std::ranges::sized_range<R> &&
         detail::to_tree<F, detail::element_t<R>>
@@ -267,11 +236,8 @@ inline constexpr struct yojson_of_list_fn {
 /// reading each element just before its conversion. Takes a `std::vector` or any sized
 /// random-access range (`std::span`, `std::array`, `std::deque`, ...). An element converter
 /// that shrinks the array it reads raises `std::out_of_range` instead of reading past its end.
-inline constexpr struct yojson_of_array_fn {
-    template <class F>
-    constexpr auto operator()(F f) const {
-        return detail::bound_to_tree<yojson_of_array_fn, F>{{std::move(f)}};
-    }
+inline constexpr struct yojson_of_array_fn : detail::binds_elements<yojson_of_array_fn, 1> {
+    using binds_elements::operator();
     template <class F, class R>
     requires std::ranges::random_access_range<R> && std::ranges::sized_range<R> &&
         detail::to_tree<F, detail::element_t<R>>
@@ -286,11 +252,8 @@ inline constexpr struct yojson_of_array_fn {
 /// before the key. Also takes a `std::unordered_map` (one binding per key; entries in the
 /// reverse of its iteration order) or a `std::map` and other bidirectional ranges of pairs
 /// (entries in the map's order, converted from the last to the first).
-inline constexpr struct yojson_of_hashtbl_fn {
-    template <class FK, class FV>
-    constexpr auto operator()(FK fk, FV fv) const {
-        return detail::bound_to_tree<yojson_of_hashtbl_fn, FK, FV>{{std::move(fk), std::move(fv)}};
-    }
+inline constexpr struct yojson_of_hashtbl_fn : detail::binds_elements<yojson_of_hashtbl_fn, 2> {
+    using binds_elements::operator();
     template <class FK, class FV, class K, class V, class H, class E>
     requires detail::to_tree<FK, const K&> && detail::to_tree<FV, const V&> yojson
     operator()(const FK& fk, const FV& fv, const hashtbl<K, V, H, E>& t) const {
