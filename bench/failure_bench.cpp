@@ -22,8 +22,9 @@ namespace {
 
 using namespace sylvane_bench;
 
-/// The JSON text of the list: the integers, the last replaced by a string.
-std::string wrong_list_text() {
+/// The JSON text of the list: the integers, the last replaced by a string. Unused when no peer
+/// is built in.
+[[maybe_unused]] std::string wrong_list_text() {
     std::vector<std::int64_t> ints = make_ints();
     std::string s = "[";
     for (std::size_t i = 0; i + 1 < ints.size(); ++i) s += std::to_string(ints[i]) + ",";

@@ -30,5 +30,25 @@ install(FILES ${PROJECT_BINARY_DIR}/SylvaneConfig.cmake
               ${PROJECT_BINARY_DIR}/SylvaneConfigVersion.cmake
   DESTINATION ${SYLVANE_INSTALL_CMAKEDIR})
 
+# The pkg-config file finds the prefix from its own location (`${pcfiledir}` is the folder that
+# holds it), so it stays right when the prefix is given at install time (`cmake --install build
+# --prefix /opt/sylvane`) or the installed tree is moved. A folder given as an absolute path is
+# written as it is; with an absolute library folder the prefix cannot be found from there, and
+# the configured prefix is written.
+set(pc_prefix "\${pcfiledir}")
+set(pc_libdir ${CMAKE_INSTALL_LIBDIR})
+if(IS_ABSOLUTE ${pc_libdir})
+  set(pc_prefix ${CMAKE_INSTALL_PREFIX})
+else()
+  cmake_path(APPEND pc_libdir pkgconfig OUTPUT_VARIABLE pc_folder)
+  cmake_path(NORMAL_PATH pc_folder)
+  string(REGEX REPLACE "[^/]+" ".." pc_up ${pc_folder})
+  string(APPEND pc_prefix "/${pc_up}")
+  set(pc_libdir "\${prefix}/${pc_libdir}")
+endif()
+set(pc_includedir ${SYLVANE_INSTALL_INCLUDEDIR})
+if(NOT IS_ABSOLUTE ${pc_includedir})
+  set(pc_includedir "\${prefix}/${pc_includedir}")
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/sylvane.pc.in ${PROJECT_BINARY_DIR}/sylvane.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/sylvane.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

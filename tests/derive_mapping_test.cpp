@@ -4,7 +4,6 @@
 #include "derive_support.hpp"
 
 #include <optional>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -158,31 +157,4 @@ TEST(derive_mapping, container_failures_keep_the_element_tree) {
                    "list_of_yojson: list needed", not_list);
 }
 
-}  // namespace
-
-// The README's quick start, verbatim but for its output lines.
-namespace geo {
-struct point {
-    std::int64_t x = 0, y = 0;
-};
-SYLVANE_RECORD(point, x, y)
-}  // namespace geo
-
-namespace {
-TEST(derive_readme, quick_start) {
-    std::ostringstream out;
-    auto t = Sylvane::yojson_of(std::vector<geo::point>{{1, 2}});
-    out << Sylvane::write(t) << '\n';                         // [{"x":1,"y":2}]
-    auto v = Sylvane::of_yojson<std::vector<geo::point>>(t);  // back to values
-    auto bad = Sylvane::read(R"([{"x": 1, "y": 2}, {"x": 3}])");
-    try {
-        Sylvane::of_yojson<std::vector<geo::point>>(bad);
-    } catch (const Sylvane::Treeform::Of_yojson_error& e) {
-        out << Sylvane::locate(bad, e).value_or("?") << ": " << e.message() << '\n';
-    }
-    EXPECT_EQ(v[0].y, 2);
-    EXPECT_EQ(out.str(),
-              "[{\"x\":1,\"y\":2}]\n"
-              "/1: point_of_yojson: the following record elements were undefined: y\n");
-}
 }  // namespace

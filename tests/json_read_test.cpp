@@ -126,7 +126,8 @@ TEST(json_read, decimal_numbers_round_as_the_general_parse_does) {
     for (int i = 0; i < 100'000; ++i) {
         std::string text = rng() % 2 ? "-" : "";
         text += rng() % 4 == 0 ? "0" : digits(1 + rng() % 10, false);
-        text += "." + digits(1 + rng() % 12, true);
+        text += '.';
+        text += digits(1 + rng() % 12, true);
         if (rng() % 2)
             text += std::string(rng() % 2 ? "e" : "E") + (rng() % 2 ? "-" : "+") +
                     digits(1 + rng() % 2, true);
@@ -387,9 +388,9 @@ TEST(json_read_memory, large_documents_and_strings_span_many_chunks) {
     std::string text = "[";
     std::vector<yojson> items;
     for (int i = 0; i < 20'000; ++i) {
-        text += "{\"n\":" + std::to_string(i) + ",\"s\":\"v" + std::to_string(i) + "\"},";
-        items.push_back(yojson::Assoc(
-            fields{{"n", yojson::Int(i)}, {"s", yojson::String("v" + std::to_string(i))}}));
+        const std::string s = std::string("v").append(std::to_string(i));
+        text += "{\"n\":" + std::to_string(i) + ",\"s\":\"" + s + "\"},";
+        items.push_back(yojson::Assoc(fields{{"n", yojson::Int(i)}, {"s", yojson::String(s)}}));
     }
     text += '"' + big + "\"]";
     items.push_back(yojson::String(big));

@@ -1,5 +1,6 @@
 # Builds and installs Sylvane into a fresh prefix, then builds and runs the consumer project
 # against the installed package. Variables: SOURCE, WORK, SHARED (ON/OFF), CXX, GENERATOR.
+# check_pkg_config.cmake uses the installation it leaves in WORK/prefix.
 function(run)
   execute_process(COMMAND ${ARGV} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
@@ -9,13 +10,23 @@ function(run)
 endfunction()
 
 file(REMOVE_RECURSE ${WORK})
+# Configured as the README says, with no build type, then installed with the prefix given at
+# install time: the one given when configuring must not be used.
 set(prefix ${WORK}/prefix)
+set(configured_prefix ${WORK}/configured-prefix)
 run(${CMAKE_COMMAND} -S ${SOURCE} -B ${WORK}/library -G ${GENERATOR}
-    -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=${SHARED}
+    -DCMAKE_CXX_COMPILER=${CXX} -DBUILD_SHARED_LIBS=${SHARED}
     -DSYLVANE_BUILD_TESTS=OFF -DSYLVANE_BUILD_EXAMPLES=OFF -DSYLVANE_BUILD_TOOLS=OFF
-    -DCMAKE_INSTALL_PREFIX=${prefix})
+    -DCMAKE_INSTALL_PREFIX=${configured_prefix})
+file(STRINGS ${WORK}/library/CMakeCache.txt build_type REGEX "^CMAKE_BUILD_TYPE:")
+if(NOT build_type MATCHES "=Release$")
+  message(FATAL_ERROR "configured without a build type, the library is not Release: ${build_type}")
+endif()
 run(${CMAKE_COMMAND} --build ${WORK}/library)
-run(${CMAKE_COMMAND} --install ${WORK}/library)
+run(${CMAKE_COMMAND} --install ${WORK}/library --prefix ${prefix})
+if(EXISTS ${configured_prefix})
+  message(FATAL_ERROR "installed into the prefix given when configuring: ${configured_prefix}")
+endif()
 
 run(${CMAKE_COMMAND} -S ${SOURCE}/tests/package/consumer -B ${WORK}/consumer -G ${GENERATOR}
     -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_PREFIX_PATH=${prefix})

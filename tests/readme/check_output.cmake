@@ -1,0 +1,10 @@
+# Runs PROGRAM and checks that it succeeds and prints exactly the contents of EXPECTED.
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND ${PROGRAM} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+file(READ ${EXPECTED} expected)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} failed (${rc}):\n${out}\n${err}")
+endif()
+if(NOT out STREQUAL expected)
+  message(FATAL_ERROR "${PROGRAM} printed:\n${out}\nbut the README says:\n${expected}")
+endif()
