@@ -14,12 +14,10 @@
 
 namespace Sylvane::json_tree::detail {
 
-/// Memory for the nodes of trees, carved from large chunks that are all freed at once when the
-/// last reference from outside the arena goes. Nodes in it are never freed one by one, so
-/// building and dropping a tree costs a few large allocations instead of one per node, and its
-/// nodes lie in the order they were made. Links between its nodes are not counted; a node from
-/// elsewhere (the heap, another arena) that one of its containers holds is counted, and that
-/// reference is kept until the arena is freed. Only one thread fills an arena.
+/// Memory for the nodes of trees, carved from large chunks that are all freed at once. Nodes in
+/// it are never freed one by one, so building and dropping a tree costs a few large allocations
+/// instead of one per node, and its nodes lie in the order they were made. What it counts and
+/// keeps, and when it is freed: the ownership rules beside `yojson`.
 class arena : public arena_count {
 public:
     /// A new arena, counted once for its creator; its first chunk has `first_chunk` bytes.
@@ -73,11 +71,8 @@ public:
     /// `arena_scope`'s.
     static arena* current() noexcept;
 
-    // A scope holds a large reserve of references to its arena in the count, and lends them to
-    // the trees and builders that its thread makes, counting them in a plain thread-local
-    // number instead of the atomic count; a reference given back on that thread returns to the
-    // reserve. When the scope ends, it gives the count back what it did not lend. So making a
-    // node and linking it into a container costs no atomic operation.
+    // A scope lends references from a reserve held in the count (the ownership rules beside
+    // `yojson`), so making a node and linking it into a container costs no atomic operation.
 
     /// Takes a reference to `a` for a tree or builder made on this thread.
     static void take(arena* a) noexcept;

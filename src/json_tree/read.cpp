@@ -5,11 +5,8 @@
 #include "number_text.hpp"
 #include "text_scan.hpp"
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cfloat>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -20,7 +17,6 @@
 #include <string>
 #include <system_error>
 #include <type_traits>
-#include <vector>
 
 namespace Sylvane::json_tree {
 

@@ -6,8 +6,6 @@
 
 #include <charconv>
 #include <cstring>
-#include <limits>
-#include <memory>
 #include <ostream>
 
 namespace Sylvane::json_tree {

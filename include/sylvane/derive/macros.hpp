@@ -23,7 +23,8 @@
 #include <sylvane/derive/record.hpp>
 #include <sylvane/derive/sum.hpp>
 
-// A for-each over up to 256 arguments: each step is re-expanded by SYLVANE_PP_EXPAND.
+// A for-each over the arguments: each step is re-expanded by SYLVANE_PP_EXPAND, whose nesting
+// bounds how many arguments it takes.
 #define SYLVANE_PP_EXPAND(...) \
     SYLVANE_PP_EXPAND3(SYLVANE_PP_EXPAND3(SYLVANE_PP_EXPAND3(SYLVANE_PP_EXPAND3(__VA_ARGS__))))
 #define SYLVANE_PP_EXPAND3(...) \

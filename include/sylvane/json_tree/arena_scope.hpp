@@ -12,7 +12,8 @@ namespace detail {
 class arena;
 
 /// The innermost scope of a thread: its arena, and how many references to that arena the
-/// thread has handed out without counting them in the arena (see arena.hpp).
+/// thread has handed out without counting them in the arena (the ownership rules are beside
+/// `yojson`).
 struct scope_state {
     arena* current;
     std::size_t lent;

@@ -3,11 +3,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <iosfwd>
-#include <new>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -47,11 +44,36 @@ class yojson;
 
 namespace Sylvane::json_tree {
 
+// Ownership of trees. This is the one statement of these rules; the files that implement them
+// (detail/payload.hpp, detail/nodes.hpp, arena_scope.hpp, src/json_tree/arena.*, builders.cpp)
+// refer here.
+//
+// - A tree is 16 bytes: a kind and either a scalar or a pointer to a payload node (`String`,
+//   `Intlit`, `List`, `Assoc`). Payloads are immutable once made and shared by every copy; a
+//   copy takes a reference, a drop gives one back, both atomically, so trees may be shared
+//   across threads.
+// - A payload node lives on the heap (a node of its own) or in an arena. Its count word says
+//   which: even for a node of its own, holding twice its number of references; odd for a node
+//   in an arena, holding the arena's address with the low bit set.
+// - A node of its own is freed when its last reference goes; freeing a container releases its
+//   elements, iteratively, so no depth of tree can overflow the stack.
+// - An arena holds the nodes of one document (the reader) or of one `arena_scope`, carved from
+//   large chunks, and counts the references from outside it to any of its nodes at once. Links
+//   from its containers to its own nodes are not counted. A reference from one of its containers
+//   to a node outside it (a heap node, another arena's node) is counted and kept until the
+//   arena is freed. The arena, all its nodes and the kept references go when its count reaches
+//   zero; arenas freed by that wait on a list, so a chain of arenas frees without recursion.
+// - Only the thread that fills an arena makes nodes in it. An `arena_scope` holds a large
+//   reserve of references to its arena and lends them to the trees and builders its thread
+//   makes, counting them in a thread-local number instead of the atomic count; when the scope
+//   ends, it gives back what it did not lend.
+
 /// An immutable JSON tree. Scalars are held inline in 16 bytes and allocate nothing; `Intlit`,
 /// `String`, `List` and `Assoc` payloads sit in one shared heap node each (elements and keys in
 /// the node itself), so copying a tree never copies its payload and two copies show the same
 /// payload address. A moved-from tree is `Null`. Trees made by the text reader, or under an
-/// `arena_scope`, keep their nodes in one arena, which lives while any tree holds one of them.
+/// `arena_scope`, keep their nodes in one arena, which lives while any tree holds one of them
+/// (see the ownership rules above).
 ///
 ///     auto t = yojson::List({yojson::Int(1), yojson::String("a")});
 ///     t.as_list()[1].as_string();  // "a"

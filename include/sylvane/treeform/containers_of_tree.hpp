@@ -174,8 +174,9 @@ inline constexpr struct list_of_yojson_fn
     }
 } list_of_yojson{};
 
-/// As `list_of_yojson`, failing with "array_of_yojson: list needed". The vector is sized once
-/// and the elements are moved in, so they need no default constructor and no copy.
+/// As `list_of_yojson`, failing with "array_of_yojson: list needed". The vector is reserved
+/// once and each element is made in its slot, so elements need no default constructor and no
+/// copy.
 inline constexpr struct array_of_yojson_fn
     : detail::binds_elements<array_of_yojson_fn, 1, detail::is_of_tree> {
     using binds_elements::operator();

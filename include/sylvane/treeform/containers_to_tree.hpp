@@ -5,8 +5,9 @@
 ///     yojson_of_list(yojson_of_option(yojson_of_int))          // a converter
 ///     yojson_of_list(yojson_of_int, std::vector<std::int64_t>{1, 2})  // List [Int 1; Int 2]
 ///
-/// None of them fails on its own or catches anything: a failure of an element converter passes
-/// out unchanged and no tree is returned. The element converters are called in a fixed order,
+/// None catches anything: a failure of an element converter passes out unchanged and no tree is
+/// returned. Only `yojson_of_array` fails on its own, when an element converter shrinks the
+/// array it reads. The element converters are called in a fixed order,
 /// which for pairs, triples, arrays and tables differs from the output order. A container passed
 /// as an rvalue hands its elements to the element converters as rvalues, so that, for instance,
 /// `yojson_of_list(yojson_of_string, std::move(names))` moves the strings into the trees.

@@ -18,8 +18,7 @@ class yojson;
 
 namespace detail {
 
-/// The reference count of an arena (see arena.hpp): references from outside the arena to any of
-/// its nodes. The links between its nodes are not counted.
+/// The reference count of an arena (the ownership rules are beside `yojson`).
 struct arena_count {
     std::atomic<std::size_t> refs;
 };
@@ -31,10 +30,8 @@ inline void release_arena(arena_count* a) noexcept {
     if (a->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) free_arena(a);
 }
 
-/// Shared header of every payload. For a node of its own, `refs` is even: twice the number of
-/// references. For a node in an arena, it is odd: the arena's address with the low bit set,
-/// and the arena counts the references to all of its nodes at once. Atomic, so that trees may
-/// be copied and dropped from many threads at once.
+/// Shared header of every payload: the count word, even for a node of its own, the arena's
+/// address with the low bit set for a node in an arena (the ownership rules are beside `yojson`).
 struct payload_node {
     std::atomic<std::size_t> refs;
     constexpr explicit payload_node(std::size_t word) noexcept : refs(word) {}
