@@ -1,13 +1,7 @@
 # Builds and installs Sylvane into a fresh prefix, then builds and runs the consumer project
 # against the installed package. Variables: SOURCE, WORK, SHARED (ON/OFF), CXX, GENERATOR.
 # check_pkg_config.cmake uses the installation it leaves in WORK/prefix.
-function(run)
-  execute_process(COMMAND ${ARGV} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "failed (${rc}): ${ARGV}\n${out}\n${err}")
-  endif()
-  set(last_output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
 
 file(REMOVE_RECURSE ${WORK})
 # Configured as the README says, with no build type, then installed with the prefix given at

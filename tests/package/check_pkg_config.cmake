@@ -2,13 +2,7 @@
 # WORK/prefix with nothing but `pkg-config --cflags --libs sylvane`, then runs it. The prefix was
 # given at install time, so the pkg-config file must find it from where it lies.
 # Variables: SOURCE, WORK, SHARED (ON/OFF), CXX, PKG_CONFIG.
-function(run)
-  execute_process(COMMAND ${ARGV} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "failed (${rc}): ${ARGV}\n${out}\n${err}")
-  endif()
-  set(last_output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
 
 set(prefix ${WORK}/prefix)
 file(GLOB pc_files ${prefix}/lib*/pkgconfig/sylvane.pc ${prefix}/lib/*/pkgconfig/sylvane.pc)
