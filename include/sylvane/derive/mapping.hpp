@@ -16,7 +16,9 @@
 
 #include <sylvane/base/bytes.hpp>
 #include <sylvane/base/unit.hpp>
+#include <sylvane/derive/converter.hpp>
 #include <sylvane/derive/hook.hpp>
+#include <sylvane/derive/numbers.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/treeform.hpp>
@@ -25,8 +27,8 @@
 
 namespace Sylvane::derive {
 
-// The primitive types, each with the library's pair of converters. `std::int64_t` is the
-// library's `int` (an `Int` tree); `std::int32_t` writes an `Intlit`, as the library's int32 does.
+// The primitive types, each with the library's pair of converters. The numbers are checked
+// (numbers.hpp): `std::int64_t` is the library's `int`, and no number changes on its way.
 
 constexpr auto sylvane_converters(type_tag<unit>) noexcept {
     return converters{Treeform::yojson_of_unit, Treeform::unit_of_yojson};
@@ -42,21 +44,6 @@ constexpr auto sylvane_converters(type_tag<bytes>) noexcept {
 }
 constexpr auto sylvane_converters(type_tag<char>) noexcept {
     return converters{Treeform::yojson_of_char, Treeform::char_of_yojson};
-}
-constexpr auto sylvane_converters(type_tag<double>) noexcept {
-    return converters{Treeform::yojson_of_float, Treeform::float_of_yojson};
-}
-constexpr auto sylvane_converters(type_tag<std::int32_t>) noexcept {
-    return converters{Treeform::yojson_of_int32, Treeform::int32_of_yojson};
-}
-constexpr auto sylvane_converters(type_tag<std::int64_t>) noexcept {
-    return converters{Treeform::yojson_of_int, Treeform::int_of_yojson};
-}
-/// The machine word, where it is a type of its own (it is `std::int64_t` on LP64 targets).
-template <class T>
-requires(std::same_as<T, std::intptr_t> && !std::same_as<T, std::int64_t> &&
-         !std::same_as<T, std::int32_t>) constexpr auto sylvane_converters(type_tag<T>) noexcept {
-    return converters{Treeform::yojson_of_nativeint, Treeform::nativeint_of_yojson};
 }
 
 namespace detail {
@@ -87,13 +74,23 @@ struct culprit<T, std::tuple<Head, Rest...>> {
                                     typename culprit<Head>::type>;
 };
 
+/// Whether `T` is a dictionary whose keys have no text form (std_containers.hpp says which).
+template <class T>
+inline constexpr bool map_key_without_text = false;
+
 /// Instantiated only for a type without converters: the compiler names `T` in the error.
 template <class T>
 constexpr void no_json_converter_for() {
+    static_assert(!map_key_without_text<T>,
+                  "Sylvane: a std::map or std::unordered_map is a JSON object, whose keys are "
+                  "text: give it std::string, integer or SYLVANE_ENUM keys, or use a "
+                  "std::vector<std::pair<K, V>> for other keys");
     static_assert(always_false<T>,
                   "Sylvane: no JSON converters for this type (the T of 'no_json_converter_for<T>'"
                   "); give it SYLVANE_RECORD, SYLVANE_ENUM, SYLVANE_VARIANT or "
-                  "SYLVANE_CONVERTERS in the namespace where it is defined");
+                  "SYLVANE_CONVERTERS in the namespace where it is defined, or, for a "
+                  "standard or third-party type, specialise Sylvane::converter<T> with "
+                  "static to_yojson and of_yojson");
 }
 
 /// Whether `T` has converters; reports the culprit at compile time when it has none.

@@ -5,7 +5,8 @@
 /// A record is an `Assoc` of its fields in declaration order. Reading converts each field's
 /// value as its key is met; afterwards duplicates, then extra fields (while
 /// `*Treeform::record_check_extra_fields` holds), then fields that got no value are reported.
-/// A `std::optional` field may be absent or `Null`, and then reads as empty.
+/// A `std::optional`, `std::unique_ptr` or `std::shared_ptr` field may be absent or `Null`, and
+/// then reads as empty.
 
 #include <algorithm>
 #include <array>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include <sylvane/derive/mapping.hpp>
+#include <sylvane/derive/may_be_absent.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/treeform.hpp>
@@ -81,7 +83,7 @@ struct record_table {
     static constexpr field_set<size> required = [] {
         field_set<size> s;
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            ((is_optional<field_type<I>> ? void() : s.set(I)), ...);
+            ((may_be_absent<field_type<I>> ? void() : s.set(I)), ...);
         }
         (std::make_index_sequence<size>{});
         return s;
@@ -245,8 +247,9 @@ private:
     /// An absent optional field reads as empty, whatever its default member initialiser says.
     static void clear_absent_options(type& value, const detail::field_set<table::size>& given) {
         auto clear = [&]<std::size_t I>() {
-            if constexpr (detail::is_optional<typename table::template field_type<I>>) {
-                if (!given.test(I)) value.*std::get<I>(Desc::members) = std::nullopt;
+            using field = typename table::template field_type<I>;
+            if constexpr (detail::may_be_absent<field>) {
+                if (!given.test(I)) value.*std::get<I>(Desc::members) = field{};
             }
         };
         [&]<std::size_t... I>(std::index_sequence<I...>) {

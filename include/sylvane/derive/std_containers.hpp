@@ -1,0 +1,273 @@
+#pragma once
+/// The converters of the standard sequences, sets and dictionaries.
+///
+/// | C++ type | tree |
+/// |---|---|
+/// | `std::array<T, N>` | `List` of exactly N elements |
+/// | `std::deque<T>`, `std::list<T>` | `List` |
+/// | `std::set<T>`, `std::unordered_set<T>` | `List` in iteration order; a repeated element fails |
+/// | `std::map<K, V>`, `std::unordered_map<K, V>` | `Assoc` keyed by the key's text |
+///
+/// A dictionary key's text is a `std::string` itself, an integer's decimal text, or a derived
+/// enumeration's tag; a key repeated in an object fails (no binding is dropped). A dictionary
+/// with keys of another type has no converters: the compile error says so, and a
+/// `std::vector<std::pair<K, V>>` is the way to write it, as a list of `[key, value]` pairs.
+/// Elements and bindings are converted first to last in both directions.
+
+#include <array>
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <list>
+#include <map>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include <sylvane/base/export.hpp>
+#include <sylvane/derive/mapping.hpp>
+#include <sylvane/derive/numbers.hpp>
+#include <sylvane/json_tree/builders.hpp>
+#include <sylvane/json_tree/yojson.hpp>
+#include <sylvane/yojsonable_intf.hpp>
+
+namespace Sylvane::derive {
+
+namespace detail {
+
+/// What was wrong with the tree of a standard container.
+enum class container_fault : unsigned char {
+    list_needed,        // a sequence or set given no `List`
+    set_duplicate,      // an element equal to an earlier one
+    object_needed,      // a dictionary given no `Assoc`
+    duplicate_key,      // a key met twice in one object
+    integer_key,        // a key that is no decimal integer
+    integer_key_range,  // a decimal key beyond the key type
+    enum_key,           // a key that is no tag of the enumeration
+};
+
+/// Raises the conversion failure of a standard container on `tree`.
+[[noreturn]] SYLVANE_API void reject_std_container(container_fault fault, const yojson& tree);
+/// Raises "fixed_array_of_yojson: list of <size> elements needed" on `tree`.
+[[noreturn]] SYLVANE_API void reject_fixed_array(std::size_t size, const yojson& tree);
+
+/// The elements of a `List`, or a failure.
+inline std::span<const yojson> list_items(const yojson& t) {
+    if (t.kind() != yojson_kind::List) reject_std_container(container_fault::list_needed, t);
+    return t.as_list();
+}
+
+/// A `List` of the elements of any sized range, converted first to last.
+struct range_to_tree {
+    template <class Range>
+    yojson operator()(const Range& r) const {
+        list_builder items(static_cast<std::size_t>(std::size(r)));
+        for (const auto& x : r) items.emplace([&] { return yojson_of(x); });
+        return std::move(items).finish();
+    }
+};
+
+template <class T, std::size_t N>
+struct fixed_array_of_tree {
+    std::array<T, N> operator()(const yojson& t) const {
+        if (t.kind() != yojson_kind::List || t.as_list().size() != N) reject_fixed_array(N, t);
+        const auto items = t.as_list();
+        return [&]<std::size_t... I>(std::index_sequence<I...>) {
+            return std::array<T, N>{of_yojson<T>(items[I])...};  // braces: first to last
+        }
+        (std::make_index_sequence<N>{});
+    }
+};
+
+/// A deque or a list, its elements appended first to last.
+template <class Seq>
+struct sequence_of_tree {
+    Seq operator()(const yojson& t) const {
+        Seq out;
+        for (const yojson& item : list_items(t))
+            out.push_back(of_yojson<typename Seq::value_type>(item));
+        return out;
+    }
+};
+
+template <class Set>
+struct set_of_tree {
+    Set operator()(const yojson& t) const {
+        Set out;
+        for (const yojson& item : list_items(t)) {
+            if (!out.insert(of_yojson<typename Set::value_type>(item)).second)
+                reject_std_container(container_fault::set_duplicate, item);
+        }
+        return out;
+    }
+};
+
+/// The key types whose values have a text form.
+template <class K>
+concept text_key = std::same_as<K, std::string> || checked_integer<K> ||
+    (std::is_enum_v<K>&& Yojsonable_intf::yojsonable<K>);
+
+/// The tag of an enumerator, written bare or as `["tag"]`.
+template <class K>
+std::string key_text(const K& key) {
+    const yojson t = yojson_of(key);
+    return std::string(t.kind() == yojson_kind::List ? t.as_list()[0].as_string() : t.as_string());
+}
+
+/// The key of text `text`; a key without a value of `K` fails on `value`, the tree bound to it,
+/// so that the failure is located at the key.
+template <text_key K>
+K key_of_text(std::string_view text, const yojson& value) {
+    if constexpr (std::same_as<K, std::string>) {
+        return K(text);
+    } else if constexpr (checked_integer<K>) {
+        std::conditional_t<std::is_signed_v<K>, std::int64_t, std::uint64_t> n = 0;
+        switch (parse_integer(text, n)) {
+            case integer_text::ok: break;
+            case integer_text::out_of_range:
+                reject_std_container(container_fault::integer_key_range, value);
+            case integer_text::malformed: reject_std_container(container_fault::integer_key, value);
+        }
+        if (!std::in_range<K>(n)) reject_std_container(container_fault::integer_key_range, value);
+        return static_cast<K>(n);
+    } else {
+        try {
+            return of_yojson<K>(yojson::String(text));
+        } catch (const Treeform::Of_yojson_error&) {
+            reject_std_container(container_fault::enum_key, value);
+        }
+    }
+}
+
+template <class Map>
+struct map_to_tree {
+    yojson operator()(const Map& m) const {
+        using key = typename Map::key_type;
+        std::size_t key_bytes = 0;
+        if constexpr (checked_integer<key>) {
+            key_bytes = m.size() * 20;  // no decimal text of 64 bits is longer
+        } else {
+            for (const auto& binding : m) {
+                if constexpr (std::same_as<key, std::string>)
+                    key_bytes += binding.first.size();
+                else
+                    key_bytes += key_text(binding.first).size();
+            }
+        }
+        assoc_builder fields(m.size(), key_bytes);
+        for (const auto& [k, value] : m) {
+            if constexpr (std::same_as<key, std::string>) {
+                fields.emplace(k, [&] { return yojson_of(value); });
+            } else if constexpr (checked_integer<key>) {
+                char buffer[24];
+                const auto end = std::to_chars(buffer, buffer + sizeof buffer, k).ptr;
+                fields.emplace(std::string_view(buffer, static_cast<std::size_t>(end - buffer)),
+                               [&] { return yojson_of(value); });
+            } else {
+                fields.emplace(key_text(k), [&] { return yojson_of(value); });
+            }
+        }
+        return std::move(fields).finish();
+    }
+};
+
+template <class Map>
+struct map_of_tree {
+    Map operator()(const yojson& t) const {
+        using key = typename Map::key_type;
+        using mapped = typename Map::mapped_type;
+        if (t.kind() != yojson_kind::Assoc) reject_std_container(container_fault::object_needed, t);
+        const auto entries = t.as_assoc();
+        Map out;
+        if constexpr (requires { out.reserve(entries.size()); }) out.reserve(entries.size());
+        for (const auto& [text, value] : entries) {
+            key k = key_of_text<key>(text, value);
+            if (!out.try_emplace(std::move(k), of_yojson<mapped>(value)).second)
+                reject_std_container(container_fault::duplicate_key, value);
+        }
+        return out;
+    }
+};
+
+template <class T, std::size_t N>
+struct element_types<std::array<T, N>> {
+    using type = std::tuple<T>;
+};
+template <class T, class A>
+struct element_types<std::deque<T, A>> {
+    using type = std::tuple<T>;
+};
+template <class T, class A>
+struct element_types<std::list<T, A>> {
+    using type = std::tuple<T>;
+};
+template <class T, class C, class A>
+struct element_types<std::set<T, C, A>> {
+    using type = std::tuple<T>;
+};
+template <class T, class H, class E, class A>
+struct element_types<std::unordered_set<T, H, E, A>> {
+    using type = std::tuple<T>;
+};
+template <class K, class V, class C, class A>
+struct element_types<std::map<K, V, C, A>> {
+    using type = std::tuple<V>;
+};
+template <class K, class V, class H, class E, class A>
+struct element_types<std::unordered_map<K, V, H, E, A>> {
+    using type = std::tuple<V>;
+};
+
+template <class K, class V, class C, class A>
+inline constexpr bool map_key_without_text<std::map<K, V, C, A>> = !text_key<K>;
+template <class K, class V, class H, class E, class A>
+inline constexpr bool map_key_without_text<std::unordered_map<K, V, H, E, A>> = !text_key<K>;
+
+}  // namespace detail
+
+template <Yojsonable_intf::yojsonable T, std::size_t N>
+constexpr auto sylvane_converters(type_tag<std::array<T, N>>) noexcept {
+    return converters{detail::range_to_tree{}, detail::fixed_array_of_tree<T, N>{}};
+}
+
+template <Yojsonable_intf::yojsonable T, class A>
+constexpr auto sylvane_converters(type_tag<std::deque<T, A>>) noexcept {
+    return converters{detail::range_to_tree{}, detail::sequence_of_tree<std::deque<T, A>>{}};
+}
+
+template <Yojsonable_intf::yojsonable T, class A>
+constexpr auto sylvane_converters(type_tag<std::list<T, A>>) noexcept {
+    return converters{detail::range_to_tree{}, detail::sequence_of_tree<std::list<T, A>>{}};
+}
+
+template <Yojsonable_intf::yojsonable T, class C, class A>
+constexpr auto sylvane_converters(type_tag<std::set<T, C, A>>) noexcept {
+    return converters{detail::range_to_tree{}, detail::set_of_tree<std::set<T, C, A>>{}};
+}
+
+template <Yojsonable_intf::yojsonable T, class H, class E, class A>
+constexpr auto sylvane_converters(type_tag<std::unordered_set<T, H, E, A>>) noexcept {
+    return converters{detail::range_to_tree{},
+                      detail::set_of_tree<std::unordered_set<T, H, E, A>>{}};
+}
+
+template <detail::text_key K, Yojsonable_intf::yojsonable V, class C, class A>
+constexpr auto sylvane_converters(type_tag<std::map<K, V, C, A>>) noexcept {
+    using map = std::map<K, V, C, A>;
+    return converters{detail::map_to_tree<map>{}, detail::map_of_tree<map>{}};
+}
+
+template <detail::text_key K, Yojsonable_intf::yojsonable V, class H, class E, class A>
+constexpr auto sylvane_converters(type_tag<std::unordered_map<K, V, H, E, A>>) noexcept {
+    using map = std::unordered_map<K, V, H, E, A>;
+    return converters{detail::map_to_tree<map>{}, detail::map_of_tree<map>{}};
+}
+
+}  // namespace Sylvane::derive
