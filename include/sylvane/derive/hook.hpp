@@ -6,6 +6,8 @@
 /// defines the hook for its primitive and container types in this namespace (which ADL always
 /// searches, `type_tag` being declared here); the macros `SYLVANE_RECORD`, `SYLVANE_ENUM`,
 /// `SYLVANE_VARIANT` and `SYLVANE_CONVERTERS` define it for a user type in that type's namespace.
+/// A type that cannot be changed (a standard or third-party type) gets it from a specialisation
+/// of `Sylvane::converter<T>` (converter.hpp).
 ///
 ///     namespace shop {
 ///     constexpr auto sylvane_converters(Sylvane::derive::type_tag<money>) noexcept {
