@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -37,6 +38,15 @@ inline std::vector<std::int64_t> make_ints(std::size_t n = int_count) {
 /// The key of the `i`-th binding: "key" and the index, distinct for every `i`.
 inline std::string binding_key(std::size_t i) {
     return "key" + std::to_string(i);
+}
+
+/// The 100,000 bindings of the table tasks, keyed by `binding_key`.
+inline std::unordered_map<std::string, std::int64_t> make_string_table() {
+    std::vector<std::int64_t> values = make_ints(binding_count);
+    std::unordered_map<std::string, std::int64_t> t;
+    t.reserve(binding_count);
+    for (std::size_t i = 0; i < binding_count; ++i) t.emplace(binding_key(i), values[i]);
+    return t;
 }
 
 /// Ends one benchmark with `n` elements per iteration, so that reports give time per element.

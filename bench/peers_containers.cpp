@@ -24,11 +24,7 @@ using namespace sylvane_bench;
 using table = std::unordered_map<std::string, std::int64_t>;
 
 table make_table() {
-    std::vector<std::int64_t> values = make_ints(binding_count);
-    table t;
-    t.reserve(binding_count);
-    for (std::size_t i = 0; i < binding_count; ++i) t.emplace(binding_key(i), values[i]);
-    return t;
+    return make_string_table();
 }
 
 /// The JSON text of the integers and of the table, for the peers that can only read text (unused

@@ -25,11 +25,7 @@ using table = std::unordered_map<std::string, std::int64_t>;
 using rings = std::vector<std::vector<std::array<double, 2>>>;
 
 table make_table() {
-    std::vector<std::int64_t> values = make_ints(binding_count);
-    table t;
-    t.reserve(binding_count);
-    for (std::size_t i = 0; i < binding_count; ++i) t.emplace(binding_key(i), values[i]);
-    return t;
+    return make_string_table();
 }
 
 void map_tree_to_unordered_map(benchmark::State& state) {

@@ -120,6 +120,18 @@ void expect_rejected(const yojson& t, std::string_view message) {
     expect_failure([&] { (void)of_yojson<T>(t); }, message, t);
 }
 
+/// Converts `root` as a `T`, expecting `message` at the JSON Pointer `where`.
+template <class T>
+void expect_located(const yojson& root, std::string_view message, std::string_view where) {
+    try {
+        (void)of_yojson<T>(root);
+        ADD_FAILURE() << "no failure; expected: " << message;
+    } catch (const Of_yojson_error& e) {
+        EXPECT_EQ(e.message(), message);
+        EXPECT_EQ(locate(root, e), where);
+    }
+}
+
 template <class T>
 void integer_extremes(std::string_view name) {
     using lim = std::numeric_limits<T>;
@@ -168,25 +180,13 @@ TEST(derive_numbers, every_integer_width_is_checked_both_ways) {
 TEST(derive_numbers, an_int_field_never_wraps) {
     const yojson t =
         Sylvane::read(R"({"followers_count": 3000000000, "id": 18446744073709551615})");
-    try {
-        (void)of_yojson<app::user>(t);
-        ADD_FAILURE() << "no failure";
-    } catch (const Of_yojson_error& e) {
-        EXPECT_EQ(e.message(), "int32_of_yojson: integer out of range");
-        EXPECT_EQ(locate(t, e), "/followers_count");
-    }
+    expect_located<app::user>(t, "int32_of_yojson: integer out of range", "/followers_count");
     const app::user u{-7, std::numeric_limits<std::uint64_t>::max()};
     EXPECT_EQ(Sylvane::write(yojson_of(u)), R"({"followers_count":-7,"id":18446744073709551615})");
     EXPECT_EQ(of_yojson<app::user>(Sylvane::read(Sylvane::write(yojson_of(u)))), u);
     // Past the record's own check, a huge literal is a located failure, not std::out_of_range.
     const yojson huge = Sylvane::read(R"({"followers_count": 1, "id": 99999999999999999999})");
-    try {
-        (void)of_yojson<app::user>(huge);
-        ADD_FAILURE() << "no failure";
-    } catch (const Of_yojson_error& e) {
-        EXPECT_EQ(e.message(), "uint64_of_yojson: integer out of range");
-        EXPECT_EQ(locate(huge, e), "/id");
-    }
+    expect_located<app::user>(huge, "uint64_of_yojson: integer out of range", "/id");
 }
 
 TEST(derive_numbers, floats_round_to_nearest_and_write_shortest) {
@@ -281,21 +281,9 @@ TEST(derive_containers, dictionaries_are_objects) {
 
 TEST(derive_containers, failures_inside_dictionaries_are_located) {
     const yojson t = Sylvane::read(R"({"by_sku": {"x": {"qty": 1}, "a/b": {"qty": 1e3}}})");
-    try {
-        (void)of_yojson<app::shop>(t);
-        ADD_FAILURE() << "no failure";
-    } catch (const Of_yojson_error& e) {
-        EXPECT_EQ(e.message(), "int32_of_yojson: integer needed");
-        EXPECT_EQ(locate(t, e), "/by_sku/a~1b/qty");
-    }
+    expect_located<app::shop>(t, "int32_of_yojson: integer needed", "/by_sku/a~1b/qty");
     const yojson d = Sylvane::read(R"({"by_sku": {"m~n": {"qty": 1}, "m~n": {"qty": 2}}})");
-    try {
-        (void)of_yojson<app::shop>(d);
-        ADD_FAILURE() << "no failure";
-    } catch (const Of_yojson_error& e) {
-        EXPECT_EQ(e.message(), "map_of_yojson: duplicate key");
-        EXPECT_EQ(locate(d, e), "/by_sku/m~0n");
-    }
+    expect_located<app::shop>(d, "map_of_yojson: duplicate key", "/by_sku/m~0n");
 }
 
 TEST(derive_pointers, recursion_kept_subtrees_and_absent_keys) {

@@ -162,16 +162,18 @@ struct map_to_tree {
             }
         }
         assoc_builder fields(m.size(), key_bytes);
-        for (const auto& [k, value] : m) {
+        for (const auto& binding : m) {
+            const auto& k = binding.first;
+            auto value = [&] { return yojson_of(binding.second); };
             if constexpr (std::same_as<key, std::string>) {
-                fields.emplace(k, [&] { return yojson_of(value); });
+                fields.emplace(k, value);
             } else if constexpr (checked_integer<key>) {
                 char buffer[24];
                 const auto end = std::to_chars(buffer, buffer + sizeof buffer, k).ptr;
                 fields.emplace(std::string_view(buffer, static_cast<std::size_t>(end - buffer)),
-                               [&] { return yojson_of(value); });
+                               value);
             } else {
-                fields.emplace(key_text(k), [&] { return yojson_of(value); });
+                fields.emplace(key_text(k), value);
             }
         }
         return std::move(fields).finish();
