@@ -11,6 +11,8 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -20,17 +22,24 @@
 
 namespace {
 std::atomic<long> allocations{0};
+std::atomic<long> frees{0};
+long live() {
+    return allocations.load() - frees.load();
+}
 }  // namespace
 
-void* operator new(std::size_t size) {
+// Out of line, or g++ -O2 sees `free` on memory from `operator new` and warns.
+[[gnu::noinline]] void* operator new(std::size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept {
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+    if (p != nullptr) frees.fetch_add(1, std::memory_order_relaxed);
     std::free(p);
 }
-void operator delete(void* p, std::size_t) noexcept {
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
+    if (p != nullptr) frees.fetch_add(1, std::memory_order_relaxed);
     std::free(p);
 }
 
@@ -162,8 +171,119 @@ TEST(arena_scope, references_given_back_anywhere_free_the_arena_exactly_once) {
     EXPECT_EQ(survivor.as_string(), "kept");
 }
 
-// Each scope's arena keeps the tree of the scope before it: dropping the last frees them all,
-// one after the other, without a call per arena on the stack.
+// Containers that take nodes of other arenas, or heap nodes holding them, let go of them when
+// they are dropped, so arenas that refer to each other are freed all the same.
+yojson envelope(const yojson& payload) {
+    arena_scope scope;
+    return yojson::Assoc({{"data", payload}, {"note", yojson::String("inner")}});
+}
+
+TEST(arena_scope, arenas_that_refer_to_each_other_are_freed) {
+    const long before = live();
+    for (int i = 0; i < 100; ++i) {
+        arena_scope outer;
+        const yojson payload = yojson::String("payload");
+        const yojson env = envelope(payload);
+        const yojson response = yojson::List({env, yojson::String("outer")});
+        ASSERT_EQ(write(response), R"([{"data":"payload","note":"inner"},"outer"])");
+    }
+    // Around a ring of threads: each scope's short-lived list holds its neighbour's node.
+    {
+        constexpr int ring = 4;
+        std::vector<yojson> mine(ring);
+        std::vector<yojson> lists(ring);
+        std::vector<std::thread> threads;
+        std::atomic<int> made{0};
+        for (int t = 0; t < ring; ++t)
+            threads.emplace_back([&, t] {
+                arena_scope scope;
+                mine[static_cast<std::size_t>(t)] = yojson::String("node " + std::to_string(t));
+                made.fetch_add(1);
+                while (made.load() < ring) std::this_thread::yield();
+                Sylvane::list_builder b(2);
+                b.push_back(yojson::Int(t));
+                b.push_back(yojson(mine[static_cast<std::size_t>((t + 1) % ring)]));
+                lists[static_cast<std::size_t>(t)] = std::move(b).finish();
+            });
+        for (auto& th : threads) th.join();
+        EXPECT_EQ(write(lists[0]), R"([0,"node 1"])");
+    }
+    EXPECT_EQ(live(), before) << "every arena freed";
+}
+
+// A container that moves to the heap on its first foreign element keeps everything so far.
+TEST(arena_scope, a_container_moved_to_the_heap_keeps_its_elements_and_keys) {
+    const long before = live();
+    {
+        const yojson foreign = yojson::String("foreign");
+        yojson t;
+        {
+            arena_scope scope;
+            Sylvane::assoc_builder b(4, 12);
+            b.push_back("a", yojson::String("in the arena"));
+            b.push_back("", yojson::List({yojson::Int(1)}));
+            b.push_back("bcd", yojson(foreign));
+            b.push_back("efgh", yojson::String("after"));
+            EXPECT_THROW(b.push_back("ijklm", yojson::Null()), std::length_error);
+            t = std::move(b).finish();
+        }
+        EXPECT_EQ(write(t), R"({"a":"in the arena","":[1],"bcd":"foreign","efgh":"after"})");
+        EXPECT_EQ(t.as_assoc()[2].second.as_string().data(), foreign.as_string().data());
+        yojson part = t.as_assoc()[0].second;
+        t = yojson();
+        EXPECT_EQ(part.as_string(), "in the arena");
+    }
+    EXPECT_EQ(live(), before);
+}
+
+TEST(arena_scope, scopes_may_end_in_any_order) {
+    const long before = live();
+    yojson a, b, c;
+    {
+        auto outer = std::make_unique<arena_scope>();
+        auto inner = std::make_unique<arena_scope>();
+        a = yojson::String("inner");
+        outer.reset();
+        b = yojson::List({yojson::String("still the inner scope"), a});
+        inner.reset();
+        c = yojson::String("on the heap");
+    }
+    EXPECT_EQ(write(yojson::List({a, b, c})),
+              R"(["inner",["still the inner scope","inner"],"on the heap"])");
+    a = b = c = yojson();
+    EXPECT_EQ(live(), before);
+}
+
+TEST(arena_scope, builders_refuse_sizes_that_cannot_be_allocated_and_use_after_finish) {
+    constexpr std::size_t max = std::numeric_limits<std::size_t>::max();
+    for (const bool in_arena : {false, true}) {
+        std::optional<arena_scope> scope;
+        if (in_arena) scope.emplace();
+        EXPECT_THROW(Sylvane::assoc_builder(1, max - 8), std::length_error);
+        EXPECT_THROW(Sylvane::assoc_builder(max / 16, 0), std::length_error);
+        EXPECT_THROW(Sylvane::list_builder{(max - 40) / 16}, std::length_error);
+        EXPECT_THROW(Sylvane::list_builder{max}, std::length_error);
+
+        Sylvane::list_builder l(1);
+        l.push_back(yojson::String("x"));
+        const yojson list = std::move(l).finish();
+        EXPECT_EQ(l.size(), 0u);
+        EXPECT_THROW(l.push_back(yojson::Int(1)), std::logic_error);
+        EXPECT_THROW(l.emplace([] { return yojson::Int(1); }), std::logic_error);
+        EXPECT_THROW((void)std::move(l).finish(), std::logic_error);
+        l.reverse();
+        Sylvane::assoc_builder o(1, 1);
+        o.push_back("k", yojson::Int(1));
+        const yojson object = std::move(o).finish();
+        EXPECT_EQ(o.size(), 0u);
+        EXPECT_THROW(o.push_back("", yojson::Int(1)), std::logic_error);
+        EXPECT_THROW((void)std::move(o).finish(), std::logic_error);
+        EXPECT_EQ(write(yojson::List({list, object})), R"([["x"],{"k":1}])");
+    }
+}
+
+// Each scope's list holds the tree of the scope before it: dropping the last frees them all
+// without a call per tree on the stack.
 TEST(arena_scope, a_long_chain_of_arenas_is_freed_without_recursion) {
     yojson t = yojson::String("first");
     for (int i = 0; i < 100'000; ++i) {

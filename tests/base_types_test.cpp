@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 using Sylvane::hashtbl;
@@ -173,4 +176,28 @@ TEST(hashtbl, keys_and_values_of_any_kind) {
     b.add(1, 2);
     b.add(1, 1);
     EXPECT_FALSE(a == b) << "equality compares the hiding order";
+}
+
+// Keys chosen to share one bucket of the standard table (multiples of its bucket count, which
+// the unkeyed integer hash maps to themselves) spread like random keys under the keyed hash.
+TEST(hashtbl, chosen_keys_do_not_crowd_one_bucket) {
+    std::unordered_map<std::int64_t, int, Sylvane::hash<std::int64_t>> table;
+    constexpr std::int64_t n = 20'000;
+    table.reserve(n);
+    const auto step = static_cast<std::int64_t>(table.bucket_count());
+    for (std::int64_t i = 0; i < n; ++i) table.emplace(i * step, 0);
+    std::size_t largest = 0;
+    for (std::size_t b = 0; b < table.bucket_count(); ++b)
+        largest = std::max(largest, table.bucket_size(b));
+    EXPECT_LT(largest, 16u);
+
+    // Strings hash under the process's key, not under the standard library's fixed seed.
+    const Sylvane::hash<std::string> h;
+    int same_as_std = 0;
+    for (int i = 0; i < 16; ++i) {
+        const std::string key(static_cast<std::size_t>(i) * 3, 'k');
+        EXPECT_EQ(h(key), Sylvane::hash<std::string_view>{}(key));
+        if (h(key) == std::hash<std::string>{}(key)) ++same_as_std;
+    }
+    EXPECT_EQ(same_as_std, 0);
 }

@@ -194,6 +194,8 @@ TEST(json_read, errors_give_position_and_reason) {
     check_error("[\"a\\", 1, 2, "unterminated string");
     check_error("\"a\nb\"", 1, 3, "unescaped control byte 0x0A in string");
     check_error(R"("\x")", 1, 2, "invalid escape '\\x'");
+    check_error(std::string_view("\"\\\0\"", 4), 1, 2, "invalid escape: byte 0x00 after '\\'");
+    check_error("\"\\\xff\"", 1, 2, "invalid escape: byte 0xFF after '\\'");
     check_error(R"("\u12G4")", 1, 2, "invalid \\u escape");
     check_error(R"("\u12")", 1, 2, "invalid \\u escape");
     check_error(R"("\ud800")", 1, 2, "lone surrogate in \\u escape");

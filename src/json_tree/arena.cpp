@@ -2,6 +2,9 @@
 #include <sylvane/json_tree/arena_scope.hpp>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <new>
 
 namespace Sylvane::json_tree::detail {
@@ -14,6 +17,8 @@ arena* arena::create(std::size_t first_chunk) {
 }
 
 void arena::grow(std::size_t n) {
+    // The builders refuse larger nodes; this keeps the sizes below from wrapping around.
+    if (n > static_cast<std::size_t>(PTRDIFF_MAX)) throw std::bad_alloc();
     // Chunks double up to a limit, so a small tree takes little and a large one wastes at
     // most the unused end of its last chunk; a larger request gets a chunk of its own size.
     const std::size_t size = std::max(next_size_, sizeof(chunk) + n + node_align);
@@ -30,17 +35,6 @@ void* arena::node_in_new_chunk(std::size_t bytes) {
     return node(bytes);
 }
 
-void arena::link(const yojson& child) {
-    const void* payload = tree_access::payload(child);
-    if (payload == nullptr) return;
-    const auto* n = static_cast<const payload_node*>(payload);
-    if (n->arena() == this) {
-        give(this);  // never the last: the container's maker holds one
-    } else {
-        kept_.push_back(tree_access::raw(child));
-    }
-}
-
 namespace {
 thread_local scope_state* innermost = nullptr;
 }  // namespace
@@ -49,11 +43,11 @@ arena* arena::current() noexcept {
     return innermost != nullptr ? innermost->current : nullptr;
 }
 
-void arena::take(arena* a) noexcept {
+void arena::take(arena* a, std::size_t n) noexcept {
     if (innermost != nullptr && innermost->current == a) {
-        ++innermost->lent;
+        innermost->lent += n;
     } else {
-        a->refs.fetch_add(1, std::memory_order_relaxed);
+        a->refs.fetch_add(n, std::memory_order_relaxed);
     }
 }
 
@@ -70,13 +64,24 @@ void arena::give(arena* a) noexcept {
 namespace Sylvane::json_tree {
 
 // The first chunk is small, so that a scope around a few small trees costs little.
-arena_scope::arena_scope() : state_{detail::arena::create(1024), 0}, outer_(detail::innermost) {
+arena_scope::arena_scope() : state_{detail::arena::create(1024), 0, detail::innermost} {
     state_.current->refs.fetch_add(detail::arena::reserve, std::memory_order_relaxed);
     detail::innermost = &state_;
 }
 
 arena_scope::~arena_scope() {
-    detail::innermost = outer_;
+    // A scope that ends before one made after it (both held on the heap, say) is taken out of
+    // the thread's chain where it is, so the chain never leads to a scope that has ended.
+    detail::scope_state** link = &detail::innermost;
+    while (*link != &state_) {
+        if (*link == nullptr) {
+            std::fputs("Sylvane::arena_scope: a scope ended on a thread other than its own\n",
+                       stderr);
+            std::abort();
+        }
+        link = &(*link)->outer;
+    }
+    *link = state_.outer;
     // The scope's own reference and what it did not lend of its reserve.
     const std::size_t unlent = 1 + detail::arena::reserve - state_.lent;
     if (state_.current->refs.fetch_sub(unlent, std::memory_order_acq_rel) == unlent)
@@ -87,33 +92,15 @@ arena_scope::~arena_scope() {
 
 namespace Sylvane::json_tree::detail {
 
-void arena::free_now() noexcept {
-    for (const raw_tree r : kept_) tree_access::drop(r);
-    for (chunk* c = last_; c != nullptr;) {
-        chunk* prev = c->prev;
+void free_arena(arena_count* a) noexcept {
+    // Nothing in an arena holds a counted reference, so freeing one never frees another.
+    auto* self = static_cast<arena*>(a);
+    for (arena::chunk* c = self->last_; c != nullptr;) {
+        arena::chunk* prev = c->prev;
         ::operator delete(c);
         c = prev;
     }
-    delete this;
-}
-
-void free_arena(arena_count* a) noexcept {
-    // Freeing an arena drops the trees it kept, which may free other arenas in turn: those
-    // wait on a list for this loop, so that a chain of arenas of any length is freed without
-    // recursion.
-    thread_local arena* waiting = nullptr;
-    thread_local bool freeing = false;
-    auto* self = static_cast<arena*>(a);
-    self->next_dead_ = waiting;
-    waiting = self;
-    if (freeing) return;
-    freeing = true;
-    while (waiting != nullptr) {
-        arena* next = waiting;
-        waiting = next->next_dead_;
-        next->free_now();
-    }
-    freeing = false;
+    delete self;
 }
 
 }  // namespace Sylvane::json_tree::detail

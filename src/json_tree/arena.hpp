@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
-#include <vector>
 
 #include <sylvane/json_tree/yojson.hpp>
 #include "chunk_size.hpp"
@@ -17,7 +16,7 @@ namespace Sylvane::json_tree::detail {
 /// Memory for the nodes of trees, carved from large chunks that are all freed at once. Nodes in
 /// it are never freed one by one, so building and dropping a tree costs a few large allocations
 /// instead of one per node, and its nodes lie in the order they were made. What it counts and
-/// keeps, and when it is freed: the ownership rules beside `yojson`.
+/// holds, and when it is freed: the ownership rules beside `yojson`.
 class arena : public arena_count {
 public:
     /// A new arena, counted once for its creator; its first chunk has `first_chunk` bytes.
@@ -63,9 +62,22 @@ public:
             assoc_node(payload_node::in(this));
     }
 
-    /// Turns the counted reference of `child`, just placed in a container of this arena, into a
-    /// link: a reference to a node of this arena is no longer counted, any other is kept.
-    void link(const yojson& child);
+    /// Whether `child`, just placed in a container of this arena, may stay there. A node of
+    /// this arena may: its counted reference is given back and it becomes an uncounted link. So
+    /// may a scalar or a constant node. Any other node may not: the container must move to the
+    /// heap with its elements (see the builders), keeping that reference counted.
+    bool link(const yojson& child) noexcept {
+        const void* payload = tree_access::payload(child);
+        if (payload == nullptr) return true;
+        const auto* n = static_cast<const payload_node*>(payload);
+        const std::size_t word = n->refs.load(std::memory_order_relaxed);
+        if (word == (reinterpret_cast<std::uintptr_t>(this) | 1u)) {
+            give(this);  // never the last: the container's maker holds one
+            return true;
+        }
+        // A constant node is never freed: the reference it was given is simply never returned.
+        return (word & 1u) == 0 && word >= immortal_refs / 2;
+    }
 
     /// The arena that trees made on this thread go into, or null: the innermost live
     /// `arena_scope`'s.
@@ -74,8 +86,8 @@ public:
     // A scope lends references from a reserve held in the count (the ownership rules beside
     // `yojson`), so making a node and linking it into a container costs no atomic operation.
 
-    /// Takes a reference to `a` for a tree or builder made on this thread.
-    static void take(arena* a) noexcept;
+    /// Takes `n` references to `a` for trees or builders made on this thread.
+    static void take(arena* a, std::size_t n = 1) noexcept;
     /// Gives back a reference to `a`; frees it when that was the last.
     static void give(arena* a) noexcept;
     /// The references a scope holds in reserve: more than any scope can lend.
@@ -92,14 +104,10 @@ private:
     explicit arena(std::size_t first_chunk) noexcept;
     ~arena() = default;
     void* node_in_new_chunk(std::size_t bytes);
-    /// Drops the kept references and frees the chunks and the arena.
-    void free_now() noexcept;
     /// Starts a chunk with at least `n` free bytes.
     void grow(std::size_t n);
     friend void json_tree::detail::free_arena(arena_count* a) noexcept;
 
-    std::vector<raw_tree> kept_;  // counted references to nodes from elsewhere
-    arena* next_dead_ = nullptr;  // links arenas waiting to be freed
     chunk* last_ = nullptr;
     char* next_ = nullptr;
     char* end_ = nullptr;

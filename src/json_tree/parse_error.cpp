@@ -3,7 +3,6 @@
 #include <sylvane/json_tree/parse_error.hpp>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 namespace Sylvane::json_tree {
@@ -32,7 +31,7 @@ std::string error_text(const text_position& where, const std::string& reason) {
 parse_error::parse_error(text_position where, std::string reason)
     : std::runtime_error(error_text(where, reason)),
       where_(where),
-      reason_start_(std::strlen(runtime_error::what()) - reason.size()) {}
+      reason_start_(error_text(where, {}).size()) {}
 
 parse_error::~parse_error() = default;
 

@@ -406,7 +406,12 @@ private:
                 append_utf8(scratch_, cp);
                 return;
             }
-            default: fail(at, "invalid escape '\\" + std::string(1, *p_) + "'");
+            default: {
+                const auto c = static_cast<unsigned char>(*p_);
+                if (c > 0x20 && c < 0x7f)
+                    fail(at, "invalid escape '\\" + std::string(1, *p_) + "'");
+                fail(at, "invalid escape: " + show(p_, end_) + " after '\\'");
+            }
         }
         ++p_;
     }

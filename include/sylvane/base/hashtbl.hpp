@@ -2,18 +2,60 @@
 /// The hash table `hashtbl<K, V>`, in which a key may have several bindings.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <string>
+#include <string_view>
 #include <tuple>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include <sylvane/base/export.hpp>
+
 namespace Sylvane {
 
-/// The default hash of `hashtbl`: `std::hash<K>`, extended to `std::pair` and `std::tuple` of
-/// hashable elements (recursively).
+namespace detail {
+/// The key of the process's hashes: random, drawn once when first asked for.
+SYLVANE_API const std::uint64_t* hash_key() noexcept;
+
+/// SipHash-1-3 of `n` bytes at `p` under the process's key: a keyed hash whose collisions
+/// cannot be found without the key, so that no choice of keys crowds one bucket.
+SYLVANE_API std::uint64_t keyed_hash(const void* p, std::size_t n) noexcept;
+
+/// The same for one 64-bit word, without the byte loop.
+SYLVANE_API std::uint64_t keyed_hash_word(std::uint64_t word) noexcept;
+}  // namespace detail
+
+/// The default hash of `hashtbl`: keyed per process for strings and integers, so that keys
+/// chosen to collide cost what random keys cost; `std::hash<K>` for any other type; extended to
+/// `std::pair` and `std::tuple` of hashable elements (recursively).
 template <class K>
 struct hash : std::hash<K> {};
+
+template <class K>
+requires std::is_integral_v<K> || std::is_enum_v<K>
+struct hash<K> {
+    std::size_t operator()(K k) const noexcept {
+        return static_cast<std::size_t>(
+            detail::keyed_hash_word(static_cast<std::uint64_t>(static_cast<std::int64_t>(k))));
+    }
+};
+
+template <class C, class Traits>
+struct hash<std::basic_string_view<C, Traits>> {
+    std::size_t operator()(std::basic_string_view<C, Traits> s) const noexcept {
+        return static_cast<std::size_t>(detail::keyed_hash(s.data(), s.size() * sizeof(C)));
+    }
+};
+
+template <class C, class Traits, class Alloc>
+struct hash<std::basic_string<C, Traits, Alloc>> {
+    std::size_t operator()(const std::basic_string<C, Traits, Alloc>& s) const noexcept {
+        return static_cast<std::size_t>(detail::keyed_hash(s.data(), s.size() * sizeof(C)));
+    }
+};
 
 namespace detail {
 inline std::size_t hash_combine(std::size_t seed, std::size_t h) noexcept {

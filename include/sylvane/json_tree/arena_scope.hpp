@@ -11,12 +11,13 @@ namespace Sylvane::json_tree {
 namespace detail {
 class arena;
 
-/// The innermost scope of a thread: its arena, and how many references to that arena the
-/// thread has handed out without counting them in the arena (the ownership rules are beside
-/// `yojson`).
+/// A scope of a thread: its arena, how many references to that arena the thread has handed
+/// out without counting them in the arena (the ownership rules are beside `yojson`), and the
+/// scope made before it.
 struct scope_state {
     arena* current;
     std::size_t lent;
+    scope_state* outer;
 };
 }  // namespace detail
 
@@ -26,8 +27,8 @@ struct scope_state {
 /// trees are ordinary trees: they may be copied, shared across threads and outlive the scope.
 /// The arena's memory goes back when the scope has ended and no tree holds any of its nodes,
 /// so a small tree kept for long keeps the whole arena: use a scope for a document that is
-/// built, used and dropped together. Scopes nest; the innermost is used. A scope ends on the
-/// thread that made it, as a lock guard does.
+/// built, used and dropped together. Scopes nest; the one made last is used. They may end in
+/// any order, on the thread that made them (as a lock guard does).
 ///
 ///     yojson tree;
 ///     {
@@ -44,7 +45,6 @@ public:
 
 private:
     detail::scope_state state_;
-    detail::scope_state* outer_;
 };
 
 }  // namespace Sylvane::json_tree

@@ -15,7 +15,9 @@ namespace Sylvane::json_tree {
 
 /// Builds a `List` in place: one allocation with room for `capacity` elements, each made where
 /// it stays (under an `arena_scope`, in its arena; use the builder on that thread). Dropping an
-/// unfinished builder drops the elements made so far.
+/// unfinished builder drops the elements made so far. A capacity that cannot be allocated
+/// throws `std::length_error` or `std::bad_alloc`; a finished builder is empty and throws
+/// `std::logic_error` when used again.
 ///
 ///     list_builder b(xs.size());
 ///     for (auto x : xs) b.emplace([&] { return yojson::Int(x); });
@@ -52,8 +54,9 @@ private:
         if (node_->size == capacity_) full();
         return node_->items() + node_->size;
     }
-    [[noreturn]] static void full();
+    [[noreturn]] void full() const;
     void link(yojson& child);
+    void move_to_heap();
 
     detail::list_node* node_;
     std::size_t capacity_;
@@ -62,7 +65,8 @@ private:
 
 /// Builds an `Assoc` in place: one allocation with room for `capacity` entries whose keys take
 /// at most `key_bytes` bytes in all (under an `arena_scope`, in its arena; use the builder on
-/// that thread). Dropping an unfinished builder drops the entries so far.
+/// that thread). Dropping an unfinished builder drops the entries so far. Sizes that cannot be
+/// allocated and use after `finish` are refused as by `list_builder`.
 class SYLVANE_API assoc_builder {
 public:
     assoc_builder(std::size_t capacity, std::size_t key_bytes);
@@ -97,8 +101,9 @@ private:
             full();
         return node_->entries() + node_->size;
     }
-    [[noreturn]] static void full();
+    [[noreturn]] void full() const;
     void link(yojson& child);
+    void move_to_heap();
 
     detail::assoc_node* node_;
     std::size_t capacity_;

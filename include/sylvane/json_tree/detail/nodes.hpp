@@ -15,7 +15,7 @@ namespace detail {
 struct list_node : payload_node {
     std::size_t size = 0;
     list_node* next_dead = nullptr;  // links dying nodes while a tree is freed
-    explicit list_node(std::size_t initial_refs) noexcept : payload_node(initial_refs) {}
+    constexpr explicit list_node(std::size_t initial_refs) noexcept : payload_node(initial_refs) {}
     yojson* items() noexcept { return reinterpret_cast<yojson*>(this + 1); }
 };
 
@@ -23,7 +23,7 @@ struct list_node : payload_node {
 struct assoc_node : payload_node {
     std::size_t size = 0;
     assoc_node* next_dead = nullptr;  // links dying nodes while a tree is freed
-    explicit assoc_node(std::size_t initial_refs) noexcept : payload_node(initial_refs) {}
+    constexpr explicit assoc_node(std::size_t initial_refs) noexcept : payload_node(initial_refs) {}
     yojson::entry* entries() noexcept { return reinterpret_cast<yojson::entry*>(this + 1); }
 };
 
