@@ -54,6 +54,8 @@ concept lazy_computation = std::invocable < std::decay_t<F>
 ///
 /// Threads: `force()` may be called from several threads at once. Exactly one of them runs the
 /// computation; the others block until it has finished and then see its value or its exception.
+/// Two computations that force each other's deferred values, run by two threads at once, wait
+/// for each other forever, as two locks taken in opposite orders would; this is not detected.
 /// Once computed, `force()` is one acquire load. Moving, assigning and destroying are not
 /// thread-safe, as for any standard type.
 ///

@@ -52,21 +52,24 @@ namespace Sylvane::json_tree {
 //   `Intlit`, `List`, `Assoc`). Payloads are immutable once made and shared by every copy; a
 //   copy takes a reference, a drop gives one back, both atomically, so trees may be shared
 //   across threads.
-// - A payload node lives on the heap (a node of its own) or in an arena. Its count word says
-//   which: even for a node of its own, holding twice its number of references; odd for a node
-//   in an arena, holding the arena's address with the low bit set.
+// - A payload node lives on the heap (a node of its own, or a constant that is never freed) or
+//   in an arena. Its count word says which: even for a node of its own, holding twice its number
+//   of references; odd for a node in an arena, holding the arena's address with the low bit set.
 // - A node of its own is freed when its last reference goes; freeing a container releases its
 //   elements, iteratively, so no depth of tree can overflow the stack.
 // - An arena holds the nodes of one document (the reader) or of one `arena_scope`, carved from
-//   large chunks, and counts the references from outside it to any of its nodes at once. Links
-//   from its containers to its own nodes are not counted. A reference from one of its containers
-//   to a node outside it (a heap node, another arena's node) is counted and kept until the
-//   arena is freed. The arena, all its nodes and the kept references go when its count reaches
-//   zero; arenas freed by that wait on a list, so a chain of arenas frees without recursion.
+//   large chunks, and counts the references from outside it to any of its nodes at once: trees,
+//   builders, heap containers holding its nodes, and the scope or read that fills it. Its
+//   containers hold only its own nodes (besides scalars and constants), as links that are not
+//   counted. A container that is to hold any other node (a heap node, another arena's node) is
+//   made on the heap instead, where every reference it holds is counted; a builder begun in an
+//   arena moves its node to the heap when such a node comes. So an arena holds no reference out
+//   of itself, counted references form no cycle, and dropping every tree frees every arena:
+//   an arena and all its nodes go when its count reaches zero, freeing nothing else.
 // - Only the thread that fills an arena makes nodes in it. An `arena_scope` holds a large
 //   reserve of references to its arena and lends them to the trees and builders its thread
 //   makes, counting them in a thread-local number instead of the atomic count; when the scope
-//   ends, it gives back what it did not lend.
+//   ends, it gives back what it did not lend. Scopes may end in any order.
 
 /// An immutable JSON tree. Scalars are held inline in 16 bytes and allocate nothing; `Intlit`,
 /// `String`, `List` and `Assoc` payloads sit in one shared heap node each (elements and keys in

@@ -1,0 +1,104 @@
+// Fuzz target for derived converters: a tree read from the input is converted to records,
+// variants, enumerations and containers; each conversion either fails with Of_yojson_error or
+// gives a value that converts back to a tree which converts to an equal value again. The first
+// byte picks whether trees are built under an arena scope and mixed with the read tree.
+#include <sylvane/sylvane.hpp>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace fuzzed {
+enum class color { red, green, blue };
+SYLVANE_ENUM(color, red, green, blue)
+
+struct point {
+    std::int64_t x = 0;
+    std::int32_t y = 0;
+    bool operator==(const point&) const = default;
+};
+SYLVANE_RECORD(point, x, y)
+
+using shape = std::variant<point, std::string, std::tuple<double, bool, char>>;
+SYLVANE_VARIANT(shape, (point, "Point"), (std::string, "Label"),
+                (std::tuple<double, bool, char>, "Mixed"))
+
+struct order {
+    std::int64_t id = 0;
+    std::optional<std::string> note;
+    std::vector<shape> shapes;
+    std::vector<color> colors;
+    std::pair<std::string, Sylvane::bytes> pair;
+    Sylvane::hashtbl<std::string, std::vector<point>> index;
+    Sylvane::ref<std::int64_t> counter{0};
+    Sylvane::unit nothing;
+    bool operator==(const order& o) const {
+        return id == o.id && note == o.note && shapes == o.shapes && colors == o.colors &&
+               pair == o.pair && index == o.index && counter.get() == o.counter.get();
+    }
+};
+SYLVANE_RECORD(order, id, note, shapes, colors, pair, index, counter, nothing)
+}  // namespace fuzzed
+
+namespace {
+
+using Sylvane::yojson;
+
+[[noreturn]] void broken(const char* what) {
+    std::fprintf(stderr, "record_fuzz: %s\n", what);
+    std::abort();
+}
+
+template <class T>
+void round_trip(const yojson& tree, bool in_scope) {
+    T value;
+    try {
+        value = Sylvane::of_yojson<T>(tree);
+    } catch (const Sylvane::Treeform::Of_yojson_error&) {
+        return;
+    }
+    yojson back;
+    {
+        std::optional<Sylvane::arena_scope> scope;
+        if (in_scope) scope.emplace();
+        back = Sylvane::yojson_of(value);
+        // A tree of this scope holding the read tree, whose arena is another.
+        const yojson mixed = yojson::List({back, tree, yojson::String("in the scope")});
+        if (!(mixed.as_list()[1] == tree)) broken("a mixed tree changed its element");
+    }
+    T again;
+    try {
+        again = Sylvane::of_yojson<T>(back);
+    } catch (const Sylvane::Treeform::Of_yojson_error& e) {
+        broken(e.what());
+    }
+    if (!(again == value)) broken("a value converted back and forth changed");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const bool in_scope = (data[0] & 1) != 0;
+    const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+    yojson tree;
+    try {
+        tree = Sylvane::read(text);
+    } catch (const Sylvane::parse_error&) {
+        return 0;
+    }
+    round_trip<fuzzed::order>(tree, in_scope);
+    round_trip<std::vector<fuzzed::order>>(tree, in_scope);
+    round_trip<std::vector<fuzzed::shape>>(tree, in_scope);
+    round_trip<Sylvane::hashtbl<std::int64_t, fuzzed::color>>(tree, in_scope);
+    round_trip<std::optional<std::tuple<std::int32_t, std::int64_t, std::string, double>>>(
+        tree, in_scope);
+    return 0;
+}
