@@ -26,9 +26,9 @@ struct point {
 };
 SYLVANE_RECORD(point, x, y)
 
-using shape = std::variant<point, std::string, std::tuple<double, bool, char>>;
-SYLVANE_VARIANT(shape, (point, "Point"), (std::string, "Label"),
-                (std::tuple<double, bool, char>, "Mixed"))
+using mixed = std::tuple<double, bool, char>;
+using shape = std::variant<point, std::string, mixed>;
+SYLVANE_VARIANT(shape, (point, "Point"), (std::string, "Label"), (mixed, "Mixed"))
 
 struct order {
     std::int64_t id = 0;
