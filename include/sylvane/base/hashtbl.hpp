@@ -43,16 +43,18 @@ struct hash<K> {
     }
 };
 
+// Not `noexcept`: so the standard library keeps each key's hash beside it (it does so for a
+// hash that may throw) instead of hashing every string again when the table grows.
 template <class C, class Traits>
 struct hash<std::basic_string_view<C, Traits>> {
-    std::size_t operator()(std::basic_string_view<C, Traits> s) const noexcept {
+    std::size_t operator()(std::basic_string_view<C, Traits> s) const {
         return static_cast<std::size_t>(detail::keyed_hash(s.data(), s.size() * sizeof(C)));
     }
 };
 
 template <class C, class Traits, class Alloc>
 struct hash<std::basic_string<C, Traits, Alloc>> {
-    std::size_t operator()(const std::basic_string<C, Traits, Alloc>& s) const noexcept {
+    std::size_t operator()(const std::basic_string<C, Traits, Alloc>& s) const {
         return static_cast<std::size_t>(detail::keyed_hash(s.data(), s.size() * sizeof(C)));
     }
 };
