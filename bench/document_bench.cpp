@@ -1,16 +1,25 @@
-// Reading and writing the 20 MB document (`document.hpp`): Sylvane's `json_tree::read` and
-// `write` against each peer found at build time, each reading into and writing from its own tree.
-// Times are per record of the document.
+// Reading and writing documents: Sylvane's `json_tree::read`, `read_with_positions` and `write`
+// against each peer found at build time, each reading into and writing from its own tree. The
+// documents are the generated 20 MB one (`document.hpp`, times per record) and the three real
+// ones of the public JSON benchmark corpus, canada.json (numbers), citm_catalog.json (many small
+// objects) and twitter.json (non-ASCII text and escapes), times per byte. The real ones are read
+// from SYLVANE_REAL_DOCUMENTS_DIR; those missing there are left out.
 //
-//     document_read            text to tree, the tree freed inside the timing
-//     document_read_only       the same with the tree freed outside it: reading alone
-//     document_read_positions  Sylvane's reader also recording where every node starts
-//     document_write           a tree read beforehand to compact text
+//     <doc>_read            text to tree, the tree freed inside the timing
+//     <doc>_read_only       the same with the tree freed outside it (the 20 MB document only)
+//     <doc>_read_positions  Sylvane's reader also recording where every node starts
+//     <doc>_write           a tree read beforehand to compact text
+//
+// where <doc> is `document`, `canada`, `citm` or `twitter`.
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include <benchmark/benchmark.h>
 
@@ -26,16 +35,19 @@ namespace {
 
 using namespace sylvane_bench;
 
-/// Made on first use, which every side makes before its timed loop.
-const document& doc() {
-    static const document d = make_document();
-    return d;
-}
+/// One document of the suite: its text (made on first use, which every side makes before its
+/// timed loop) and the elements its times are given per.
+struct subject {
+    std::string name;
+    std::function<const std::string&()> text;
+    std::function<std::size_t()> elements;
+};
 
-void per_record(benchmark::State& state) {
-    per_element(state, doc().records);
+/// Ends the timing of one side on `s`: elements and bytes per second.
+void count(benchmark::State& state, const subject& s) {
+    per_element(state, s.elements());
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(doc().text.size()));
+                            static_cast<std::int64_t>(s.text().size()));
 }
 
 /// Times `run`, which reads or writes the whole document and returns what it made; with
@@ -43,7 +55,7 @@ void per_record(benchmark::State& state) {
 /// first run, untimed, makes the document and warms the allocator, so that a short run does not
 /// time the first touch of fresh pages.
 template <class Run>
-void timing(benchmark::State& state, bool drop_untimed, Run run) {
+void timing(benchmark::State& state, const subject& s, bool drop_untimed, Run run) {
     {
         auto warm = run();
         benchmark::DoNotOptimize(warm);
@@ -57,90 +69,84 @@ void timing(benchmark::State& state, bool drop_untimed, Run run) {
             state.ResumeTiming();
         }
     }
-    per_record(state);
+    count(state, s);
 }
 
-/// Times `write` of the tree that `read` makes of the document once, before the timing.
+/// Registers `task` for `side` on `s`; the function gets the state and the subject.
+template <class Body>
+void task(const subject& s, const char* task_name, const char* side, Body body) {
+    const std::string name = s.name + "_" + task_name + "/" + side;
+    benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& st) {
+        body(st, s);
+    })->Unit(benchmark::kMillisecond);
+}
+
+/// Registers one side's read (and, for the 20 MB document, read with the drop untimed) and write
+/// of `s`: `read(text)` makes a tree and `write(tree)` text.
 template <class Read, class Write>
-void writing(benchmark::State& state, Read read, Write write) {
-    const auto tree = read();
-    timing(state, false, [&] { return write(tree); });
+void side(const subject& s, const char* side_name, Read read, Write write) {
+    const auto read_all = [=](const subject& d) { return [=] { return read(d.text()); }; };
+    task(s, "read", side_name,
+         [=](benchmark::State& st, const subject& d) { timing(st, d, false, read_all(d)); });
+    if (s.name == "document")
+        task(s, "read_only", side_name,
+             [=](benchmark::State& st, const subject& d) { timing(st, d, true, read_all(d)); });
+    task(s, "write", side_name, [=](benchmark::State& st, const subject& d) {
+        const auto tree = read(d.text());
+        timing(st, d, false, [&] { return write(tree); });
+    });
 }
-
-/// Registers `task/side` for one side's read, read with the drop untimed, and write.
-template <class Read, class Write>
-void register_side(const char* side, Read read, Write write) {
-    const std::string s = side;
-    benchmark::RegisterBenchmark(("document_read/" + s).c_str(), [=](benchmark::State& st) {
-        timing(st, false, read);
-    })->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("document_read_only/" + s).c_str(), [=](benchmark::State& st) {
-        timing(st, true, read);
-    })->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("document_write/" + s).c_str(), [=](benchmark::State& st) {
-        writing(st, read, write);
-    })->Unit(benchmark::kMillisecond);
-}
-
-void read_positions_sylvane(benchmark::State& state) {
-    timing(state, false, [] { return Sylvane::json_tree::read_with_positions(doc().text); });
-}
-BENCHMARK(read_positions_sylvane)
-    ->Name("document_read_positions/sylvane")
-    ->Unit(benchmark::kMillisecond);
 
 #ifdef SYLVANE_BENCH_SIMDJSON
 // simdjson's DOM parser owns the tree and is reused, as its documentation recommends: its
 // buffers are allocated by a first, untimed read, so a timed read allocates and frees nothing
 // and there is no side with the drop untimed.
-const simdjson::padded_string& padded_text() {
-    static const simdjson::padded_string text(doc().text);
-    return text;
+void simdjson_side(const subject& s) {
+    task(s, "read", "simdjson", [](benchmark::State& st, const subject& d) {
+        const simdjson::padded_string text(d.text());
+        simdjson::dom::parser parser;
+        if (parser.parse(text).error()) st.SkipWithError("simdjson refused the document");
+        for (auto _ : st) {
+            simdjson::dom::element tree;
+            if (parser.parse(text).get(tree)) st.SkipWithError("simdjson refused the document");
+            benchmark::DoNotOptimize(tree);
+        }
+        count(st, d);
+    });
+    task(s, "write", "simdjson", [](benchmark::State& st, const subject& d) {
+        const simdjson::padded_string text(d.text());
+        simdjson::dom::parser parser;
+        const simdjson::dom::element tree = parser.parse(text);
+        timing(st, d, false, [&] { return simdjson::to_string(tree); });
+    });
 }
-
-void read_simdjson(benchmark::State& state) {
-    simdjson::dom::parser parser;
-    if (parser.parse(padded_text()).error()) state.SkipWithError("simdjson refused the document");
-    for (auto _ : state) {
-        simdjson::dom::element tree;
-        if (parser.parse(padded_text()).get(tree))
-            state.SkipWithError("simdjson refused the document");
-        benchmark::DoNotOptimize(tree);
-    }
-    per_record(state);
-}
-BENCHMARK(read_simdjson)->Name("document_read/simdjson")->Unit(benchmark::kMillisecond);
-
-void write_simdjson(benchmark::State& state) {
-    simdjson::dom::parser parser;
-    const simdjson::dom::element tree = parser.parse(padded_text());
-    timing(state, false, [&] { return simdjson::to_string(tree); });
-}
-BENCHMARK(write_simdjson)->Name("document_write/simdjson")->Unit(benchmark::kMillisecond);
 #endif
 
-// Registered before `main` runs, in the suite's order of sides.
-[[maybe_unused]] const bool registered = [] {
-    register_side(
-        "sylvane", [] { return Sylvane::json_tree::read(doc().text); },
+void sides(const subject& s) {
+    side(
+        s, "sylvane", [](const std::string& t) { return Sylvane::json_tree::read(t); },
         [](const Sylvane::yojson& tree) { return Sylvane::json_tree::write(tree); });
+    task(s, "read_positions", "sylvane", [](benchmark::State& st, const subject& d) {
+        timing(st, d, false, [&] { return Sylvane::json_tree::read_with_positions(d.text()); });
+    });
 #ifdef SYLVANE_BENCH_NLOHMANN
-    register_side(
-        "nlohmann", [] { return nlohmann::json::parse(doc().text); },
+    side(
+        s, "nlohmann", [](const std::string& t) { return nlohmann::json::parse(t); },
         [](const nlohmann::json& tree) { return tree.dump(); });
 #endif
 #ifdef SYLVANE_BENCH_BOOST_JSON
-    register_side(
-        "boost_json", [] { return boost::json::parse(doc().text); },
+    side(
+        s, "boost_json", [](const std::string& t) { return boost::json::parse(t); },
         [](const boost::json::value& tree) { return boost::json::serialize(tree); });
 #endif
 #ifdef SYLVANE_BENCH_RAPIDJSON
-    // The document lives behind a pointer so that it can be dropped like the other trees.
-    register_side(
-        "rapidjson",
-        [] {
+    // The document lives behind a pointer so that it can be dropped like the other trees. Its
+    // default flags leave full-precision parsing of doubles off; Sylvane rounds every one.
+    side(
+        s, "rapidjson",
+        [](const std::string& t) {
             auto tree = std::make_unique<rapidjson::Document>();
-            tree->Parse(doc().text.data(), doc().text.size());
+            tree->Parse(t.data(), t.size());
             if (tree->HasParseError()) throw std::runtime_error("rapidjson refused the document");
             return tree;
         },
@@ -151,6 +157,36 @@ BENCHMARK(write_simdjson)->Name("document_write/simdjson")->Unit(benchmark::kMil
             return out;
         });
 #endif
+#ifdef SYLVANE_BENCH_SIMDJSON
+    simdjson_side(s);
+#endif
+}
+
+const document& generated() {
+    static const document d = make_document();
+    return d;
+}
+
+/// The bytes of the file at `path`, or nothing when it cannot be read.
+std::shared_ptr<const std::string> slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return nullptr;
+    auto text = std::make_shared<std::string>(std::istreambuf_iterator<char>(in),
+                                              std::istreambuf_iterator<char>{});
+    return in.bad() ? nullptr : text;
+}
+
+// Registered before `main` runs, in the suite's order of sides.
+[[maybe_unused]] const bool registered = [] {
+    sides({"document", []() -> const std::string& { return generated().text; },
+           [] { return generated().records; }});
+    const std::filesystem::path dir = SYLVANE_REAL_DOCUMENTS_DIR;
+    const std::pair<const char*, const char*> real[] = {
+        {"canada", "canada.json"}, {"citm", "citm_catalog.json"}, {"twitter", "twitter.json"}};
+    for (const auto& [name, file] : real)
+        if (auto text = slurp(dir / file))
+            sides({name, [text]() -> const std::string& { return *text; },
+                   [text] { return text->size(); }});
     return true;
 }();
 

@@ -34,6 +34,12 @@ TASKS = [
     ("document_write", "20 MB document, write"),
     ("failure", "1M list, last element wrong"),
 ]
+REAL_DOCUMENTS = [("canada", "canada.json"), ("citm", "citm_catalog.json"),
+                  ("twitter", "twitter.json")]
+TASKS += [(f"{d}_{t}", f"{file}, {what} (per byte)") for d, file in REAL_DOCUMENTS
+          for t, what in (("read", "read"), ("read_positions", "read with positions"),
+                          ("write", "write"))]
+DOCUMENTS = [("document", "the 20 MB document")] + REAL_DOCUMENTS
 SIDES = [
     ("sylvane", "Sylvane"),
     ("nlohmann", "nlohmann"),
@@ -65,7 +71,7 @@ def ns_per_element(b):
 
 def medians(results):
     """{task: {side: (median ns per element, label)}} from the per-repetition entries."""
-    samples, labels = {}, {}
+    samples, labels, rates = {}, {}, {}
     for b in results["benchmarks"]:
         if b.get("run_type") == "aggregate":
             continue
@@ -75,13 +81,39 @@ def medians(results):
             continue
         task, side = name.split("/", 1)
         samples.setdefault((task, side), []).append(ns)
+        if b.get("bytes_per_second"):
+            rates.setdefault((task, side), []).append(b["bytes_per_second"])
         if b.get("label"):
             labels[(task, side)] = b["label"]
     table = {}
     for (task, side), xs in samples.items():
         table.setdefault(task, {})[side] = (statistics.median(xs), labels.get((task, side), ""),
                                             len(xs))
-    return table
+    throughput = {key: statistics.median(xs) for key, xs in rates.items()}
+    return table, throughput
+
+
+def throughput_table(table, throughput):
+    """Megabytes per second of every side on the documents, with each side's time over
+    Sylvane's in brackets."""
+    tasks = [t for t in task_rows(table)
+             if any(t.startswith(d + "_") for d, _ in DOCUMENTS) and t in table]
+    cols = [c for c in columns(table) if any((t, c) in throughput for t in tasks)]
+    lines = ["| task | " + " | ".join(SIDE_NAME.get(c, c) for c in cols) + " |",
+             "|---|" + "---:|" * len(cols)]
+    for task in tasks:
+        cells = []
+        for c in cols:
+            if (task, c) not in throughput:
+                cells.append("—")
+                continue
+            mb = f"{throughput[(task, c)] / 1e6:.0f}"
+            r = ratio(table, task, c)
+            cells.append(f"**{mb}**" if c == "sylvane" else
+                         mb + (f" ({r:.2f}×)" if r is not None else ""))
+        name = TASK_NAME.get(task, task).replace(" (per byte)", "")
+        lines.append(f"| {name} | " + " | ".join(cells) + " |")
+    return "\n".join(lines)
 
 
 def fmt_ns(ns):
@@ -132,7 +164,8 @@ def markdown_table(table):
 def text_table(table):
     cols = columns(table)
     width = max(len(TASK_NAME.get(t, t)) for t in table) if table else 10
-    out = ["ns per element (per record for the 20 MB document), median; "
+    out = ["ns per element (per record for the 20 MB document, per byte for the real ones), "
+           "median; "
            "in brackets: that side's time / Sylvane's"]
     out.append(f"{'task':<{width}}" + "".join(f"{SIDE_NAME.get(c, c):>20}" for c in cols))
     for task in task_rows(table):
@@ -182,16 +215,23 @@ def goals(table, memory):
            "`list_of_yojson(int_of_yojson)` within 1.5× the loop floor")
     within("ints_vector_to_tree", "ints_tree_to_vector", "loop", 3.0,
            "`yojson_of_list(yojson_of_int)` within 3× the loop floor")
-    for side in ("rapidjson", "boost_json", "nlohmann"):
-        faster("document_read", side, 1.0, f"reading faster than {SIDE_NAME[side]}")
-    within_peer("document_read", "simdjson", 1.5, "reading within 1.5× simdjson")
-    for side in ("nlohmann", "boost_json", "rapidjson", "simdjson"):
-        faster("document_write", side, 1.0, f"writing faster than {SIDE_NAME[side]}")
+    for doc, doc_name in DOCUMENTS:
+        for side in ("rapidjson", "boost_json", "nlohmann"):
+            faster(f"{doc}_read", side, 1.0, f"reading {doc_name} faster than {SIDE_NAME[side]}")
+        within_peer(f"{doc}_read", "simdjson", 1.5, f"reading {doc_name} within 1.5× simdjson")
+        for side in ("nlohmann", "boost_json", "rapidjson", "simdjson"):
+            faster(f"{doc}_write", side, 1.0, f"writing {doc_name} faster than {SIDE_NAME[side]}")
+        s, p = table.get(f"{doc}_read_positions", {}), table.get(f"{doc}_read", {})
+        if "sylvane" in s and "sylvane" in p:
+            m = s["sylvane"][0] / p["sylvane"][0]
+            out.append((f"reading {doc_name} with positions within 1.5× reading it",
+                        f"{m:.2f}× the plain read", m <= 1.5))
     mem = {m["side"]: m for m in memory}
-    if "sylvane" in mem and "boost_json" in mem:
-        s, b = growth(mem["sylvane"]), growth(mem["boost_json"])
-        out.append(("peak memory reading the document no more than Boost.JSON's",
-                    f"{s / 1024:.1f} MiB against {b / 1024:.1f} MiB", s <= b))
+    for peer in ("boost_json", "simdjson"):
+        if "sylvane" in mem and peer in mem:
+            s, b = growth(mem["sylvane"]), growth(mem[peer])
+            out.append((f"peak memory reading the document no more than {SIDE_NAME[peer]}'s",
+                        f"{s / 1024:.1f} MiB against {b / 1024:.1f} MiB", s <= b))
     for side in ("nlohmann", "boost_json", "rapidjson", "simdjson"):
         faster("records_tree_to_records", side, 1.0,
                f"tree to records faster than {SIDE_NAME[side]}")
@@ -338,7 +378,7 @@ def main():
 
     with open(a.results) as f:
         results = json.load(f)
-    table = medians(results)
+    table, throughput = medians(results)
     memory = []
     if a.memory and os.path.exists(a.memory):
         with open(a.memory) as f:
@@ -362,8 +402,14 @@ def main():
           "in one process, repetitions interleaved in random order. Times are CPU nanoseconds per "
           "element (per record for the 20 MB document), the median of "
           f"{reps} repetitions; in brackets each side's time divided by "
-          "Sylvane's, so above 1 means Sylvane is faster. A dash: the side has no such task.", "",
+          "Sylvane's, so above 1 means Sylvane is faster. A dash: the side has no such task. "
+          "The real documents (canada.json, citm_catalog.json, twitter.json) are timed per "
+          "byte.", "",
           markdown_table(table), "",
+          "## Documents in megabytes per second", "",
+          "The median throughput of each side (10⁶ bytes of JSON text per second; for writing, of "
+          "the text read); in brackets, as above, that side's time over Sylvane's.", "",
+          throughput_table(table, throughput), "",
           f"![Ratios to Sylvane]({os.path.basename(a.svg) if a.svg else 'performance.svg'})", "",
           "## Machine", ""]
     md += [f"- {line}" for line in machine(results, a.build_dir)]
