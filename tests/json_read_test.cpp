@@ -139,6 +139,71 @@ TEST(json_read, decimal_numbers_round_as_the_general_parse_does) {
     }
 }
 
+// Digits are read eight at a time; runs of every length, cut by every kind of byte, keep their
+// value, and integers become Int exactly while they fit 64 bits.
+TEST(json_read, digit_runs_of_every_length_keep_their_value) {
+    std::mt19937_64 rng(5);
+    for (std::size_t n = 1; n <= 21; ++n) {
+        for (int i = 0; i < 200; ++i) {
+            std::string digits = std::to_string(1 + rng() % 9);
+            while (digits.size() < n) digits += static_cast<char>('0' + rng() % 10);
+            const std::string text = (i % 2 ? "-" : "") + digits;
+            std::int64_t expected = 0;
+            const auto r = std::from_chars(text.data(), text.data() + text.size(), expected);
+            const yojson want = r.ec == std::errc() ? yojson::Int(expected) : yojson::Intlit(text);
+            const char* after = i % 3 == 0 ? "]" : i % 3 == 1 ? " ,0]" : "e0]";
+            if (i % 3 == 2)
+                check("[" + text + after, yojson::List({yojson::Float(std::stod(text))}));
+            else
+                check("[" + text + after,
+                      i % 3 == 0 ? yojson::List({want}) : yojson::List({want, yojson::Int(0)}));
+            check(text, want);
+        }
+    }
+}
+
+// Longer decimals and wide exponents take the 128-bit product; every double must still be the
+// correctly rounded one, equal to the general parse's, bit for bit.
+TEST(json_read, decimals_of_any_size_and_exponent_round_correctly) {
+    std::mt19937_64 rng(11);
+    const auto expect_as_from_chars = [](const std::string& text) {
+        double expected = 0;
+        const auto r = std::from_chars(text.data(), text.data() + text.size(), expected);
+        if (r.ec == std::errc::result_out_of_range) return;  // handled by its own test
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(read(text).as_float()),
+                  std::bit_cast<std::uint64_t>(expected))
+            << text;
+    };
+    char buf[64];
+    for (int i = 0; i < 200'000; ++i) {
+        // Doubles of every magnitude, written in full (17 digits), shortest and cut short.
+        const double v = std::bit_cast<double>(rng() & 0x7fefffffffffffffULL);
+        const int precision = i % 3 == 0 ? 17 : 1 + static_cast<int>(rng() % 25);
+        std::snprintf(buf, sizeof buf, "%.*e", precision - 1, v);
+        expect_as_from_chars(buf);
+        const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+        std::string shortest(buf, end);
+        if (shortest.find_first_of(".e") == std::string::npos) shortest += ".0";
+        expect_as_from_chars(shortest);
+        // Random significands of up to 22 digits, with leading zeros or a sign, any exponent.
+        std::string digits = std::to_string(1 + rng() % 9);
+        for (std::size_t k = rng() % 22; k > 0; --k) digits += static_cast<char>('0' + rng() % 10);
+        const std::string exponent = 'e' + std::to_string(static_cast<long>(rng() % 660) - 345);
+        expect_as_from_chars(digits.substr(0, 1) + '.' + digits.substr(1) + "1" + exponent);
+        expect_as_from_chars("-0.000" + digits + exponent);
+        expect_as_from_chars(digits + exponent);
+    }
+    // Halfway points between neighbouring doubles, and the numbers next to them.
+    for (const char* text :
+         {"9007199254740993.0", "9007199254740995.0", "9007199254740993.00000000001",
+          "1.00000000000000011102230246251565404236316680908203125",
+          "1.00000000000000011102230246251565404236316680908203124", "2.2250738585072011e-308",
+          "2.2250738585072014e-308", "4.9406564584124654e-324", "1.7976931348623157e308",
+          "1.7976931348623158e308", "7.2057594037927933e16", "1e23", "8.98846567431158e307",
+          "0.0e-999", "123456789012345678901234567890.0", "0.30000000000000004", "-0.1e-2"})
+        expect_as_from_chars(text);
+}
+
 TEST(json_read, strings_decode_escapes_and_keep_utf8) {
     check(R"("\"\\\/\b\f\n\r\t")", yojson::String("\"\\/\b\f\n\r\t"));
     check(R"("\u0041\u00e9\u20AC")", yojson::String("A\xc3\xa9\xe2\x82\xac"));

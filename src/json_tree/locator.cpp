@@ -19,9 +19,46 @@ std::optional<std::size_t> locator::find(const std::vector<entry>& table, std::u
     return it->second;
 }
 
+namespace {
+
+/// Sorts `v`, which the reader fills nearly in order: nodes are placed in the arena in the order
+/// their containers close, so the table is a few ascending runs. Those are merged; a table of
+/// many runs is sorted outright.
+void sort_runs(std::vector<std::pair<std::uintptr_t, std::size_t>>& v) {
+    constexpr std::size_t most_runs = 64;
+    std::vector<std::size_t> bounds{0};
+    for (std::size_t i = 1; i < v.size(); ++i) {
+        if (v[i] < v[i - 1]) {
+            if (bounds.size() == most_runs) {
+                std::sort(v.begin(), v.end());
+                return;
+            }
+            bounds.push_back(i);
+        }
+    }
+    bounds.push_back(v.size());
+    // Merges neighbouring runs pairwise until one is left.
+    while (bounds.size() > 2) {
+        std::vector<std::size_t> merged{0};
+        for (std::size_t r = 0; r + 1 < bounds.size(); r += 2) {
+            const auto first = v.begin() + static_cast<std::ptrdiff_t>(bounds[r]);
+            if (r + 2 < bounds.size()) {
+                std::inplace_merge(first, v.begin() + static_cast<std::ptrdiff_t>(bounds[r + 1]),
+                                   v.begin() + static_cast<std::ptrdiff_t>(bounds[r + 2]));
+                merged.push_back(bounds[r + 2]);
+            } else {
+                merged.push_back(bounds[r + 1]);
+            }
+        }
+        bounds.swap(merged);
+    }
+}
+
+}  // namespace
+
 void locator::seal() {
-    std::sort(by_address_.begin(), by_address_.end());
-    std::sort(by_payload_.begin(), by_payload_.end());
+    sort_runs(by_address_);
+    sort_runs(by_payload_);
 }
 
 std::optional<text_position> locator::position_of(const yojson* address) const {

@@ -2,11 +2,15 @@
 // The values of number texts that the reader has already checked for JSON syntax.
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <system_error>
+
+#include "powers_of_five.hpp"
 
 namespace Sylvane::json_tree::detail {
 
@@ -14,20 +18,48 @@ inline bool is_digit(char c) noexcept {
     return c >= '0' && c <= '9';
 }
 
-/// The value of the integer `[digits, end)` (at least one digit, no sign), negated when
-/// `negative`, if it fits `std::int64_t`.
-inline bool integer_value(const char* digits, const char* end, bool negative,
-                          std::int64_t& out) noexcept {
-    // Exact while it fits 64 bits; more than 20 digits never fit.
-    std::uint64_t u = 0;
-    bool fits = end - digits <= 20;
-    for (const char* d = digits; fits && d != end; ++d)
-        fits = !__builtin_mul_overflow(u, 10u, &u) &&
-               !__builtin_add_overflow(u, static_cast<unsigned>(*d - '0'), &u);
-    constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
-    if (!fits || u > max + (negative ? 1 : 0)) return false;
-    out = negative ? static_cast<std::int64_t>(0 - u) : static_cast<std::int64_t>(u);
-    return true;
+/// Of the 8 bytes of `chunk` (little-endian, the first byte lowest), those that are not digits
+/// are nonzero in the result; a carry may mark bytes after the first non-digit wrongly, never
+/// one before it.
+inline std::uint64_t non_digits(std::uint64_t chunk) noexcept {
+    // A byte is a digit when its high nibble is 3 and adding 6 does not carry out of its low
+    // nibble.
+    return ((chunk & 0xF0F0F0F0F0F0F0F0) |
+            (((chunk + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) >> 4)) ^
+           0x3333333333333333;
+}
+
+/// The value of the 8 digits in `chunk`, the first the most significant: pairs, then fours,
+/// then the eight are combined with three multiplications.
+inline std::uint64_t eight_digits_value(std::uint64_t chunk) noexcept {
+    chunk -= 0x3030303030303030;
+    chunk = chunk * 10 + (chunk >> 8);
+    return (((chunk & 0x000000FF000000FF) * (100 + (1000000ULL << 32))) +
+            (((chunk >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32)))) >>
+           32;
+}
+
+/// Steps over the digits at `p` (up to `end`), adding them to `m` (modulo 2^64), eight at a
+/// time where it can.
+inline const char* scan_digits(const char* p, const char* end, std::uint64_t& m) noexcept {
+    if constexpr (std::endian::native == std::endian::little) {
+        static constexpr std::uint64_t tens[] = {1,      10,      100,      1000,     10000,
+                                                 100000, 1000000, 10000000, 100000000};
+        while (end - p >= 8) {
+            std::uint64_t chunk;
+            std::memcpy(&chunk, p, 8);
+            const std::uint64_t others = non_digits(chunk);
+            const int n = others == 0 ? 8 : __builtin_ctzll(others) / 8;
+            if (n == 0) return p;
+            // The first n bytes go to the top, '0's fill in below them.
+            if (n < 8) chunk = (chunk << (64 - 8 * n)) | (0x3030303030303030 >> (8 * n));
+            m = m * tens[n] + eight_digits_value(chunk);
+            p += n;
+            if (n < 8) return p;
+        }
+    }
+    for (; p != end && is_digit(*p); ++p) m = m * 10 + static_cast<unsigned>(*p - '0');
+    return p;
 }
 
 /// Whether a decimal number whose from_chars result is out of range is too large (rather than
@@ -57,53 +89,127 @@ inline bool overflows(const char* digits, const char* end) {
     return e10 > 0;
 }
 
-/// The double of a decimal number whose digits (integer part `[digits, int_end)`, fraction
-/// `[int_end + 1, frac_end)`) fit 53 bits and whose power of ten is at most 22 in size: both are
-/// exact doubles, so one multiplication or division rounds correctly. Exponent digits are at
-/// `[exp_start, end)` (with their sign), or none when `exp_start == end`. False when the
-/// number is outside that range and needs the general parse.
-inline bool exact_double(const char* digits, const char* int_end, const char* frac_end,
-                         const char* exp_start, const char* end, bool negative,
-                         double& out) noexcept {
-#if FLT_EVAL_METHOD == 0
-    static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+/// A decimal number as `significand * 10^exponent`, when its significant digits fit 19.
+struct decimal {
+    std::uint64_t significand = 0;
+    long exponent = 0;
+};
+
+/// The significand and exponent of the number whose integer part is `[digits, int_end)`,
+/// fraction `[int_end + 1, frac_end)` (none when `int_end == frac_end`) and exponent digits
+/// `[exp_start, end)` with their sign (none when `exp_start == end`); `scanned` is the value of
+/// all its digits modulo 2^64, which the reader finds as it scans them. False when it has more
+/// than 19 significant digits or an exponent of more than 5 digits, which the general parse
+/// takes.
+inline bool split_decimal(const char* digits, const char* int_end, const char* frac_end,
+                          const char* exp_start, const char* end, std::uint64_t scanned,
+                          decimal& out) noexcept {
     const char* frac = int_end == frac_end ? frac_end : int_end + 1;
-    if ((int_end - digits) + (frac_end - frac) > 19) return false;
-    std::uint64_t m = 0;
-    for (const char* d = digits; d != int_end; ++d) m = m * 10 + static_cast<unsigned>(*d - '0');
-    for (const char* d = frac; d != frac_end; ++d) m = m * 10 + static_cast<unsigned>(*d - '0');
-    if (m > (std::uint64_t{1} << 53)) return false;
+    const auto add = [](std::uint64_t m, char c) {
+        return m * 10 + static_cast<unsigned>(c - '0');
+    };
+    std::uint64_t m = scanned;
+    if ((int_end - digits) + (frac_end - frac) <= 19) {
+        // `scanned` is exact.
+    } else if (*digits == '0') {
+        // Leading zeros are not significant: "0.000123" has three significant digits.
+        const char* f = frac;
+        while (f != frac_end && *f == '0') ++f;
+        if (frac_end - f > 19) return false;
+        for (m = 0; f != frac_end; ++f) m = add(m, *f);
+    } else {
+        return false;
+    }
     long e = 0;
     if (exp_start != end) {
         const char* d = exp_start;
         const bool minus = *d == '-';
         if (*d == '-' || *d == '+') ++d;
-        if (end - d > 3) return false;
+        if (end - d > 5) return false;
         for (; d != end; ++d) e = e * 10 + (*d - '0');
         if (minus) e = -e;
     }
-    e -= frac_end - frac;
-    if (e < -22 || e > 22) return false;
+    out = {m, e - (frac_end - frac)};
+    return true;
+}
+
+/// `m * 10^e` when both are exact doubles (`m` at most 2^53, `e` at most 22 in size): one
+/// multiplication or division then rounds correctly.
+inline bool exact_double(std::uint64_t m, long e, bool negative, double& out) noexcept {
+#if FLT_EVAL_METHOD == 0
+    static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (m > (std::uint64_t{1} << 53) || e < -22 || e > 22) return false;
     double v = static_cast<double>(m);
     v = e < 0 ? v / powers[-e] : v * powers[e];
     out = negative ? -v : v;
     return true;
 #else
-    (void)digits, (void)int_end, (void)frac_end, (void)exp_start, (void)end, (void)negative,
-        (void)out;
+    (void)m, (void)e, (void)negative, (void)out;
     return false;  // intermediate precision would round twice
 #endif
 }
 
+/// `m * 10^e` correctly rounded (`m` exact, of at most 19 digits) by the method of Eisel and
+/// Lemire: `m` times a 128-bit approximation of 5^e gives the 53 bits of the double and the bits
+/// below them; when those cannot tell which way to round (a product too close to a halfway
+/// point), or the result is subnormal or beyond the largest double, false leaves the number to
+/// the general parse.
+inline bool eisel_lemire(std::uint64_t m, long e, bool negative, double& out) noexcept {
+    __extension__ using u128 = unsigned __int128;
+    if (m == 0) {
+        out = negative ? -0.0 : 0.0;
+        return true;
+    }
+    if (e < smallest_power_of_five || e > largest_power_of_five) return false;
+    const int lz = __builtin_clzll(m);
+    m <<= lz;
+    const std::uint64_t* five = powers_of_five[e - smallest_power_of_five];
+    const u128 first = static_cast<u128>(m) * five[0];
+    auto hi = static_cast<std::uint64_t>(first >> 64);
+    auto lo = static_cast<std::uint64_t>(first);
+    // The 9 bits below the 55 kept are all ones: the low word of 5^e may carry into them.
+    if ((hi & 0x1FF) == 0x1FF) {
+        const auto second = static_cast<std::uint64_t>((static_cast<u128>(m) * five[1]) >> 64);
+        lo += second;
+        if (lo < second) ++hi;
+    }
+    if (lo == ~std::uint64_t{0}) return false;  // the truncated product may be one short
+    const int upper = static_cast<int>(hi >> 63);
+    std::uint64_t mantissa = hi >> (upper + 9);
+    // floor(e * log2(10)) + 63, the binary exponent of the product, biased.
+    long power2 = ((217706 * e) >> 16) + 63 + upper - lz + 1023;
+    if (power2 <= 0) return false;
+    // A product exactly halfway between two doubles (possible only for small exponents) rounds
+    // to even, not up.
+    if (lo <= 1 && e >= -4 && e <= 23 && (mantissa & 3) == 1 && (mantissa << (upper + 9)) == hi)
+        mantissa &= ~std::uint64_t{1};
+    mantissa += mantissa & 1;
+    mantissa >>= 1;
+    if (mantissa >= (std::uint64_t{2} << 52)) {
+        mantissa = std::uint64_t{1} << 52;
+        ++power2;
+    }
+    if (power2 >= 0x7FF) return false;
+    const std::uint64_t bits = (mantissa & ~(std::uint64_t{1} << 52)) |
+                               (static_cast<std::uint64_t>(power2) << 52) |
+                               (static_cast<std::uint64_t>(negative) << 63);
+    out = std::bit_cast<double>(bits);
+    return true;
+}
+
 /// The correctly rounded double of the number text `[start, end)` (sign at `start`, digits from
-/// `digits`; the parts as for `exact_double`). False when its magnitude is beyond the largest
-/// double; one below the smallest reads as zero of its sign.
+/// `digits`; the parts and `scanned` as for `split_decimal`). False when its magnitude is beyond
+/// the largest double; one below the smallest reads as zero of its sign.
 inline bool decimal_value(const char* start, const char* digits, const char* int_end,
                           const char* frac_end, const char* exp_start, const char* end,
-                          bool negative, double& out) {
-    if (exact_double(digits, int_end, frac_end, exp_start, end, negative, out)) return true;
+                          bool negative, std::uint64_t scanned, double& out) {
+    decimal d;
+    if (split_decimal(digits, int_end, frac_end, exp_start, end, scanned, d) &&
+        (exact_double(d.significand, d.exponent, negative, out) ||
+         eisel_lemire(d.significand, d.exponent, negative, out)))
+        return true;
     const auto r = std::from_chars(start, end, out);
     if (r.ec == std::errc::result_out_of_range) {
         if (overflows(digits, end)) return false;

@@ -447,11 +447,12 @@ private:
         }
         const char* digits = q;
         if (q == end_ || !is_digit(*q)) fail(q, "unexpected " + show(q, end_) + " in number");
+        std::uint64_t scanned = 0;  // the digits' value, exact while there are at most 19
         if (*q == '0') {
             ++q;
             if (q != end_ && is_digit(*q)) fail(start, "leading zero in number");
         } else {
-            while (q != end_ && is_digit(*q)) ++q;
+            q = scan_digits(q, end_, scanned);
         }
         const char* int_end = q;
         const char* frac_end = q;
@@ -461,7 +462,7 @@ private:
             ++q;
             if (q == end_ || !is_digit(*q))
                 fail(q, "unexpected " + show(q, end_) + " in number, expected a digit");
-            while (q != end_ && is_digit(*q)) ++q;
+            q = scan_digits(q, end_, scanned);
             frac_end = exp_start = q;
             integral = false;
         }
@@ -476,14 +477,17 @@ private:
         }
         p_ = q;
         if (integral) {
-            std::int64_t n = 0;
-            if (integer_value(digits, int_end, negative, n))
-                return tree_access::raw(yojson::Int(n));
+            // More than 19 digits never fit 64 bits; 19 may.
+            constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
+            if (int_end - digits <= 19 && scanned <= max + (negative ? 1 : 0))
+                return tree_access::raw(yojson::Int(negative
+                                                        ? static_cast<std::int64_t>(0 - scanned)
+                                                        : static_cast<std::int64_t>(scanned)));
             return text_node(yojson_kind::Intlit,
                              std::string_view(start, static_cast<std::size_t>(q - start)));
         }
         double d = 0;
-        if (!decimal_value(start, digits, int_end, frac_end, exp_start, q, negative, d))
+        if (!decimal_value(start, digits, int_end, frac_end, exp_start, q, negative, scanned, d))
             fail(start, "number out of range of a double");
         return tree_access::raw(yojson::Float(d));
     }
