@@ -62,6 +62,9 @@ public:
             assoc_node(payload_node::in(this));
     }
 
+    /// The chunk that nodes are carved from now: nodes made while it stays the same lie in
+    /// ascending order, and chunks do not overlap.
+    const void* chunk_in_use() const noexcept { return last_; }
     /// Whether `child`, just placed in a container of this arena, may stay there. A node of
     /// this arena may: its counted reference is given back and it becomes an uncounted link. So
     /// may a scalar or a constant node. Any other node may not: the container must move to the

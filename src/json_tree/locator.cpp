@@ -21,44 +21,46 @@ std::optional<std::size_t> locator::find(const std::vector<entry>& table, std::u
 
 namespace {
 
-/// Sorts `v`, which the reader fills nearly in order: nodes are placed in the arena in the order
-/// their containers close, so the table is a few ascending runs. Those are merged; a table of
-/// many runs is sorted outright.
-void sort_runs(std::vector<std::pair<std::uintptr_t, std::size_t>>& v) {
-    constexpr std::size_t most_runs = 64;
-    std::vector<std::size_t> bounds{0};
-    for (std::size_t i = 1; i < v.size(); ++i) {
-        if (v[i] < v[i - 1]) {
-            if (bounds.size() == most_runs) {
-                std::sort(v.begin(), v.end());
-                return;
-            }
-            bounds.push_back(i);
-        }
+/// Sorts `v`, filled in ascending runs that start at the indices `starts` (the reader starts one
+/// whenever its arena starts a chunk; chunks lie wherever the allocator put them): the runs are
+/// ordered by their first entries and copied once. Should runs overlap after all, `v` is sorted
+/// outright.
+void sort_runs(std::vector<std::pair<std::uintptr_t, std::size_t>>& v,
+               const std::vector<std::size_t>& starts) {
+    struct run {
+        std::size_t begin, end;
+    };
+    std::vector<run> runs;
+    std::size_t begin = 0;
+    for (std::size_t k = 0; k <= starts.size(); ++k) {
+        const std::size_t end = k < starts.size() ? std::min(starts[k], v.size()) : v.size();
+        if (begin < end) runs.push_back({begin, end});
+        begin = std::max(begin, end);
     }
-    bounds.push_back(v.size());
-    // Merges neighbouring runs pairwise until one is left.
-    while (bounds.size() > 2) {
-        std::vector<std::size_t> merged{0};
-        for (std::size_t r = 0; r + 1 < bounds.size(); r += 2) {
-            const auto first = v.begin() + static_cast<std::ptrdiff_t>(bounds[r]);
-            if (r + 2 < bounds.size()) {
-                std::inplace_merge(first, v.begin() + static_cast<std::ptrdiff_t>(bounds[r + 1]),
-                                   v.begin() + static_cast<std::ptrdiff_t>(bounds[r + 2]));
-                merged.push_back(bounds[r + 2]);
-            } else {
-                merged.push_back(bounds[r + 1]);
-            }
-        }
-        bounds.swap(merged);
+    const auto at = [&](std::size_t i) { return v.begin() + static_cast<std::ptrdiff_t>(i); };
+    bool ordered = true;
+    for (const run& r : runs) ordered = ordered && std::is_sorted(at(r.begin), at(r.end));
+    if (ordered && runs.size() <= 1) return;
+    std::sort(runs.begin(), runs.end(),
+              [&](const run& x, const run& y) { return v[x.begin] < v[y.begin]; });
+    for (std::size_t r = 1; ordered && r < runs.size(); ++r)
+        ordered = v[runs[r - 1].end - 1] < v[runs[r].begin];
+    if (!ordered) {
+        std::sort(v.begin(), v.end());
+        return;
     }
+    std::vector<std::pair<std::uintptr_t, std::size_t>> sorted;
+    sorted.reserve(v.size());
+    for (const run& r : runs) sorted.insert(sorted.end(), at(r.begin), at(r.end));
+    v.swap(sorted);
 }
 
 }  // namespace
 
-void locator::seal() {
-    sort_runs(by_address_);
-    sort_runs(by_payload_);
+void locator::seal(const std::vector<std::size_t>& address_runs,
+                   const std::vector<std::size_t>& payload_runs) {
+    sort_runs(by_address_, address_runs);
+    sort_runs(by_payload_, payload_runs);
 }
 
 std::optional<text_position> locator::position_of(const yojson* address) const {

@@ -89,11 +89,7 @@ public:
                     skip_space();
                     if (p_ != end_) fail(p_, "unexpected " + show(p_, end_) + " after the value");
                     yojson root = tree_access::counted(values_.back());
-                    if constexpr (Track) {
-                        if (const void* id = tree_access::payload(root))
-                            record_payload(id, positions_->root_offset_);
-                        positions_->seal();
-                    }
+                    if constexpr (Track) positions_->seal(address_runs_, payload_runs_);
                     return root;
                 }
                 skip_space();
@@ -149,9 +145,11 @@ private:
     }
     void push(const yojson& scalar, const char* start) { push(tree_access::raw(scalar), start); }
 
-    /// A `String` or `Intlit` node over a copy of `s`, in the arena.
-    raw_tree text_node(yojson_kind kind, std::string_view s) {
-        return tree_access::raw_of(kind, memory().text(s));
+    /// A `String` or `Intlit` node over a copy of `s`, in the arena, for the text at `start`.
+    raw_tree text_node(yojson_kind kind, std::string_view s, const char* start) {
+        string_node* node = memory().text(s);
+        if constexpr (Track) record_payload(node, offset(start));
+        return tree_access::raw_of(kind, node);
     }
 
     /// Reads the value at `p_`. Returns false when it opened a container that has elements:
@@ -176,7 +174,7 @@ private:
                 if (object) key();
                 return false;
             }
-            case '"': push(text_node(yojson_kind::String, string()), start); return true;
+            case '"': push(text_node(yojson_kind::String, string(), start), start); return true;
             case 't':
                 literal("true");
                 push(yojson::Bool(true), start);
@@ -251,23 +249,29 @@ private:
         raw_tree t;
         if (!f.object) {
             list_node* node = memory().list(n);
+            if constexpr (Track) record_payload(node, f.offset);
             yojson* items = node->items();
             for (std::size_t i = 0; i < n; ++i) tree_access::place(items + i, first[i]);
             node->size = n;
-            if constexpr (Track)
+            if constexpr (Track) {
+                note_chunk(address_chunk_, address_runs_, positions_->by_address_.size());
                 for (std::size_t i = 0; i < n; ++i) record(items[i], offsets_[f.values_begin + i]);
+            }
             t = tree_access::raw_of(node);
         } else {
             assoc_node* node = memory().assoc(n, 0);  // its keys are in the arena already
+            if constexpr (Track) record_payload(node, f.offset);
             yojson::entry* entries = node->entries();
             const std::string_view* keys = keys_.data() + f.keys_begin;
             for (std::size_t i = 0; i < n; ++i)
                 tree_access::place_entry(entries + i, keys[i], first[i]);
             node->size = n;
             keys_.resize(f.keys_begin);
-            if constexpr (Track)
+            if constexpr (Track) {
+                note_chunk(address_chunk_, address_runs_, positions_->by_address_.size());
                 for (std::size_t i = 0; i < n; ++i)
                     record(entries[i].second, offsets_[f.values_begin + i]);
+            }
             t = tree_access::raw_of(node);
         }
         values_.resize(f.values_begin);
@@ -275,12 +279,21 @@ private:
         push(t, begin_ + f.offset);
     }
 
+    // Nodes are recorded by address as their containers close, payloads as they are made: both
+    // in the order the arena hands out memory, which the locator's sort relies on.
+    // A run of each table starts where the arena starts a chunk.
     void record(const yojson& node, std::size_t at) {
         positions_->by_address_.emplace_back(reinterpret_cast<std::uintptr_t>(&node), at);
-        if (const void* id = tree_access::payload(node)) record_payload(id, at);
     }
-    void record_payload(const void* id, std::size_t at) {
+    void record_payload(const payload_node* id, std::size_t at) {
+        note_chunk(payload_chunk_, payload_runs_, positions_->by_payload_.size());
         positions_->by_payload_.emplace_back(reinterpret_cast<std::uintptr_t>(id), at);
+    }
+    void note_chunk(const void*& seen, std::vector<std::size_t>& runs, std::size_t next) {
+        if (const void* c = arena_->chunk_in_use(); c != seen) {
+            seen = c;
+            runs.push_back(next);
+        }
     }
 
     /// Steps over `word`; its length is a constant, so the comparison is inlined.
@@ -300,8 +313,8 @@ private:
     void skip_space() {
         while (p_ != end_) {
             const char c = *p_;
-            if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
-                ++p_;
+            if (is_blank(c)) {
+                p_ = skip_blanks(p_ + 1, end_);
             } else if (c == '/' && options_.allow_comments) {
                 comment();
             } else {
@@ -484,7 +497,7 @@ private:
                                                         ? static_cast<std::int64_t>(0 - scanned)
                                                         : static_cast<std::int64_t>(scanned)));
             return text_node(yojson_kind::Intlit,
-                             std::string_view(start, static_cast<std::size_t>(q - start)));
+                             std::string_view(start, static_cast<std::size_t>(q - start)), start);
         }
         double d = 0;
         if (!decimal_value(start, digits, int_end, frac_end, exp_start, q, negative, scanned, d))
@@ -506,6 +519,11 @@ private:
     flat_stack<raw_tree> values_;
     flat_stack<std::string_view> keys_;
     flat_stack<std::size_t> offsets_;  // with Track: where each waiting value starts
+    // With Track: the chunk that each table's last entry lies in, and where its runs start.
+    const void* address_chunk_ = nullptr;
+    const void* payload_chunk_ = nullptr;
+    std::vector<std::size_t> address_runs_;
+    std::vector<std::size_t> payload_runs_;
     std::string scratch_;
 };
 

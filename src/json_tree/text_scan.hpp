@@ -79,6 +79,29 @@ inline const char* scan_plain(const char* p, const char* end) noexcept {
     return p;
 }
 
+inline bool is_blank(char c) noexcept {
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
+/// Advances `p` over JSON whitespace (space, line feed, carriage return, tab) to the first other
+/// byte or to `end`; runs of indentation 16 bytes at a time.
+inline const char* skip_blanks(const char* p, const char* end) noexcept {
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i blank = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')),
+                                                        _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                                           _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')),
+                                                        _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
+        const auto others = static_cast<unsigned>(~_mm_movemask_epi8(blank)) & 0xFFFFu;
+        if (others != 0) return p + std::countr_zero(others);
+        p += 16;
+    }
+#endif
+    while (p != end && is_blank(*p)) ++p;
+    return p;
+}
+
 /// Copies `n` bytes, at most 32, with a few overlapping moves instead of a call.
 inline void copy_short(char* d, const char* s, std::size_t n) noexcept {
     if (n >= 16) {

@@ -52,7 +52,10 @@ private:
 
     text_position at(std::size_t offset) const noexcept;
     static std::optional<std::size_t> find(const std::vector<entry>& table, std::uintptr_t key);
-    void seal();  // sorts the tables for lookup
+    /// Sorts the tables for lookup; each is filled in ascending runs that start at the given
+    /// indices and do not overlap.
+    void seal(const std::vector<std::size_t>& address_runs,
+              const std::vector<std::size_t>& payload_runs);
 
     std::vector<entry> by_address_;
     std::vector<entry> by_payload_;
