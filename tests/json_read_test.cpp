@@ -392,6 +392,57 @@ TEST(json_read, positions_locate_every_node) {
     EXPECT_EQ(scalar.positions.size(), 0u);
 }
 
+// A document of many arena chunks, read while freed chunks of other trees lie about the heap:
+// every node is found, by address and through a copy, at the byte where it starts, in text order.
+TEST(json_read, positions_locate_every_node_of_a_large_document) {
+    std::string text = "[";
+    for (int i = 0; i < 20'000; ++i) {
+        const std::string n = std::to_string(i);
+        if (i > 0) text += ',';
+        text += "{\"k\": [" + n + ", \"s" + n + "\", 1.5, null, {}], \"t\": true}";
+    }
+    text += "]";
+    std::vector<yojson> kept;
+    for (int i = 0; i < 6; ++i) kept.push_back(read(text));
+    kept.erase(kept.begin() + 1, kept.begin() + 4);  // leaves freed chunks between live ones
+    const auto result = read_with_positions(text);
+    const auto& positions = result.positions;
+    std::size_t last = 0, nodes = 0;
+    const auto visit = [&](const auto& self, const yojson& node, bool root) -> void {
+        const auto p = positions.position_of(node);
+        ASSERT_TRUE(p.has_value());
+        if (!root) {
+            ASSERT_GT(p->offset, last);
+            ++nodes;
+        }
+        last = p->offset;
+        const char first = text[p->offset];
+        const yojson copy = node;
+        switch (node.kind()) {
+            case yojson_kind::List:
+                ASSERT_EQ(first, '[');
+                ASSERT_EQ(positions.position_of(copy)->offset, p->offset);
+                for (const yojson& e : node.as_list()) self(self, e, false);
+                break;
+            case yojson_kind::Assoc:
+                ASSERT_EQ(first, '{');
+                ASSERT_EQ(positions.position_of(copy)->offset, p->offset);
+                for (const auto& [k, v] : node.as_assoc()) self(self, v, false);
+                break;
+            case yojson_kind::String:
+                ASSERT_EQ(first, '"');
+                ASSERT_EQ(positions.position_of(copy)->offset, p->offset);
+                break;
+            case yojson_kind::Null: ASSERT_EQ(first, 'n'); break;
+            case yojson_kind::Bool: ASSERT_EQ(first, 't'); break;
+            default: ASSERT_TRUE(first >= '0' && first <= '9') << first;
+        }
+    };
+    visit(visit, result.tree, true);
+    EXPECT_EQ(nodes, positions.size());
+    EXPECT_EQ(nodes, 20'000u * 8);
+}
+
 TEST(json_read, positions_report_a_conversion_failure_at_its_line) {
     const auto r = read_with_positions("[1,\n 2,\n \"three\"]");
     try {
