@@ -76,7 +76,7 @@ def medians(results):
         if b.get("run_type") == "aggregate":
             continue
         ns = ns_per_element(b)
-        name = b.get("run_name", b["name"])
+        name = b.get("run_name", b["name"]).removesuffix("/real_time")
         if ns is None or "/" not in name:
             continue
         task, side = name.split("/", 1)
@@ -91,6 +91,22 @@ def medians(results):
                                             len(xs))
     throughput = {key: statistics.median(xs) for key, xs in rates.items()}
     return table, throughput
+
+
+THREAD_TASKS = [("threads_read_convert", "each thread reads its own text and converts it"),
+                ("threads_shared_convert", "each thread converts the same tree"),
+                ("threads_floor", "arithmetic alone (what the machine gives two threads)")]
+
+
+def thread_scaling(table):
+    """(task, text, ms for one thread, ms for two, ratio) for each thread task measured."""
+    out = []
+    for task, text in THREAD_TASKS:
+        row = table.get(task, {})
+        if "1_threads" in row and "2_threads" in row:
+            one, two = row["1_threads"][0], row["2_threads"][0]
+            out.append((task, text, one, two, two / one))
+    return out
 
 
 def throughput_table(table, throughput):
@@ -226,6 +242,10 @@ def goals(table, memory):
             m = s["sylvane"][0] / p["sylvane"][0]
             out.append((f"reading {doc_name} with positions within 1.5× reading it",
                         f"{m:.2f}× the plain read", m <= 1.5))
+    for task, text, _, _, r in thread_scaling(table):
+        if task != "threads_floor":
+            out.append((f"two threads take at most 1.1× one thread's time: {text}",
+                        f"{r:.2f}×", r <= 1.1))
     mem = {m["side"]: m for m in memory}
     for peer in ("boost_json", "simdjson"):
         if "sylvane" in mem and peer in mem:
@@ -379,6 +399,8 @@ def main():
     with open(a.results) as f:
         results = json.load(f)
     table, throughput = medians(results)
+    threads = thread_scaling(table)
+    table = {t: row for t, row in table.items() if not t.startswith("threads_")}
     memory = []
     if a.memory and os.path.exists(a.memory):
         with open(a.memory) as f:
@@ -387,6 +409,8 @@ def main():
     reps = max((n for row in table.values() for _, _, n in row.values()), default=0)
 
     print(text_table(table))
+    for _, text, one, two, r in threads:
+        print(f"threads: {text}: one {fmt_ns(one)} ns, two {fmt_ns(two)} ns per record, {r:.2f}x")
     for text, measured, met in judged:
         print(f"{'met   ' if met else 'MISSED'} {text}: {measured}")
     for m in memory:
@@ -413,6 +437,15 @@ def main():
           f"![Ratios to Sylvane]({os.path.basename(a.svg) if a.svg else 'performance.svg'})", "",
           "## Machine", ""]
     md += [f"- {line}" for line in machine(results, a.build_dir)]
+    if threads:
+        md += ["", "## Thread scaling", "",
+               "Wall-clock time for the same work per thread on one thread and on two at once "
+               "(per record, 20,000 records a thread); without shared state two threads take as "
+               "long as one. The floor shows what the machine itself gave two threads during the "
+               "run.", "", "| task | one thread (ns) | two threads (ns) | ratio |",
+               "|---|---:|---:|---:|"]
+        md += [f"| {text} | {fmt_ns(one)} | {fmt_ns(two)} | {r:.2f}× |"
+               for _, text, one, two, r in threads]
     md += ["", "## Goals", "", "| goal | measured | |", "|---|---|---|"]
     md += [f"| {t} | {m} | {'met' if ok else '**missed**'} |" for t, m, ok in judged]
     if memory:

@@ -1,0 +1,127 @@
+// Thread scaling: the same work on one thread and on two at once, wall-clock time per record.
+// Without shared state between the threads, two take as long as one.
+//
+//     threads_read_convert/N_threads     each thread reads its own copy of a text of records and
+//                                        converts the tree to a vector of structs
+//     threads_shared_convert/N_threads   each thread converts the same tree, read once before
+//     threads_floor/N_threads            each thread does arithmetic alone: what the machine
+//                                        gives two threads at the time of the run
+//
+// The threads are started inside the timing for both sides alike, so the ratio compares the
+// work alone.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include <sylvane/derive/derive.hpp>
+#include <sylvane/sylvane.hpp>
+
+#include "peers_common.hpp"
+
+namespace threads_bench {
+
+struct item {
+    std::int64_t id = 0;
+    std::string name;
+    double score = 0;
+    std::vector<std::string> tags;
+    std::optional<std::int64_t> parent;
+};
+SYLVANE_RECORD(item, id, name, score, tags, parent)
+
+}  // namespace threads_bench
+
+namespace {
+
+using threads_bench::item;
+
+constexpr std::size_t items = 20'000;
+
+/// The JSON text of `items` records, one per thread so that no two threads read the same bytes.
+const std::vector<std::string>& texts() {
+    static const std::vector<std::string> t = [] {
+        std::vector<item> v(items);
+        std::uint64_t s = 7;
+        for (std::size_t i = 0; i < items; ++i) {
+            const std::uint64_t r = sylvane_bench::mix(s);
+            v[i] = {static_cast<std::int64_t>(i),
+                    "name " + std::to_string(r % 100'000),
+                    static_cast<double>(r % 10'000) / 7.0,
+                    {"tag" + std::to_string(r % 7), "tag" + std::to_string(r % 11)},
+                    r % 3 ? std::optional<std::int64_t>(static_cast<std::int64_t>(r % 1000))
+                          : std::nullopt};
+        }
+        const std::string text = Sylvane::json_tree::write(Sylvane::yojson_of(v));
+        return std::vector<std::string>{text, text};
+    }();
+    return t;
+}
+
+/// Runs `work(k)` on `threads` threads, k = 0, 1, ..., and waits for them.
+template <class Work>
+void on_threads(int threads, Work work) {
+    std::vector<std::thread> running;
+    for (int k = 0; k < threads; ++k) running.emplace_back([&work, k] { work(k); });
+    for (auto& t : running) t.join();
+}
+
+void read_convert(benchmark::State& state, int threads) {
+    const auto& t = texts();
+    for (auto _ : state) {
+        on_threads(threads, [&](int k) {
+            const Sylvane::yojson tree = Sylvane::json_tree::read(t[static_cast<std::size_t>(k)]);
+            auto v = Sylvane::of_yojson<std::vector<item>>(tree);
+            benchmark::DoNotOptimize(v.data());
+        });
+    }
+    sylvane_bench::per_element(state, items);
+}
+
+void shared_convert(benchmark::State& state, int threads) {
+    const Sylvane::yojson tree = Sylvane::json_tree::read(texts()[0]);
+    for (auto _ : state) {
+        on_threads(threads, [&](int) {
+            auto v = Sylvane::of_yojson<std::vector<item>>(tree);
+            benchmark::DoNotOptimize(v.data());
+        });
+    }
+    sylvane_bench::per_element(state, items);
+}
+
+/// What the machine gives two threads: arithmetic alone, no memory shared or allocated.
+void floor(benchmark::State& state, int threads) {
+    for (auto _ : state) {
+        on_threads(threads, [](int k) {
+            std::uint64_t s = static_cast<std::uint64_t>(k), sum = 0;
+            for (int i = 0; i < 1'000'000; ++i) sum += sylvane_bench::mix(s);
+            benchmark::DoNotOptimize(sum);
+        });
+    }
+    sylvane_bench::per_element(state, items);
+}
+
+[[maybe_unused]] const bool registered = [] {
+    for (int n : {1, 2}) {
+        const std::string side = n == 1 ? "/1_threads" : "/2_threads";
+        benchmark::RegisterBenchmark(("threads_read_convert" + side).c_str(),
+                                     [n](benchmark::State& st) { read_convert(st, n); })
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("threads_shared_convert" + side).c_str(),
+                                     [n](benchmark::State& st) { shared_convert(st, n); })
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("threads_floor" + side).c_str(),
+                                     [n](benchmark::State& st) { floor(st, n); })
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
+
+}  // namespace
