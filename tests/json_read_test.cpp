@@ -228,6 +228,10 @@ TEST(json_read, strings_that_are_not_utf8_are_refused_unless_allowed) {
         read_options o;
         o.allow_invalid_utf8 = true;
         check(text, yojson::String("ab" + std::string(bad)), o);
+        // Right after valid sequences of every length, and before them.
+        const std::string run = "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80";
+        check_error("\"" + run + bad + "\"", 1, 11, "invalid UTF-8 in string");
+        check("\"" + run + bad + run + "\"", yojson::String(run + bad + run), o);
     }
 }
 

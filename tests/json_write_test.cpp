@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -155,6 +158,28 @@ TEST(json_write, floats_are_shortest_and_always_read_back_as_float) {
         EXPECT_EQ(back.kind(), yojson_kind::Float);
         EXPECT_EQ(back.as_float(), d);
     }
+}
+
+// The writer finds shortest digits itself; its text must be std::to_chars's, character for
+// character (and ".0" where that looks like an integer), for doubles of every magnitude.
+TEST(json_write, floats_are_written_as_to_chars_writes_them) {
+    std::mt19937_64 rng(3);
+    char buf[64];
+    const auto expect = [&](double d) {
+        if (!std::isfinite(d)) return;
+        std::string want(buf, std::to_chars(buf, buf + sizeof buf, d).ptr);
+        if (want.find_first_of(".e") == std::string::npos) want += ".0";
+        ASSERT_EQ(write(yojson::Float(d)), want);
+    };
+    for (int i = 0; i < 300'000; ++i) {
+        expect(std::bit_cast<double>(rng()));                                           // any bits
+        expect(static_cast<double>(static_cast<std::int64_t>(rng() >> (rng() % 64))));  // integers
+        expect(static_cast<double>(rng() % 10'000'000) / std::pow(10.0, rng() % 12));   // decimals
+        expect(std::ldexp(1.0, static_cast<int>(rng() % 2098) - 1074));  // powers of two
+    }
+    for (double d : {5e-324, 1e-323, 2.2250738585072014e-308, 2.225073858507201e-308, 1e22, 1e23,
+                     9007199254740992.0, 9007199254740994.0, 1e21, 123e20, 5e-310})
+        expect(d);
 }
 
 TEST(json_write, values_without_json_text_are_errors_unless_allowed) {

@@ -356,15 +356,18 @@ private:
         }
     }
 
-    /// Steps over a control or non-ASCII byte of a string, checking it.
+    /// Steps over a control byte (refused) or over the UTF-8 sequences that start at `p_`,
+    /// checking them: text in other scripts is sequence after sequence.
     void other_byte(unsigned char c) {
         if (c < 0x20) fail(p_, "unescaped control " + show(p_, end_) + " in string");
-        const char* next = utf8_sequence(p_, end_);
-        if (next == nullptr) {
-            if (!options_.allow_invalid_utf8) fail(p_, "invalid UTF-8 in string");
-            next = p_ + 1;
-        }
-        p_ = next;
+        do {
+            const char* next = utf8_sequence(p_, end_);
+            if (next == nullptr) {
+                if (!options_.allow_invalid_utf8) fail(p_, "invalid UTF-8 in string");
+                next = p_ + 1;
+            }
+            p_ = next;
+        } while (p_ != end_ && static_cast<unsigned char>(*p_) >= 0x80);
     }
 
     /// The rest of a string that has escapes, decoded into a scratch buffer.

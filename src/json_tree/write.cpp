@@ -2,6 +2,7 @@
 
 #include <sylvane/json_tree/locator.hpp>
 #include "chunk_size.hpp"
+#include "shortest_double.hpp"
 #include "text_scan.hpp"
 
 #include <algorithm>
@@ -207,7 +208,7 @@ private:
             return;
         }
         char* p = room(32);
-        char* e = std::to_chars(p, p + 32, d).ptr;
+        char* e = detail::write_shortest(p, d);
         // Shortest digits may look like an integer ("1", "-0"); a fraction keeps it a Float.
         if (std::find_if(p, e, [](char c) { return c == '.' || c == 'e'; }) == e) {
             *e++ = '.';

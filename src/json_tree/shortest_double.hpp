@@ -1,0 +1,183 @@
+#pragma once
+// The shortest decimal digits that read back to a double, by Giulietti's Schubfach method, and
+// their text as std::to_chars writes it; not part of the API.
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "powers_of_ten.hpp"
+#include "text_scan.hpp"
+
+namespace Sylvane::json_tree::detail {
+
+/// A finite positive double as `digits * 10^exponent`.
+struct decimal_digits {
+    std::uint64_t digits;
+    int exponent;
+};
+
+inline int floor_log10_pow2(int e) noexcept {
+    return static_cast<int>((std::int64_t{e} * 661'971'961'083) >> 41);
+}
+inline int floor_log10_three_quarters_pow2(int e) noexcept {
+    return static_cast<int>((std::int64_t{e} * 661'971'961'083 - 274'743'187'321) >> 41);
+}
+inline int floor_log2_pow10(int e) noexcept {
+    return static_cast<int>((std::int64_t{e} * 913'124'641'741) >> 38);
+}
+
+/// `g * cp / 2^127` for the 126-bit `g` of the table (two 63-bit halves), rounded to odd: the
+/// lowest bit is set when anything below it was cut off.
+inline std::uint64_t round_to_odd(const std::uint64_t* g, std::uint64_t cp) noexcept {
+    __extension__ using u128 = unsigned __int128;
+    const auto x1 = static_cast<std::uint64_t>((static_cast<u128>(g[1]) * cp) >> 64);
+    const u128 y = static_cast<u128>(g[0]) * cp;
+    const auto y0 = static_cast<std::uint64_t>(y);
+    const auto y1 = static_cast<std::uint64_t>(y >> 64);
+    const std::uint64_t z = (y0 >> 1) + x1;
+    constexpr std::uint64_t low63 = (std::uint64_t{1} << 63) - 1;
+    return (y1 + (z >> 63)) | (((z & low63) + low63) >> 63);
+}
+
+/// The shortest digits of the normal double `c * 2^q` among the decimals that round to it; of
+/// two equally short, the nearer, and of two equally near, the even. (A subnormal's rounding
+/// interval is relatively wider, and may hold a decimal shorter by more than the one digit this
+/// tries.)
+inline decimal_digits shortest(int q, std::uint64_t c) noexcept {
+    constexpr std::uint64_t c_min = std::uint64_t{1} << 52;
+    constexpr int q_min = -1074;
+    const std::uint64_t out = c & 1;  // an even significand keeps its bounds
+    const std::uint64_t cb = c << 2;
+    const std::uint64_t cbr = cb + 2;
+    std::uint64_t cbl;
+    int k;
+    if (c != c_min || q == q_min) {
+        cbl = cb - 2;
+        k = floor_log10_pow2(q);
+    } else {  // the gap below a power of two is half the gap above it
+        cbl = cb - 1;
+        k = floor_log10_three_quarters_pow2(q);
+    }
+    const int h = q + floor_log2_pow10(-k) + 2;
+    const std::uint64_t* g = powers_of_ten[k - smallest_power_of_ten];
+    const std::uint64_t vb = round_to_odd(g, cb << h);
+    const std::uint64_t vbl = round_to_odd(g, cbl << h);
+    const std::uint64_t vbr = round_to_odd(g, cbr << h);
+    const std::uint64_t s = vb >> 2;
+    if (s >= 100) {
+        // One digit fewer: the multiple of ten below s, or the one above, if just one is in range.
+        const std::uint64_t sp10 = s / 10 * 10;
+        const std::uint64_t tp10 = sp10 + 10;
+        const bool upin = vbl + out <= sp10 << 2;
+        const bool wpin = (tp10 << 2) + out <= vbr;
+        if (upin != wpin) return {upin ? sp10 : tp10, k};
+    }
+    const std::uint64_t t = s + 1;
+    const bool uin = vbl + out <= s << 2;
+    const bool win = (t << 2) + out <= vbr;
+    if (uin != win) return {uin ? s : t, k};
+    const auto cmp = static_cast<std::int64_t>(vb - ((s + t) << 1));
+    return {cmp < 0 || (cmp == 0 && (s & 1) == 0) ? s : t, k};
+}
+
+/// The shortest digits of the positive normal double `v`, without trailing zeros.
+inline decimal_digits shortest(double v) noexcept {
+    const auto bits = std::bit_cast<std::uint64_t>(v);
+    const std::uint64_t c = (std::uint64_t{1} << 52) | (bits & ((std::uint64_t{1} << 52) - 1));
+    const int q = static_cast<int>(bits >> 52) - 1075;
+    decimal_digits d;
+    if (q < 0 && q > -53 && (c >> -q) << -q == c) {
+        d = {c >> -q, 0};  // an integer: its own digits
+    } else {
+        d = shortest(q, c);
+    }
+    while (d.digits % 10 == 0) {
+        d.digits /= 10;
+        ++d.exponent;
+    }
+    return d;
+}
+
+/// Writes the decimal digits of `x` (at least 1) to end at `end`; returns where they start.
+inline char* digits_before(char* end, std::uint64_t x) noexcept {
+    static constexpr char pairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    const auto pair = [&](std::uint32_t two) {
+        end -= 2;
+        std::memcpy(end, pairs + 2 * two, 2);
+    };
+    // Eight digits at a time in 32-bit arithmetic, then pairs.
+    while (x >= 100'000'000) {
+        auto block = static_cast<std::uint32_t>(x % 100'000'000);
+        x /= 100'000'000;
+        for (int i = 0; i < 4; ++i, block /= 100) pair(block % 100);
+    }
+    auto y = static_cast<std::uint32_t>(x);
+    for (; y >= 100; y /= 100) pair(y % 100);
+    if (y >= 10) {
+        pair(y);
+    } else {
+        *--end = static_cast<char>('0' + y);
+    }
+    return end;
+}
+
+/// Writes the finite `v` at `p` as std::to_chars(p, p + 32, v) does (its shortest digits,
+/// fixed or scientific, whichever is shorter, fixed on a tie) and returns the end.
+inline char* write_shortest(char* p, double v) noexcept {
+    if (std::signbit(v)) *p++ = '-';
+    if (v == 0) {
+        *p++ = '0';
+        return p;
+    }
+    if (std::fabs(v) < 0x1p-1022) return std::to_chars(p - (v < 0), p + 32, v).ptr;  // subnormal
+    const decimal_digits d = shortest(std::fabs(v));
+    char digits[20];
+    const char* first = digits_before(digits + 20, d.digits);
+    const auto n = static_cast<int>(digits + 20 - first);
+    const int e = d.exponent + n - 1;  // of the first digit
+    const int abs_e = e < 0 ? -e : e;
+    const int scientific = n + (n > 1 ? 1 : 0) + 2 + (abs_e >= 100 ? 3 : 2);
+    const int fixed = e >= 0 ? (n <= e + 1 ? e + 1 : n + 1) : n + 1 - e;
+    if (fixed <= scientific) {
+        if (e >= 0) {
+            // Fixed notation shows an integer beyond 2^53 with all its digits, not the shortest
+            // followed by zeros.
+            if (n < e + 1 && std::fabs(v) >= 0x1p53)
+                return std::to_chars(p - (v < 0), p + 32, v).ptr;
+            if (n <= e + 1) {
+                copy_short(p, first, static_cast<std::size_t>(n));
+                std::memset(p + n, '0', static_cast<std::size_t>(e + 1 - n));
+                return p + e + 1;
+            }
+            copy_short(p, first, static_cast<std::size_t>(e + 1));
+            p[e + 1] = '.';
+            copy_short(p + e + 2, first + e + 1, static_cast<std::size_t>(n - e - 1));
+            return p + n + 1;
+        }
+        p[0] = '0';
+        p[1] = '.';
+        std::memset(p + 2, '0', static_cast<std::size_t>(-e - 1));
+        copy_short(p + 1 - e, first, static_cast<std::size_t>(n));
+        return p + n + 1 - e;
+    }
+    *p++ = first[0];
+    if (n > 1) {
+        *p++ = '.';
+        copy_short(p, first + 1, static_cast<std::size_t>(n - 1));
+        p += n - 1;
+    }
+    *p++ = 'e';
+    *p++ = e < 0 ? '-' : '+';
+    if (abs_e >= 100) *p++ = static_cast<char>('0' + abs_e / 100);
+    *p++ = static_cast<char>('0' + abs_e / 10 % 10);
+    *p++ = static_cast<char>('0' + abs_e % 10);
+    return p;
+}
+
+}  // namespace Sylvane::json_tree::detail
