@@ -447,6 +447,22 @@ TEST(json_read, positions_locate_every_node_of_a_large_document) {
     EXPECT_EQ(nodes, 20'000u * 8);
 }
 
+// Line starts are found 16 bytes at a time: lines of every length around that.
+TEST(json_read, positions_count_lines_of_every_length) {
+    std::string text = "[\n";
+    for (std::size_t k = 0; k < 40; ++k) text += std::string(k, ' ') + (k < 39 ? "7,\n" : "7\n");
+    text += "]";
+    const auto result = read_with_positions(text);
+    const auto& items = result.tree.as_list();
+    ASSERT_EQ(items.size(), 40u);
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        const auto p = result.positions.position_of(items[k]);
+        ASSERT_TRUE(p.has_value());
+        EXPECT_EQ(p->line, k + 2);
+        EXPECT_EQ(p->column, k + 1);
+    }
+}
+
 TEST(json_read, positions_report_a_conversion_failure_at_its_line) {
     const auto r = read_with_positions("[1,\n 2,\n \"three\"]");
     try {

@@ -74,9 +74,8 @@ public:
 
     yojson run() {
         if constexpr (Track) {
-            for (const char* q = p_;
-                 (q = static_cast<const char*>(std::memchr(q, '\n', offset(end_) - offset(q))));)
-                positions_->line_starts_.push_back(offset(++q));
+            each_line_start(begin_, end_,
+                            [&](std::size_t at) { positions_->line_starts_.push_back(at); });
         }
         skip_space();
         if constexpr (Track) positions_->root_offset_ = offset(p_);
@@ -254,8 +253,10 @@ private:
             for (std::size_t i = 0; i < n; ++i) tree_access::place(items + i, first[i]);
             node->size = n;
             if constexpr (Track) {
-                note_chunk(address_chunk_, address_runs_, positions_->by_address_.size());
-                for (std::size_t i = 0; i < n; ++i) record(items[i], offsets_[f.values_begin + i]);
+                locator::entry* e = record_addresses(n);
+                for (std::size_t i = 0; i < n; ++i)
+                    e[i] = {reinterpret_cast<std::uintptr_t>(items + i),
+                            offsets_[f.values_begin + i]};
             }
             t = tree_access::raw_of(node);
         } else {
@@ -268,9 +269,10 @@ private:
             node->size = n;
             keys_.resize(f.keys_begin);
             if constexpr (Track) {
-                note_chunk(address_chunk_, address_runs_, positions_->by_address_.size());
+                locator::entry* e = record_addresses(n);
                 for (std::size_t i = 0; i < n; ++i)
-                    record(entries[i].second, offsets_[f.values_begin + i]);
+                    e[i] = {reinterpret_cast<std::uintptr_t>(&entries[i].second),
+                            offsets_[f.values_begin + i]};
             }
             t = tree_access::raw_of(node);
         }
@@ -282,8 +284,13 @@ private:
     // Nodes are recorded by address as their containers close, payloads as they are made: both
     // in the order the arena hands out memory, which the locator's sort relies on.
     // A run of each table starts where the arena starts a chunk.
-    void record(const yojson& node, std::size_t at) {
-        positions_->by_address_.emplace_back(reinterpret_cast<std::uintptr_t>(&node), at);
+    /// Room for the `n` elements of the container just made, by address.
+    locator::entry* record_addresses(std::size_t n) {
+        auto& table = positions_->by_address_;
+        const std::size_t size = table.size();
+        note_chunk(address_chunk_, address_runs_, size);
+        table.resize(size + n);
+        return table.data() + size;
     }
     void record_payload(const payload_node* id, std::size_t at) {
         note_chunk(payload_chunk_, payload_runs_, positions_->by_payload_.size());

@@ -102,6 +102,25 @@ inline const char* skip_blanks(const char* p, const char* end) noexcept {
     return p;
 }
 
+/// Calls `f` with the offset after every line feed in `[begin, end)`, in order: 16 bytes at a
+/// time, so that short lines cost no call each.
+template <class F>
+inline void each_line_start(const char* begin, const char* end, F f) {
+    const char* p = begin;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        for (auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))); m != 0;
+             m &= m - 1)
+            f(static_cast<std::size_t>(p - begin) + static_cast<std::size_t>(std::countr_zero(m)) +
+              1);
+    }
+#endif
+    for (; p != end; ++p)
+        if (*p == '\n') f(static_cast<std::size_t>(p - begin) + 1);
+}
+
 /// Copies `n` bytes, at most 32, with a few overlapping moves instead of a call.
 inline void copy_short(char* d, const char* s, std::size_t n) noexcept {
     if (n >= 16) {
