@@ -21,6 +21,8 @@
 #include <sylvane/derive/derive.hpp>
 #include <sylvane/sylvane.hpp>
 
+#include "record.hpp"
+
 // nlohmann has no `std::optional` support of its own before 3.11.3: its documented serializer.
 namespace nlohmann {
 template <class T>
@@ -42,34 +44,8 @@ struct adl_serializer<std::optional<T>> {
 
 namespace bench {
 
-struct record {
-    std::int64_t id = 0;
-    std::string name;
-    double score = 0;
-    std::vector<std::string> tags;
-    std::optional<std::int64_t> parent;
-};
-SYLVANE_RECORD(record, id, name, score, tags, parent)
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(record, id, name, score, tags, parent)
 BOOST_DESCRIBE_STRUCT(record, (), (id, name, score, tags, parent))
-
-constexpr std::size_t count = 100'000;
-
-std::vector<record> make_records() {
-    static const char* const words[] = {"red", "green", "blue", "alpha", "beta", "omega"};
-    std::vector<record> v;
-    v.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        record r;
-        r.id = static_cast<std::int64_t>(i) * 7919;
-        r.name = "user-" + std::to_string(i);
-        r.score = static_cast<double>(i) * 0.25;
-        for (std::size_t t = 0; t < i % 4; ++t) r.tags.emplace_back(words[(i + t) % 6]);
-        if (i % 2 == 1) r.parent = static_cast<std::int64_t>(i - 1);
-        v.push_back(std::move(r));
-    }
-    return v;
-}
 
 const std::vector<record>& records() {
     static const std::vector<record> r = make_records();

@@ -22,30 +22,18 @@
 #include <sylvane/sylvane.hpp>
 
 #include "peers_common.hpp"
-
-namespace threads_bench {
-
-struct item {
-    std::int64_t id = 0;
-    std::string name;
-    double score = 0;
-    std::vector<std::string> tags;
-    std::optional<std::int64_t> parent;
-};
-SYLVANE_RECORD(item, id, name, score, tags, parent)
-
-}  // namespace threads_bench
+#include "record.hpp"
 
 namespace {
 
-using threads_bench::item;
+using bench::record;
 
 constexpr std::size_t items = 20'000;
 
 /// The JSON text of `items` records, one per thread so that no two threads read the same bytes.
 const std::vector<std::string>& texts() {
     static const std::vector<std::string> t = [] {
-        std::vector<item> v(items);
+        std::vector<record> v(items);
         std::uint64_t s = 7;
         for (std::size_t i = 0; i < items; ++i) {
             const std::uint64_t r = sylvane_bench::mix(s);
@@ -75,7 +63,7 @@ void read_convert(benchmark::State& state, int threads) {
     for (auto _ : state) {
         on_threads(threads, [&](int k) {
             const Sylvane::yojson tree = Sylvane::json_tree::read(t[static_cast<std::size_t>(k)]);
-            auto v = Sylvane::of_yojson<std::vector<item>>(tree);
+            auto v = Sylvane::of_yojson<std::vector<record>>(tree);
             benchmark::DoNotOptimize(v.data());
         });
     }
@@ -86,7 +74,7 @@ void shared_convert(benchmark::State& state, int threads) {
     const Sylvane::yojson tree = Sylvane::json_tree::read(texts()[0]);
     for (auto _ : state) {
         on_threads(threads, [&](int) {
-            auto v = Sylvane::of_yojson<std::vector<item>>(tree);
+            auto v = Sylvane::of_yojson<std::vector<record>>(tree);
             benchmark::DoNotOptimize(v.data());
         });
     }
