@@ -7,10 +7,13 @@
 //     threads_floor/N_threads            each thread does arithmetic alone: what the machine
 //                                        gives two threads at the time of the run
 //
-// The threads are started inside the timing for both sides alike, so the ratio compares the
-// work alone.
+// The threads are started once per benchmark, before its timing, and kept: a thread started
+// for each round would be timed, and glibc gives a new thread's allocations a heap that it
+// trims again when the thread ends.
 
+#include <barrier>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -50,18 +53,47 @@ const std::vector<std::string>& texts() {
     return t;
 }
 
-/// Runs `work(k)` on `threads` threads, k = 0, 1, ..., and waits for them.
-template <class Work>
-void on_threads(int threads, Work work) {
-    std::vector<std::thread> running;
-    for (int k = 0; k < threads; ++k) running.emplace_back([&work, k] { work(k); });
-    for (auto& t : running) t.join();
-}
+/// Threads kept for the whole of one benchmark; each round runs `work(k)` on thread k and waits
+/// for all of them.
+class crew {
+public:
+    explicit crew(int threads) : start_(threads + 1), done_(threads + 1) {
+        for (int k = 0; k < threads; ++k)
+            threads_.emplace_back([this, k] {
+                for (;;) {
+                    start_.arrive_and_wait();
+                    if (stop_) return;
+                    work_(k);
+                    done_.arrive_and_wait();
+                }
+            });
+    }
+    crew(const crew&) = delete;
+    crew& operator=(const crew&) = delete;
+    ~crew() {
+        stop_ = true;
+        start_.arrive_and_wait();
+        for (auto& t : threads_) t.join();
+    }
+
+    void run(std::function<void(int)> work) {
+        work_ = std::move(work);
+        start_.arrive_and_wait();
+        done_.arrive_and_wait();
+    }
+
+private:
+    std::barrier<> start_, done_;
+    std::function<void(int)> work_;
+    bool stop_ = false;  // written before a barrier that the threads pass before reading it
+    std::vector<std::thread> threads_;
+};
 
 void read_convert(benchmark::State& state, int threads) {
     const auto& t = texts();
+    crew workers(threads);
     for (auto _ : state) {
-        on_threads(threads, [&](int k) {
+        workers.run([&](int k) {
             const Sylvane::yojson tree = Sylvane::json_tree::read(t[static_cast<std::size_t>(k)]);
             auto v = Sylvane::of_yojson<std::vector<record>>(tree);
             benchmark::DoNotOptimize(v.data());
@@ -72,8 +104,9 @@ void read_convert(benchmark::State& state, int threads) {
 
 void shared_convert(benchmark::State& state, int threads) {
     const Sylvane::yojson tree = Sylvane::json_tree::read(texts()[0]);
+    crew workers(threads);
     for (auto _ : state) {
-        on_threads(threads, [&](int) {
+        workers.run([&](int) {
             auto v = Sylvane::of_yojson<std::vector<record>>(tree);
             benchmark::DoNotOptimize(v.data());
         });
@@ -83,8 +116,9 @@ void shared_convert(benchmark::State& state, int threads) {
 
 /// What the machine gives two threads: arithmetic alone, no memory shared or allocated.
 void floor(benchmark::State& state, int threads) {
+    crew workers(threads);
     for (auto _ : state) {
-        on_threads(threads, [](int k) {
+        workers.run([](int k) {
             std::uint64_t s = static_cast<std::uint64_t>(k), sum = 0;
             for (int i = 0; i < 1'000'000; ++i) sum += sylvane_bench::mix(s);
             benchmark::DoNotOptimize(sum);
