@@ -7,13 +7,18 @@
 
 namespace Sylvane::derive::detail {
 
-namespace {
 std::size_t find_tag(std::span<const std::string_view> tags, std::string_view tag) noexcept {
     std::size_t i = 0;
     while (i < tags.size() && tags[i] != tag) ++i;
     return i;
 }
-}  // namespace
+
+const yojson* find_key(const yojson& tree, std::string_view key) noexcept {
+    for (const auto& [k, v] : tree.as_assoc()) {
+        if (k == key) return &v;
+    }
+    return nullptr;
+}
 
 sum_match match_sum(std::string_view type_name, std::span<const std::string_view> tags,
                     std::span<const std::size_t> arities, const yojson& tree) {
@@ -54,6 +59,14 @@ yojson tagged(std::string_view tag) {
     list_builder items(1);
     items.push_back(yojson::String(tag));
     return std::move(items).finish();
+}
+
+yojson tag_object(std::string_view key, std::string_view tag, std::string_view content_key,
+                  yojson* payload) {
+    assoc_builder fields(payload == nullptr ? 1 : 2, key.size() + content_key.size());
+    fields.push_back(key, yojson::String(tag));
+    if (payload != nullptr) fields.push_back(content_key, std::move(*payload));
+    return std::move(fields).finish();
 }
 
 void not_an_enumerator(std::string_view type_name, long long value) {

@@ -15,17 +15,28 @@
 ///     }
 ///
 /// The name written first is the type's name in every failure message ("point_of_yojson: ...").
+/// The `_WITH` forms take a parenthesised option list second (see `options.hpp`); a field or an
+/// enumerator is a name, or a parenthesised name and its options:
+///
+///     SYLVANE_RECORD_WITH(user, (rename_all(camel_case), ignore_unknown_keys),
+///                         (id, key("id_str")), screen_name, (retries, with_default))
+///     SYLVANE_ENUM(color, red, (green, "GREEN"))
+///
+/// A type may list at most 256 fields, enumerators or alternatives.
 
 #include <array>
 #include <string_view>
 #include <tuple>
 
+#include <sylvane/derive/options.hpp>
 #include <sylvane/derive/record.hpp>
 #include <sylvane/derive/sum.hpp>
 
-// A for-each over the arguments: each step is re-expanded by SYLVANE_PP_EXPAND, whose nesting
-// bounds how many arguments it takes.
+// A for-each over up to 256 arguments (a little more, so that 257 reaches the size check):
+// each step is re-expanded by SYLVANE_PP_EXPAND.
 #define SYLVANE_PP_EXPAND(...) \
+    SYLVANE_PP_EXPAND4(SYLVANE_PP_EXPAND4(SYLVANE_PP_EXPAND4(SYLVANE_PP_EXPAND4(__VA_ARGS__))))
+#define SYLVANE_PP_EXPAND4(...) \
     SYLVANE_PP_EXPAND3(SYLVANE_PP_EXPAND3(SYLVANE_PP_EXPAND3(SYLVANE_PP_EXPAND3(__VA_ARGS__))))
 #define SYLVANE_PP_EXPAND3(...) \
     SYLVANE_PP_EXPAND2(SYLVANE_PP_EXPAND2(SYLVANE_PP_EXPAND2(SYLVANE_PP_EXPAND2(__VA_ARGS__))))
@@ -40,15 +51,55 @@
     m(ctx, a) __VA_OPT__(SYLVANE_PP_FOR_EACH_AGAIN SYLVANE_PP_PARENS(m, ctx, __VA_ARGS__))
 #define SYLVANE_PP_FOR_EACH_AGAIN() SYLVANE_PP_FOR_EACH_STEP
 
+// `(a, b)` -> `a, b`; `a` -> `a`.
+#define SYLVANE_PP_DEPAREN(x) SYLVANE_PP_DEPAREN_ESC(SYLVANE_PP_DEPAREN_ISH x)
+#define SYLVANE_PP_DEPAREN_ISH(...) SYLVANE_PP_DEPAREN_ISH __VA_ARGS__
+#define SYLVANE_PP_DEPAREN_ESC(...) SYLVANE_PP_DEPAREN_ESC_(__VA_ARGS__)
+#define SYLVANE_PP_DEPAREN_ESC_(...) SYLVANE_PP_DEPAREN_VAN##__VA_ARGS__
+#define SYLVANE_PP_DEPAREN_VANSYLVANE_PP_DEPAREN_ISH
+// `(o1, o2)` -> `, o1, o2`; `()` -> nothing.
+#define SYLVANE_PP_COMMA_LIST(...) __VA_OPT__(, ) __VA_ARGS__
+
 #define SYLVANE_DETAIL_ONE(ctx, a) +1
-#define SYLVANE_DETAIL_NAME(ctx, a) #a,
-#define SYLVANE_DETAIL_MEMBER(T, a) &T::a,
-#define SYLVANE_DETAIL_ENUMERATOR(T, a) T::a,
 #define SYLVANE_DETAIL_ALTERNATIVE(ctx, p) SYLVANE_DETAIL_ALTERNATIVE_ p,
 #define SYLVANE_DETAIL_ALTERNATIVE_(A, tag) \
     ::Sylvane::derive::alternative<A> {     \
         tag                                 \
     }
+// A field or enumerator `a` or `(a, options...)`: its member, its spec.
+#define SYLVANE_DETAIL_MEMBER(T, f) SYLVANE_DETAIL_MEMBER_(T, SYLVANE_PP_DEPAREN(f))
+#define SYLVANE_DETAIL_MEMBER_(T, ...) SYLVANE_DETAIL_MEMBER__(T, __VA_ARGS__)
+#define SYLVANE_DETAIL_MEMBER__(T, m, ...) , &T::m
+#define SYLVANE_DETAIL_FIELD(T, f) SYLVANE_DETAIL_FIELD_(SYLVANE_PP_DEPAREN(f))
+#define SYLVANE_DETAIL_FIELD_(...) SYLVANE_DETAIL_FIELD__(__VA_ARGS__)
+#define SYLVANE_DETAIL_FIELD__(m, ...) \
+    ::Sylvane::derive::detail::make_field(#m __VA_OPT__(, ) __VA_ARGS__),
+#define SYLVANE_DETAIL_ENUMERATOR(T, e) SYLVANE_DETAIL_ENUMERATOR_(T, SYLVANE_PP_DEPAREN(e))
+#define SYLVANE_DETAIL_ENUMERATOR_(T, ...) SYLVANE_DETAIL_ENUMERATOR__(T, __VA_ARGS__)
+#define SYLVANE_DETAIL_ENUMERATOR__(T, e, ...) T::e,
+#define SYLVANE_DETAIL_TAG(T, e) SYLVANE_DETAIL_TAG_(SYLVANE_PP_DEPAREN(e))
+#define SYLVANE_DETAIL_TAG_(...) SYLVANE_DETAIL_TAG__(__VA_ARGS__)
+#define SYLVANE_DETAIL_TAG__(e, ...) \
+    ::Sylvane::derive::detail::make_tag(#e __VA_OPT__(, ) __VA_ARGS__),
+#define SYLVANE_DETAIL_COUNT(...) (0 SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_ONE, ~, __VA_ARGS__))
+
+// The option names, in scope where options are written (block scope, so that they hide, and
+// are not hidden by, names of the user's namespace).
+#define SYLVANE_DETAIL_USING_OPTIONS                                                             \
+    using ::Sylvane::derive::options::as_is, ::Sylvane::derive::options::camel_case,             \
+        ::Sylvane::derive::options::pascal_case, ::Sylvane::derive::options::kebab_case,         \
+        ::Sylvane::derive::options::screaming_snake_case, ::Sylvane::derive::options::key,       \
+        ::Sylvane::derive::options::skip, ::Sylvane::derive::options::with_default,              \
+        ::Sylvane::derive::options::omit_empty, ::Sylvane::derive::options::rename_all,          \
+        ::Sylvane::derive::options::ignore_unknown_keys,                                         \
+        ::Sylvane::derive::options::deny_unknown_keys, ::Sylvane::derive::options::external_tag, \
+        ::Sylvane::derive::options::internal_tag, ::Sylvane::derive::options::adjacent_tag,      \
+        ::Sylvane::derive::options::untagged
+#define SYLVANE_DETAIL_SPEC(Spec, opts)                                                  \
+    [] {                                                                                 \
+        SYLVANE_DETAIL_USING_OPTIONS;                                                    \
+        return ::Sylvane::derive::detail::make_spec(Spec {} SYLVANE_PP_COMMA_LIST opts); \
+    }()
 
 /// Defines the hook of type `T` from two converters already defined: `to` from a `const T&`
 /// to a tree, `of` from a tree to a `T`. For hand-written converters.
@@ -57,46 +108,104 @@
         return ::Sylvane::derive::converters{to, of};                                             \
     }
 
+// The description of record `T` (named `D`).
+#define SYLVANE_DETAIL_RECORD_DESC(D, T, opts, ...)                                 \
+    struct D {                                                                      \
+        using type = T;                                                             \
+        static constexpr ::std::string_view name = #T;                              \
+        static constexpr ::Sylvane::derive::record_spec spec =                      \
+            SYLVANE_DETAIL_SPEC(::Sylvane::derive::record_spec, opts);              \
+        static constexpr ::std::array<::Sylvane::derive::field_spec,                \
+                                      SYLVANE_DETAIL_COUNT(__VA_ARGS__)>            \
+            fields = [] {                                                           \
+                SYLVANE_DETAIL_USING_OPTIONS;                                       \
+                return ::std::array<::Sylvane::derive::field_spec,                  \
+                                    SYLVANE_DETAIL_COUNT(__VA_ARGS__)>{             \
+                    SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_FIELD, T, __VA_ARGS__)};     \
+            }();                                                                    \
+        using members = ::Sylvane::derive::member_list<nullptr SYLVANE_PP_FOR_EACH( \
+            SYLVANE_DETAIL_MEMBER, T, __VA_ARGS__)>;                                \
+    }
+
 /// Converters of the record (struct) `T` as a JSON object with the listed fields, in order.
 /// `T` must be default-constructible; a `std::optional` field may be absent from the object.
-#define SYLVANE_RECORD(T, ...)                                                                   \
-    struct sylvane_record_##T {                                                                  \
-        using type = T;                                                                          \
-        static constexpr ::std::string_view name = #T;                                           \
-        static constexpr ::std::array<::std::string_view,                                        \
-                                      0 SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_ONE, T, __VA_ARGS__)> \
-            names{SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_NAME, T, __VA_ARGS__)};                     \
-        static constexpr auto members =                                                          \
-            ::std::tuple{SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_MEMBER, T, __VA_ARGS__)};            \
-    };                                                                                           \
-    inline constexpr ::Sylvane::derive::record_to_tree<sylvane_record_##T> yojson_of_##T{};      \
-    inline constexpr ::Sylvane::derive::record_of_tree<sylvane_record_##T> T##_of_yojson{};      \
+/// A field is `member` or `(member, options...)`: `key("json key")`, `skip`, `with_default`,
+/// `omit_empty`.
+#define SYLVANE_RECORD(T, ...) SYLVANE_RECORD_WITH(T, (), __VA_ARGS__)
+
+/// `SYLVANE_RECORD` with record options: `(rename_all(camel_case), with_default, omit_empty,
+/// ignore_unknown_keys)`, or `deny_unknown_keys`.
+#define SYLVANE_RECORD_WITH(T, opts, ...)                                                   \
+    SYLVANE_DETAIL_RECORD_DESC(sylvane_record_##T, T, opts, __VA_ARGS__);                   \
+    inline constexpr ::Sylvane::derive::record_to_tree<sylvane_record_##T> yojson_of_##T{}; \
+    inline constexpr ::Sylvane::derive::record_of_tree<sylvane_record_##T> T##_of_yojson{}; \
     SYLVANE_CONVERTERS(T, yojson_of_##T, T##_of_yojson)
 
-/// Converters of the enumeration `T` with the listed enumerators, each tagged by its name.
-#define SYLVANE_ENUM(T, ...)                                                                     \
-    struct sylvane_enum_##T {                                                                    \
-        using type = T;                                                                          \
-        static constexpr ::std::string_view name = #T;                                           \
-        static constexpr ::std::array<T,                                                         \
-                                      0 SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_ONE, T, __VA_ARGS__)> \
-            values{SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_ENUMERATOR, T, __VA_ARGS__)};              \
-        static constexpr ::std::array<::std::string_view,                                        \
-                                      0 SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_ONE, T, __VA_ARGS__)> \
-            tags{SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_NAME, T, __VA_ARGS__)};                      \
-    };                                                                                           \
-    inline constexpr ::Sylvane::derive::enum_to_tree<sylvane_enum_##T> yojson_of_##T{};          \
-    inline constexpr ::Sylvane::derive::enum_of_tree<sylvane_enum_##T> T##_of_yojson{};          \
+/// `SYLVANE_RECORD` written inside the class `T` itself: its fields may be private, and `T`
+/// may be nested in another class.
+#define SYLVANE_INTRUSIVE_RECORD(T, ...) SYLVANE_INTRUSIVE_RECORD_WITH(T, (), __VA_ARGS__)
+
+/// `SYLVANE_RECORD_WITH` written inside the class `T` itself.
+#define SYLVANE_INTRUSIVE_RECORD_WITH(T, opts, ...)                                                \
+    SYLVANE_DETAIL_RECORD_DESC(sylvane_record, T, opts, __VA_ARGS__);                              \
+    [[maybe_unused]] friend constexpr auto sylvane_converters(                                     \
+        ::Sylvane::derive::type_tag<T>) noexcept {                                                 \
+        return ::Sylvane::derive::converters{::Sylvane::derive::record_to_tree<sylvane_record>{},  \
+                                             ::Sylvane::derive::record_of_tree<sylvane_record>{}}; \
+    }
+
+// The description of enumeration `T` (named `D`).
+#define SYLVANE_DETAIL_ENUM_DESC(D, T, opts, ...)                                   \
+    struct D {                                                                      \
+        using type = T;                                                             \
+        static constexpr ::std::string_view name = #T;                              \
+        static constexpr ::Sylvane::derive::enum_spec spec =                        \
+            SYLVANE_DETAIL_SPEC(::Sylvane::derive::enum_spec, opts);                \
+        static constexpr ::std::array<T, SYLVANE_DETAIL_COUNT(__VA_ARGS__)> values{ \
+            SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_ENUMERATOR, T, __VA_ARGS__)};        \
+        static constexpr ::std::array<::Sylvane::derive::tag_spec,                  \
+                                      SYLVANE_DETAIL_COUNT(__VA_ARGS__)>            \
+            tag_specs{SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_TAG, T, __VA_ARGS__)};     \
+    }
+
+/// Converters of the enumeration `T` with the listed enumerators, each written as the string
+/// of its tag: its name, or `(enumerator, "tag")`.
+#define SYLVANE_ENUM(T, ...) SYLVANE_ENUM_WITH(T, (), __VA_ARGS__)
+
+/// `SYLVANE_ENUM` with options: `(rename_all(screaming_snake_case))`.
+#define SYLVANE_ENUM_WITH(T, opts, ...)                                                 \
+    SYLVANE_DETAIL_ENUM_DESC(sylvane_enum_##T, T, opts, __VA_ARGS__);                   \
+    inline constexpr ::Sylvane::derive::enum_to_tree<sylvane_enum_##T> yojson_of_##T{}; \
+    inline constexpr ::Sylvane::derive::enum_of_tree<sylvane_enum_##T> T##_of_yojson{}; \
     SYLVANE_CONVERTERS(T, yojson_of_##T, T##_of_yojson)
+
+/// `SYLVANE_ENUM_WITH` for an enumeration `T` declared in a class, written in that class
+/// after `T`.
+#define SYLVANE_NESTED_ENUM_WITH(T, opts, ...)                                                     \
+    SYLVANE_DETAIL_ENUM_DESC(sylvane_enum_##T, T, opts, __VA_ARGS__);                              \
+    [[maybe_unused]] friend constexpr auto sylvane_converters(                                     \
+        ::Sylvane::derive::type_tag<T>) noexcept {                                                 \
+        return ::Sylvane::derive::converters{::Sylvane::derive::enum_to_tree<sylvane_enum_##T>{},  \
+                                             ::Sylvane::derive::enum_of_tree<sylvane_enum_##T>{}}; \
+    }
+/// `SYLVANE_ENUM` for an enumeration `T` declared in a class, written in that class after `T`.
+#define SYLVANE_NESTED_ENUM(T, ...) SYLVANE_NESTED_ENUM_WITH(T, (), __VA_ARGS__)
 
 /// Converters of `T`, a `std::variant` (or a class derived from one that inherits its
-/// constructors) of distinct alternative types, each listed once as `(type, "Tag")`.
-/// ADL finds the converters through the namespaces of `T`'s alternatives when `T` is an alias
-/// of `std::variant`; when no alternative is a type of this namespace, derive a class instead.
-#define SYLVANE_VARIANT(T, ...)                                                               \
+/// constructors) of distinct alternative types, each listed once as `(type, "Tag")`, written
+/// `["Tag", payload]`. ADL finds the converters through the namespaces of `T`'s alternatives
+/// when `T` is an alias of `std::variant`; when no alternative is a type of this namespace,
+/// derive a class instead.
+#define SYLVANE_VARIANT(T, ...) SYLVANE_VARIANT_WITH(T, (), __VA_ARGS__)
+
+/// `SYLVANE_VARIANT` in another form: `(external_tag)`, `(internal_tag("type"))`,
+/// `(adjacent_tag("t", "c"))` or `(untagged)`.
+#define SYLVANE_VARIANT_WITH(T, opts, ...)                                                    \
     struct sylvane_variant_##T {                                                              \
         using type = T;                                                                       \
         static constexpr ::std::string_view name = #T;                                        \
+        static constexpr ::Sylvane::derive::variant_spec spec =                               \
+            SYLVANE_DETAIL_SPEC(::Sylvane::derive::variant_spec, opts);                       \
         static constexpr auto alternatives =                                                  \
             ::std::tuple{SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_ALTERNATIVE, T, __VA_ARGS__)};    \
     };                                                                                        \

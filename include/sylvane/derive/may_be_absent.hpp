@@ -1,6 +1,7 @@
 #pragma once
 /// Which field types a record reads as empty when their key is absent: `std::optional`,
-/// `std::unique_ptr` and `std::shared_ptr`.
+/// `std::unique_ptr` and `std::shared_ptr`; and whether a value of one is empty, so that it may
+/// be left out when writing.
 
 #include <memory>
 #include <optional>
@@ -15,5 +16,19 @@ template <class T, class D>
 inline constexpr bool may_be_absent<std::unique_ptr<T, D>> = true;
 template <class T>
 inline constexpr bool may_be_absent<std::shared_ptr<T>> = true;
+
+/// Whether `v` holds nothing.
+template <class T>
+constexpr bool is_empty(const std::optional<T>& v) noexcept {
+    return !v.has_value();
+}
+template <class T, class D>
+bool is_empty(const std::unique_ptr<T, D>& p) noexcept {
+    return p == nullptr;
+}
+template <class T>
+bool is_empty(const std::shared_ptr<T>& p) noexcept {
+    return p == nullptr;
+}
 
 }  // namespace Sylvane::derive::detail

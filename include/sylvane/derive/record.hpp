@@ -2,17 +2,17 @@
 /// Converters of records (structs) as JSON objects, driven by a field table that
 /// `SYLVANE_RECORD` writes.
 ///
-/// A record is an `Assoc` of its fields in declaration order. Reading converts each field's
-/// value as its key is met; afterwards duplicates, then extra fields (while
-/// `*Treeform::record_check_extra_fields` holds), then fields that got no value are reported.
-/// A `std::optional`, `std::unique_ptr` or `std::shared_ptr` field may be absent or `Null`, and
-/// then reads as empty.
+/// A record is an `Assoc` of its fields in declaration order, each under its key (the member's
+/// name, renamed by the record's policy or given per field). Reading converts each field's
+/// value as its key is met; afterwards duplicates, then unknown keys (if the record refuses
+/// them), then fields that got no value are reported. A field that may be absent (an optional
+/// or a smart pointer)
+/// reads as empty when its key is missing or `null`; a defaulted field keeps its initialiser.
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,12 +23,18 @@
 
 #include <sylvane/derive/mapping.hpp>
 #include <sylvane/derive/may_be_absent.hpp>
+#include <sylvane/derive/options.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/treeform.hpp>
 #include <sylvane/treeform_error.hpp>
 
 namespace Sylvane::derive {
+
+/// The members of a record, in field order, as pointers to members. The leading `nullptr`
+/// lets a macro write every member with a leading comma.
+template <std::nullptr_t, auto... M>
+struct member_list {};
 
 namespace detail {
 
@@ -67,47 +73,89 @@ struct field_set {
     }
 };
 
-/// The field table of record `Desc` (`type`, `name`, `names`, `members`), and what follows.
+/// The most fields (and enumerators) a derived type may list.
+inline constexpr std::size_t max_fields = 256;
+
+template <class Desc>
+struct record_keys_source {
+    static constexpr auto entries = Desc::fields;
+    static constexpr naming policy = Desc::spec.rename;
+};
+
+template <class Members>
+struct member_types;
+template <auto... M>
+struct member_types<member_list<nullptr, M...>> {
+    using fields = std::tuple<typename member_traits<decltype(M)>::field...>;
+    static constexpr std::size_t size = sizeof...(M);
+};
+
+/// The field table of record `Desc` (`type`, `name`, `spec`, `fields`, `members`), and what
+/// follows from it.
 template <class Desc>
 struct record_table {
     using type = typename Desc::type;
-    static constexpr std::size_t size =
-        std::tuple_size_v<std::remove_cv_t<decltype(Desc::members)>>;
-    static_assert(Desc::names.size() == size);
+    using members = typename Desc::members;
+    static constexpr std::size_t size = member_types<members>::size;
+    static_assert(size <= max_fields, "Sylvane: a record may list at most 256 fields");
+    static_assert(Desc::fields.size() == size);
 
     template <std::size_t I>
-    using field_type = typename member_traits<std::remove_cv_t<
-        std::tuple_element_t<I, std::remove_cv_t<decltype(Desc::members)>>>>::field;
+    using field_type = std::tuple_element_t<I, typename member_types<members>::fields>;
 
-    /// The fields that must be given: all but the optional ones.
+    /// The JSON key of each field.
+    static constexpr const auto& keys = name_table<record_keys_source<Desc>>::names;
+
+    static constexpr bool skipped(std::size_t i) noexcept { return Desc::fields[i].skip; }
+    static constexpr bool defaulted(std::size_t i) noexcept {
+        return Desc::spec.defaulted || Desc::fields[i].defaulted;
+    }
+    static constexpr bool omit_empty(std::size_t i) noexcept {
+        return Desc::spec.omit_empty || Desc::fields[i].omit_empty;
+    }
+
+    /// The fields that must be given: all but the skipped, the defaulted and those that may be
+    /// absent.
     static constexpr field_set<size> required = [] {
         field_set<size> s;
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            ((may_be_absent<field_type<I>> ? void() : s.set(I)), ...);
+            ((may_be_absent<field_type<I>> || skipped(I) || defaulted(I) ? void() : s.set(I)), ...);
         }
         (std::make_index_sequence<size>{});
         return s;
     }();
 
-    static_assert(distinct(Desc::names), "Sylvane: a record field is named twice");
+    static constexpr bool keys_distinct = [] {
+        for (std::size_t i = 0; i < size; ++i) {
+            for (std::size_t j = i + 1; j < size; ++j) {
+                if (!skipped(i) && !skipped(j) && keys[i] == keys[j]) return false;
+            }
+        }
+        return true;
+    }();
+    static_assert(keys_distinct, "Sylvane: two fields of a record have the same JSON key");
 
-    /// The bytes of all field names, which an object of the record holds as its keys.
+    /// The bytes of all keys, which an object of the record holds at most.
     static constexpr std::size_t key_bytes = [] {
         std::size_t n = 0;
-        for (std::string_view name : Desc::names) n += name.size();
+        for (std::size_t i = 0; i < size; ++i) n += skipped(i) ? 0 : keys[i].size();
         return n;
     }();
 
-    /// Whether `key` is the name of field `I`; the name's length is a constant, so the
-    /// comparison is inlined.
+    /// Whether `key` is the key of field `I`; the key's length is a constant, so the
+    /// comparison is inlined. A skipped field has no key.
     template <std::size_t I>
     static bool named(std::string_view key) noexcept {
-        constexpr std::string_view name = Desc::names[I];
-        return key.size() == name.size() &&
-               std::char_traits<char>::compare(key.data(), name.data(), name.size()) == 0;
+        if constexpr (skipped(I)) {
+            return false;
+        } else {
+            constexpr std::string_view name = keys[I];
+            return key.size() == name.size() &&
+                   std::char_traits<char>::compare(key.data(), name.data(), name.size()) == 0;
+        }
     }
 
-    /// The index of the field named `key`, or `size`. Fields usually come in declaration order,
+    /// The index of the field keyed `key`, or `size`. Fields usually come in declaration order,
     /// so the one after the previous match (`hint`) is tried first.
     static std::size_t find(std::string_view key, std::size_t hint) noexcept {
         return [&]<std::size_t... I>(std::index_sequence<I...>) {
@@ -118,12 +166,24 @@ struct record_table {
         }
         (std::make_index_sequence<size>{});
     }
+
+    /// Whether unknown keys are refused.
+    static bool refuses_unknown() noexcept {
+        switch (Desc::spec.unknown) {
+            case unknown_keys::refuse: return true;
+            case unknown_keys::ignore: return false;
+            case unknown_keys::follow_flag: break;
+        }
+        return Treeform::record_check_extra_fields.get();
+    }
 };
 
-/// Reports what went wrong with a record tree after its walk: duplicates, extras if checked,
-/// undefined fields. Returns only when nothing needs reporting (extras ignored by the flag).
+/// Reports what went wrong with a record tree after its walk: duplicates, unknown keys if
+/// refused, undefined fields. Returns only when nothing needs reporting. The key `ignored` (a
+/// variant's tag) is neither a field nor unknown.
 template <class Desc>
-void report_record_anomalies(const yojson& tree, const field_set<record_table<Desc>::size>& given) {
+void report_record_anomalies(const yojson& tree, const field_set<record_table<Desc>::size>& given,
+                             std::string_view ignored) {
     using table = record_table<Desc>;
     std::vector<std::string> duplicates;
     std::vector<std::string> extras;
@@ -131,7 +191,7 @@ void report_record_anomalies(const yojson& tree, const field_set<record_table<De
     for (const auto& [key, value] : tree.as_assoc()) {
         const std::size_t i = table::find(key, table::size);
         if (i == table::size) {
-            extras.emplace_back(key);
+            if (ignored.data() == nullptr || key != ignored) extras.emplace_back(key);
         } else if (seen.test(i)) {
             duplicates.emplace_back(key);
         } else {
@@ -143,7 +203,7 @@ void report_record_anomalies(const yojson& tree, const field_set<record_table<De
         std::reverse(duplicates.begin(), duplicates.end());
         Treeform_error::record_duplicate_fields(Desc::name, duplicates, tree);
     }
-    if (!extras.empty() && Treeform::record_check_extra_fields.get()) {
+    if (!extras.empty() && table::refuses_unknown()) {
         std::reverse(extras.begin(), extras.end());
         Treeform_error::record_extra_fields(Desc::name, extras, tree);
     }
@@ -151,8 +211,9 @@ void report_record_anomalies(const yojson& tree, const field_set<record_table<De
         std::vector<std::pair<bool, std::string>> flagged;
         flagged.reserve(table::size);
         for (std::size_t i = 0; i < table::size; ++i) {
+            if (table::skipped(i)) continue;
             flagged.emplace_back(table::required.test(i) && !given.test(i),
-                                 std::string(Desc::names[i]));
+                                 std::string(table::keys[i]));
         }
         Treeform_error::record_undefined_elements(Desc::name, tree, flagged);
     }
@@ -164,16 +225,30 @@ void report_record_anomalies(const yojson& tree, const field_set<record_table<De
 template <class Desc>
 struct record_to_tree {
     using type = typename Desc::type;
-    yojson operator()(const type& value) const {
+    yojson operator()(const type& value) const { return write(value, {}, {}); }
+
+    /// The record's object with `tag_key: tag` first, if `tag_key` is not empty.
+    static yojson write(const type& value, std::string_view tag_key, std::string_view tag) {
         using table = detail::record_table<Desc>;
-        assoc_builder fields(table::size, table::key_bytes);
-        [&]<std::size_t... I>(std::index_sequence<I...>) {
-            (fields.emplace(Desc::names[I],
-                            [&] { return yojson_of(value.*std::get<I>(Desc::members)); }),
-             ...);
+        assoc_builder fields(table::size + 1, table::key_bytes + tag_key.size());
+        if (!tag_key.empty()) fields.push_back(tag_key, yojson::String(tag));
+        [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
+            (write_field<I>(fields, value.*M), ...);
         }
-        (std::make_index_sequence<table::size>{});
+        (std::make_index_sequence<table::size>{}, typename table::members{});
         return std::move(fields).finish();
+    }
+
+private:
+    template <std::size_t I, class F>
+    static void write_field(assoc_builder& fields, const F& field) {
+        using table = detail::record_table<Desc>;
+        if constexpr (!table::skipped(I)) {
+            if constexpr (detail::may_be_absent<F> && table::omit_empty(I)) {
+                if (detail::is_empty(field)) return;
+            }
+            fields.emplace(table::keys[I], [&] { return yojson_of(field); });
+        }
     }
 };
 
@@ -185,29 +260,36 @@ struct record_of_tree {
     static_assert(std::is_default_constructible_v<type> && std::is_move_assignable_v<type>,
                   "Sylvane: SYLVANE_RECORD needs a default-constructible, assignable type");
 
-    type operator()(const yojson& tree) const {
+    type operator()(const yojson& tree) const { return read(tree, {}); }
+
+    /// Reads `tree`, in which the key `ignored` (a variant's tag, when not null) is no field
+    /// and no unknown key either.
+    static type read(const yojson& tree, std::string_view ignored) {
         if (tree.kind() != yojson_kind::Assoc) {
             Treeform_error::record_list_instead_atom(Desc::name, tree);
         }
         // Default-initialised, not zeroed first: every field is assigned below, cleared as an
-        // absent option, or the conversion fails.
+        // absent option, left to its initialiser, or the conversion fails.
         type value;
         const auto entries = tree.as_assoc();
         if (in_declaration_order(entries)) {
             // Every field once, in order, nothing else: each converted straight into its field,
             // in the same order as the walk below would.
-            [&]<std::size_t... I>(std::index_sequence<I...>) {
-                (detail::read_into(value.*std::get<I>(Desc::members), entries[I].second), ...);
+            [&]<std::size_t... I, auto... M>(std::index_sequence<I...>,
+                                             member_list<nullptr, M...>) {
+                [[maybe_unused]] std::size_t at = 0;
+                (read_in_order<I>(value.*M, entries, at), ...);
             }
-            (std::make_index_sequence<table::size>{});
+            (std::make_index_sequence<table::size>{}, typename table::members{});
             return value;
         }
         detail::field_set<table::size> given;
-        bool anomaly = false;  // a duplicate or an extra key: sorted out after the walk
+        bool anomaly = false;  // a duplicate or an unknown key: sorted out after the walk
         std::size_t hint = 0;
         for (const auto& [key, field_tree] : entries) {
             const std::size_t i = table::find(key, hint);
             if (i == table::size || given.test(i)) {
+                if (i == table::size && ignored.data() != nullptr && key == ignored) continue;
                 anomaly = true;
                 continue;
             }
@@ -216,7 +298,7 @@ struct record_of_tree {
             assign(value, i, field_tree);
         }
         if (anomaly || !given.covers(table::required)) [[unlikely]] {
-            detail::report_record_anomalies<Desc>(tree, given);
+            detail::report_record_anomalies<Desc>(tree, given, ignored);
         }
         clear_absent_options(value, given);
         return value;
@@ -225,37 +307,45 @@ struct record_of_tree {
 private:
     using table = detail::record_table<Desc>;
 
-    /// Whether the object has exactly the record's fields, in declaration order: the usual case.
+    /// Whether the object has exactly the record's keyed fields, in declaration order: the
+    /// usual case.
     static bool in_declaration_order(std::span<const yojson::entry> entries) noexcept {
-        if (entries.size() != table::size) return false;
         return [&]<std::size_t... I>(std::index_sequence<I...>) {
-            return (table::template named<I>(entries[I].first) && ...);
+            std::size_t at = 0;
+            return ((table::skipped(I) ||
+                     (at < entries.size() && table::template named<I>(entries[at++].first))) &&
+                    ...) &&
+                   at == entries.size();
         }
         (std::make_index_sequence<table::size>{});
+    }
+
+    template <std::size_t I, class F>
+    static void read_in_order(F& field, std::span<const yojson::entry> entries, std::size_t& at) {
+        if constexpr (!table::skipped(I)) detail::read_into(field, entries[at++].second);
     }
 
     /// Converts `field_tree` into field `i`, dispatched to the field's own converter.
     static void assign(type& value, std::size_t i, const yojson& field_tree) {
-        [&]<std::size_t... I>(std::index_sequence<I...>) {
-            (void)((i == I &&
-                    (detail::read_into(value.*std::get<I>(Desc::members), field_tree), true)) ||
-                   ...);
+        [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
+            (void)((i == I && (detail::read_into(value.*M, field_tree), true)) || ...);
         }
-        (std::make_index_sequence<table::size>{});
+        (std::make_index_sequence<table::size>{}, typename table::members{});
     }
 
-    /// An absent optional field reads as empty, whatever its default member initialiser says.
+    /// An absent field that may be absent reads as empty, unless it is defaulted: then it
+    /// keeps its initialiser.
     static void clear_absent_options(type& value, const detail::field_set<table::size>& given) {
-        auto clear = [&]<std::size_t I>() {
-            using field = typename table::template field_type<I>;
-            if constexpr (detail::may_be_absent<field>) {
-                if (!given.test(I)) value.*std::get<I>(Desc::members) = field{};
-            }
-        };
-        [&]<std::size_t... I>(std::index_sequence<I...>) {
-            (clear.template operator()<I>(), ...);
+        [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
+            (clear_if_absent<I>(value.*M, given), ...);
         }
-        (std::make_index_sequence<table::size>{});
+        (std::make_index_sequence<table::size>{}, typename table::members{});
+    }
+    template <std::size_t I, class F>
+    static void clear_if_absent(F& field, const detail::field_set<table::size>& given) {
+        if constexpr (detail::may_be_absent<F> && !table::defaulted(I) && !table::skipped(I)) {
+            if (!given.test(I)) field = F{};
+        }
     }
 };
 

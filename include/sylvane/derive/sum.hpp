@@ -2,12 +2,15 @@
 /// Converters of sum types: enumerations (`SYLVANE_ENUM`) and `std::variant`s whose alternatives
 /// carry tags (`SYLVANE_VARIANT`).
 ///
-/// An alternative without arguments (an enumerator, or an empty struct) is written `["Tag"]`
-/// and read from `"Tag"` or `["Tag"]`; one with arguments is `["Tag", a1, ..., aN]`, where a
-/// `std::tuple` alternative gives N arguments and any other type one.
+/// An enumerator is written `"tag"` and read from `"tag"` or `["tag"]`. A variant is written in
+/// the form its options choose (`variant_form`); in the list form, an alternative without
+/// arguments (an empty struct) is written `["Tag"]` and read from `"Tag"` or `["Tag"]`, one with
+/// arguments is `["Tag", a1, ..., aN]`, where a `std::tuple` alternative gives N arguments and
+/// any other type one.
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,6 +22,8 @@
 
 #include <sylvane/base/export.hpp>
 #include <sylvane/derive/mapping.hpp>
+#include <sylvane/derive/options.hpp>
+#include <sylvane/derive/record.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/treeform_error.hpp>
@@ -39,24 +44,58 @@ struct sum_match {
 SYLVANE_API sum_match match_sum(std::string_view type_name, std::span<const std::string_view> tags,
                                 std::span<const std::size_t> arities, const yojson& tree);
 
+/// The index of `tag` among `tags`, or `tags.size()`.
+SYLVANE_API std::size_t find_tag(std::span<const std::string_view> tags,
+                                 std::string_view tag) noexcept;
+
+/// The value of the first entry keyed `key` of the `Assoc` `tree`, or null.
+SYLVANE_API const yojson* find_key(const yojson& tree, std::string_view key) noexcept;
+
 /// `["Tag"]`.
 SYLVANE_API yojson tagged(std::string_view tag);
+
+/// `{"key": "Tag"}`, and `{"key": "Tag", "content": payload}` if `payload` is not null.
+SYLVANE_API yojson tag_object(std::string_view key, std::string_view tag,
+                              std::string_view content_key, yojson* payload);
 
 /// Raised when a value to be written is no enumerator listed for its type.
 [[noreturn]] SYLVANE_API void not_an_enumerator(std::string_view type_name, long long value);
 
 }  // namespace detail
 
-// Enumerations. `Desc` has `type`, `name`, `values` and `tags` (arrays in listing order).
+// Enumerations. `Desc` has `type`, `name`, `spec`, `values` and `tag_specs` (arrays in
+// listing order).
 
-/// An enumerator as `["tag"]`. A value that is no listed enumerator throws
+namespace detail {
+
+template <class Desc>
+struct enum_tags_source {
+    static constexpr auto entries = Desc::tag_specs;
+    static constexpr naming policy = Desc::spec.rename;
+};
+
+/// The tags of enumeration `Desc`.
+template <class Desc>
+struct enum_table {
+    static_assert(Desc::values.size() <= max_fields,
+                  "Sylvane: an enumeration may list at most 256 enumerators");
+    static constexpr const auto& tags = name_table<enum_tags_source<Desc>>::names;
+    static_assert(distinct(tags), "Sylvane: two enumerators have the same tag");
+    static constexpr std::array<std::size_t, tags.size()> arities{};
+};
+
+}  // namespace detail
+
+/// An enumerator as `"tag"`. A value that is no listed enumerator throws
 /// `std::invalid_argument`: it has no tree that would read back.
 template <class Desc>
 struct enum_to_tree {
     using type = typename Desc::type;
     yojson operator()(type value) const {
         for (std::size_t i = 0; i < Desc::values.size(); ++i) {
-            if (Desc::values[i] == value) return detail::tagged(Desc::tags[i]);
+            if (Desc::values[i] == value) {
+                return yojson::String(detail::enum_table<Desc>::tags[i]);
+            }
         }
         detail::not_an_enumerator(Desc::name, static_cast<long long>(value));
     }
@@ -66,11 +105,9 @@ struct enum_to_tree {
 template <class Desc>
 struct enum_of_tree {
     using type = typename Desc::type;
-    static_assert(detail::distinct(Desc::tags), "Sylvane: an enumerator is listed twice");
-    static constexpr std::array<std::size_t, Desc::tags.size()> arities{};
-
     type operator()(const yojson& tree) const {
-        return Desc::values[detail::match_sum(Desc::name, Desc::tags, arities, tree).index];
+        using table = detail::enum_table<Desc>;
+        return Desc::values[detail::match_sum(Desc::name, table::tags, table::arities, tree).index];
     }
 };
 
@@ -189,8 +226,76 @@ struct alternative_reader<std::tuple<E...>> {
 
 }  // namespace detail
 
-/// A variant as `["Tag"]` or `["Tag", args...]`. A variant left valueless by an exception
-/// throws `std::bad_variant_access`.
+namespace detail {
+
+/// The record description behind converter `To`, if it is a derived record's.
+template <class To>
+struct record_desc_of {
+    using type = void;
+};
+template <class Desc>
+struct record_desc_of<record_to_tree<Desc>> {
+    using type = Desc;
+};
+template <class A>
+using record_desc_t =
+    typename record_desc_of<std::remove_cvref_t<decltype(converters_of<A>().to)>>::type;
+
+/// An alternative in a variant's form. `index` is its place in the listing.
+template <class Desc, std::size_t I, class A>
+yojson alternative_in_form(const A& a) {
+    constexpr variant_spec spec = Desc::spec;
+    constexpr std::string_view tag = variant_table<Desc>::tags[I];
+    constexpr bool no_args = arguments_of<A>::count == 0;
+    if constexpr (spec.form == variant_form::list) {
+        return alternative_to_tree(tag, a);
+    } else if constexpr (spec.form == variant_form::external) {
+        if constexpr (no_args) {
+            return yojson::String(tag);
+        } else {
+            assoc_builder one(1, tag.size());
+            one.emplace(tag, [&] { return yojson_of(a); });
+            return std::move(one).finish();
+        }
+    } else if constexpr (spec.form == variant_form::internal) {
+        if constexpr (no_args) {
+            return tag_object(spec.tag_key, tag, {}, nullptr);
+        } else {
+            static_assert(!std::is_void_v<record_desc_t<A>>,
+                          "Sylvane: the alternatives of an internally tagged variant must be "
+                          "records (SYLVANE_RECORD) or empty structs");
+            return record_to_tree<record_desc_t<A>>::write(a, spec.tag_key, tag);
+        }
+    } else if constexpr (spec.form == variant_form::adjacent) {
+        if constexpr (no_args) {
+            return tag_object(spec.tag_key, tag, {}, nullptr);
+        } else {
+            yojson payload = yojson_of(a);
+            return tag_object(spec.tag_key, tag, spec.content_key, &payload);
+        }
+    } else {
+        if constexpr (no_args) {
+            return yojson();
+        } else {
+            return yojson_of(a);
+        }
+    }
+}
+
+/// An alternative from its payload tree (the whole object for an internally tagged record).
+template <class Desc, class A>
+A alternative_of_payload(const yojson& payload) {
+    if constexpr (Desc::spec.form == variant_form::internal) {
+        return record_of_tree<record_desc_t<A>>::read(payload, Desc::spec.tag_key);
+    } else {
+        return of_yojson<A>(payload);
+    }
+}
+
+}  // namespace detail
+
+/// A variant in its form (`variant_form`). A variant left valueless by an exception throws
+/// `std::bad_variant_access`.
 template <class Desc>
 struct variant_to_tree {
     using type = typename Desc::type;
@@ -202,8 +307,8 @@ struct variant_to_tree {
         [&]<std::size_t... I>(std::index_sequence<I...>) {
             (void)((v.index() == detail::index_in<typename table::base,
                                                   typename table::template alt_type<I>>::value &&
-                    (out = detail::alternative_to_tree(
-                         table::tags[I], *std::get_if<typename table::template alt_type<I>>(&v)),
+                    (out = detail::alternative_in_form<Desc, I>(
+                         *std::get_if<typename table::template alt_type<I>>(&v)),
                      true)) ||
                    ...);
         }
@@ -212,14 +317,43 @@ struct variant_to_tree {
     }
 };
 
-/// A variant from `"Tag"`, `["Tag"]` or `["Tag", args...]`.
+/// A variant from its form; the list form also reads `"Tag"` for an alternative without
+/// arguments, the external form `"Tag"` only for one. Malformed trees are reported through
+/// the sum-type reporters; an untagged tree that no alternative reads, through
+/// `no_matching_variant_found`.
 template <class Desc>
 struct variant_of_tree {
     using type = typename Desc::type;
     type operator()(const yojson& tree) const {
-        const detail::sum_match m =
-            detail::match_sum(Desc::name, table::tags, table::arities, tree);
-        return dispatch(m, std::make_index_sequence<table::size>{});
+        constexpr variant_spec spec = Desc::spec;
+        if constexpr (spec.form == variant_form::list) {
+            const detail::sum_match m =
+                detail::match_sum(Desc::name, table::tags, table::arities, tree);
+            return dispatch(m, std::make_index_sequence<table::size>{});
+        } else if constexpr (spec.form == variant_form::untagged) {
+            return untagged(tree, std::make_index_sequence<table::size>{});
+        } else {
+            if (table::size == 0) Treeform_error::empty_type(Desc::name, tree);
+            const yojson* tag = nullptr;
+            const yojson* payload = &tree;
+            if constexpr (spec.form == variant_form::external) {
+                if (tree.kind() == yojson_kind::String) {
+                    tag = &tree;
+                    payload = nullptr;
+                } else if (tree.kind() == yojson_kind::Assoc && tree.as_assoc().size() == 1) {
+                    return by_tag(tree.as_assoc()[0].first, &tree.as_assoc()[0].second, tree);
+                }
+            } else if (tree.kind() == yojson_kind::Assoc) {
+                tag = detail::find_key(tree, spec.tag_key);
+                if constexpr (spec.form == variant_form::adjacent) {
+                    payload = detail::find_key(tree, spec.content_key);
+                }
+            }
+            if (tag == nullptr || tag->kind() != yojson_kind::String) {
+                Treeform_error::unexpected_stag(Desc::name, tree);
+            }
+            return by_tag(tag->as_string(), payload, tree);
+        }
     }
 
 private:
@@ -235,6 +369,59 @@ private:
     static type dispatch(const detail::sum_match& m, std::index_sequence<I...>) {
         static constexpr type (*readers[])(std::span<const yojson>) = {&read<I>...};
         return readers[m.index](m.args);
+    }
+
+    /// The alternative tagged `tag`, from `payload` (null if the tree has none).
+    static type by_tag(std::string_view tag, const yojson* payload, const yojson& tree) {
+        const std::size_t i = detail::find_tag(table::tags, tag);
+        if (i == table::size) Treeform_error::unexpected_stag(Desc::name, tree);
+        return by_index(i, payload, tree, std::make_index_sequence<table::size>{});
+    }
+    template <std::size_t... I>
+    static type by_index(std::size_t i, const yojson* payload, const yojson& tree,
+                         std::index_sequence<I...>) {
+        static constexpr type (*readers[])(const yojson*, const yojson&) = {&from_payload<I>...};
+        return readers[i](payload, tree);
+    }
+    template <std::size_t I>
+    static type from_payload(const yojson* payload, const yojson& tree) {
+        using A = typename table::template alt_type<I>;
+        constexpr std::size_t at = detail::index_in<typename table::base, A>::value;
+        constexpr variant_form form = Desc::spec.form;
+        if constexpr (detail::arguments_of<A>::count == 0) {
+            // Without arguments: no payload, or (internally tagged) no key but the tag.
+            const bool extra =
+                form == variant_form::internal ? tree.as_assoc().size() != 1 : payload != nullptr;
+            if (extra) Treeform_error::stag_no_args(Desc::name, tree);
+            return type(std::in_place_index<at>, A{});
+        } else {
+            if (payload == nullptr) Treeform_error::stag_takes_args(Desc::name, tree);
+            return type(std::in_place_index<at>, detail::alternative_of_payload<Desc, A>(*payload));
+        }
+    }
+
+    /// The first alternative, in listing order, that reads `tree`.
+    template <std::size_t... I>
+    static type untagged(const yojson& tree, std::index_sequence<I...>) {
+        std::optional<type> out;
+        (void)((out = try_untagged<I>(tree), out.has_value()) || ...);
+        if (!out) Treeform_error::no_matching_variant_found(Desc::name, tree);
+        return std::move(*out);
+    }
+    template <std::size_t I>
+    static std::optional<type> try_untagged(const yojson& tree) {
+        using A = typename table::template alt_type<I>;
+        constexpr std::size_t at = detail::index_in<typename table::base, A>::value;
+        if constexpr (detail::arguments_of<A>::count == 0) {
+            if (!tree.is_null()) return std::nullopt;
+            return type(std::in_place_index<at>, A{});
+        } else {
+            try {
+                return type(std::in_place_index<at>, of_yojson<A>(tree));
+            } catch (const Treeform::Of_yojson_error&) {
+                return std::nullopt;
+            }
+        }
     }
 };
 
