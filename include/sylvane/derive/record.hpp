@@ -142,6 +142,9 @@ struct record_table {
         return n;
     }();
 
+    /// Up to this many fields, lookups and dispatch are unrolled per field.
+    static constexpr std::size_t small = 32;
+
     /// Whether `key` is the key of field `I`; the key's length is a constant, so the
     /// comparison is inlined. A skipped field has no key.
     template <std::size_t I>
@@ -158,6 +161,14 @@ struct record_table {
     /// The index of the field keyed `key`, or `size`. Fields usually come in declaration order,
     /// so the one after the previous match (`hint`) is tried first.
     static std::size_t find(std::string_view key, std::size_t hint) noexcept {
+        if constexpr (size > small) {
+            // A wide record: a loop, not one inlined comparison per field.
+            for (std::size_t n = 0; n < size; ++n) {
+                const std::size_t i = hint + n < size ? hint + n : hint + n - size;
+                if (!skipped(i) && keys[i] == key) return i;
+            }
+            return size;
+        }
         return [&]<std::size_t... I>(std::index_sequence<I...>) {
             std::size_t found = size;
             if (((hint == I && named<I>(key) && (found = I, true)) || ...)) return found;
@@ -327,6 +338,16 @@ private:
 
     /// Converts `field_tree` into field `i`, dispatched to the field's own converter.
     static void assign(type& value, std::size_t i, const yojson& field_tree) {
+        if constexpr (table::size > table::small) {
+            [&]<std::size_t... I, auto... M>(std::index_sequence<I...>,
+                                             member_list<nullptr, M...>) {
+                static constexpr void (*assigners[])(type&, const yojson&) = {
+                    [](type& v, const yojson& t) { detail::read_into(v.*M, t); }...};
+                assigners[i](value, field_tree);
+            }
+            (std::make_index_sequence<table::size>{}, typename table::members{});
+            return;
+        }
         [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
             (void)((i == I && (detail::read_into(value.*M, field_tree), true)) || ...);
         }

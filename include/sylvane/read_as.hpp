@@ -1,0 +1,93 @@
+#pragma once
+/// Reading JSON text straight into a type, with failures that say where they are.
+///
+///     auto t = Sylvane::read_as<timeline>(text);
+///
+/// The text is read with the plain reader and converted; only when the conversion fails is the
+/// text read again, with positions, to find where the offending value starts. The failure is a
+/// `located_error`, still caught as `Treeform::Of_yojson_error`, whose `what()` ends with the
+/// place: "Sylvane__Treeform.Of_yojson_error: int_of_yojson: integer needed
+/// (at /statuses/0/id, line 12, column 9)".
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include <sylvane/base/export.hpp>
+#include <sylvane/derive/mapping.hpp>
+#include <sylvane/json_tree/parse_error.hpp>
+#include <sylvane/json_tree/read.hpp>
+#include <sylvane/json_tree/yojson.hpp>
+#include <sylvane/treeform/failure.hpp>
+
+namespace Sylvane {
+
+/// A conversion failure of `read_as`, with the JSON Pointer of the offending value in the
+/// document and its position in the text. The base part (cause, tree, message) is the
+/// original failure's, unchanged.
+class SYLVANE_API located_error : public Treeform::Of_yojson_error {
+public:
+    /// `failure` located at `pointer` and `where`; either may be unknown (a failure whose tree
+    /// is not a node of the document, made by a hand-written converter).
+    located_error(const Treeform::Of_yojson_error& failure, std::optional<std::string> pointer,
+                  std::optional<text_position> where);
+    located_error(const located_error&) noexcept = default;
+    located_error& operator=(const located_error&) noexcept = default;
+    ~located_error() override;
+
+    /// The original `what()`, then " (at <pointer>, line <l>, column <c>)".
+    const char* what() const noexcept override;
+
+    /// The JSON Pointer of the offending value ("" for the root); empty if unknown.
+    std::optional<std::string_view> pointer() const noexcept;
+    /// Where the offending value starts in the text; empty if unknown.
+    std::optional<text_position> position() const noexcept;
+    /// The line of `position()` (from 1), or 0 if unknown.
+    std::size_t line() const noexcept { return has_position_ ? where_.line : 0; }
+    /// The column of `position()` (from 1, in bytes), or 0 if unknown.
+    std::size_t column() const noexcept { return has_position_ ? where_.column : 0; }
+
+private:
+    std::runtime_error text_;  // what(), a NUL, the pointer; its copy cannot throw
+    std::size_t what_size_ = 0;
+    std::size_t pointer_size_ = 0;
+    bool has_pointer_ = false;
+    bool has_position_ = false;
+    text_position where_;
+};
+
+namespace derive::detail {
+
+/// Throws `failure` located in `root`, which was read from `text` with `options`.
+[[noreturn]] SYLVANE_API void raise_located(std::string_view text, const read_options& options,
+                                            const yojson& root,
+                                            const Treeform::Of_yojson_error& failure);
+
+/// The whole file at `path`; throws `std::system_error` if it cannot be read.
+SYLVANE_API std::string file_text(const std::filesystem::path& path);
+
+}  // namespace derive::detail
+
+/// The JSON text `text` as a `T`. Throws `parse_error` for text that is not JSON and
+/// `located_error` when the value does not convert.
+template <class T>
+T read_as(std::string_view text, const read_options& options = {}) {
+    const yojson root = read(text, options);
+    try {
+        return of_yojson<T>(root);
+    } catch (const Treeform::Of_yojson_error& failure) {
+        derive::detail::raise_located(text, options, root, failure);
+    }
+}
+
+/// The JSON file at `path` as a `T`: `read_as` on its text; also throws `std::system_error`
+/// if the file cannot be read.
+template <class T>
+T read_file_as(const std::filesystem::path& path, const read_options& options = {}) {
+    return read_as<T>(derive::detail::file_text(path), options);
+}
+
+}  // namespace Sylvane

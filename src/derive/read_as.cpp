@@ -1,0 +1,152 @@
+// Locating a conversion failure of `read_as`: its JSON Pointer in the tree, and its position,
+// found by reading the text again with positions and following the same path there.
+
+#include <sylvane/read_as.hpp>
+
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+namespace Sylvane {
+
+namespace {
+
+/// The indexes (list items or object entries) that lead from `root` to the node at `address`;
+/// nothing if no node is there. Depth-first in document order, on an explicit stack.
+std::optional<std::vector<std::size_t>> path_to(const yojson& root, const yojson* address) {
+    if (&root == address) return std::vector<std::size_t>{};
+    struct frame {
+        const yojson* node;
+        std::size_t next;
+    };
+    std::vector<frame> stack{{&root, 0}};
+    while (!stack.empty()) {
+        frame& top = stack.back();
+        const yojson& node = *top.node;
+        const std::size_t size = node.kind() == yojson_kind::List    ? node.as_list().size()
+                                 : node.kind() == yojson_kind::Assoc ? node.as_assoc().size()
+                                                                     : 0;
+        if (top.next == size) {
+            stack.pop_back();
+            continue;
+        }
+        const std::size_t i = top.next++;
+        const yojson& child =
+            node.kind() == yojson_kind::List ? node.as_list()[i] : node.as_assoc()[i].second;
+        if (&child == address) {
+            std::vector<std::size_t> path;
+            path.reserve(stack.size());
+            for (const frame& f : stack) path.push_back(f.next - 1);
+            return path;
+        }
+        stack.push_back({&child, 0});
+    }
+    return std::nullopt;
+}
+
+/// The node of `root` at `path`.
+const yojson& follow(const yojson& root, const std::vector<std::size_t>& path) {
+    const yojson* node = &root;
+    for (std::size_t i : path) {
+        node =
+            node->kind() == yojson_kind::List ? &node->as_list()[i] : &node->as_assoc()[i].second;
+    }
+    return *node;
+}
+
+/// The JSON Pointer of `path` in `root`: keys escaped ('~' as "~0", '/' as "~1").
+std::string pointer_of(const yojson& root, const std::vector<std::size_t>& path) {
+    std::string out;
+    const yojson* node = &root;
+    for (std::size_t i : path) {
+        out += '/';
+        if (node->kind() == yojson_kind::List) {
+            out += std::to_string(i);
+            node = &node->as_list()[i];
+        } else {
+            for (char c : node->as_assoc()[i].first) {
+                if (c == '~') {
+                    out += "~0";
+                } else if (c == '/') {
+                    out += "~1";
+                } else {
+                    out += c;
+                }
+            }
+            node = &node->as_assoc()[i].second;
+        }
+    }
+    return out;
+}
+
+std::string located_text(const char* what, const std::optional<std::string>& pointer,
+                         const std::optional<text_position>& where) {
+    std::string text = what;
+    if (pointer || where) {
+        text += " (at ";
+        if (pointer) text += pointer->empty() ? "the root" : *pointer;
+        if (where) {
+            text += ", line " + std::to_string(where->line) + ", column " +
+                    std::to_string(where->column);
+        }
+        text += ')';
+    }
+    return text;
+}
+
+}  // namespace
+
+located_error::located_error(const Treeform::Of_yojson_error& failure,
+                             std::optional<std::string> pointer, std::optional<text_position> where)
+    : Treeform::Of_yojson_error(failure),
+      text_(located_text(failure.what(), pointer, where) + '\0' + pointer.value_or("")),
+      what_size_(located_text(failure.what(), pointer, where).size()),
+      pointer_size_(pointer ? pointer->size() : 0),
+      has_pointer_(pointer.has_value()),
+      has_position_(where.has_value()),
+      where_(where.value_or(text_position{})) {}
+
+located_error::~located_error() = default;
+
+const char* located_error::what() const noexcept {
+    return text_.what();
+}
+
+std::optional<std::string_view> located_error::pointer() const noexcept {
+    if (!has_pointer_) return std::nullopt;
+    return std::string_view(text_.what() + what_size_ + 1, pointer_size_);
+}
+
+std::optional<text_position> located_error::position() const noexcept {
+    if (!has_position_) return std::nullopt;
+    return where_;
+}
+
+namespace derive::detail {
+
+void raise_located(std::string_view text, const read_options& options, const yojson& root,
+                   const Treeform::Of_yojson_error& failure) {
+    const auto path = path_to(root, failure.tree_address());
+    if (!path) throw located_error(failure, std::nullopt, std::nullopt);
+    const positioned again = read_with_positions(text, options);
+    const std::optional<text_position> where =
+        path->empty() ? std::optional(again.positions.root())
+                      : again.positions.position_of(follow(again.tree, *path));
+    throw located_error(failure, pointer_of(root, *path), where);
+}
+
+std::string file_text(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::system_error(errno != 0 ? errno : ENOENT, std::generic_category(),
+                                "cannot read " + path.string());
+    }
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace derive::detail
+
+}  // namespace Sylvane
