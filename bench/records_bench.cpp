@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include <sylvane/derive/derive.hpp>
+#include <sylvane/read_as.hpp>
 #include <sylvane/sylvane.hpp>
 
 #include "record.hpp"
@@ -198,36 +199,41 @@ void rj_build(rapidjson::Document& d) {
     }
 }
 
+std::vector<record> rj_records(const rj_value& d) {
+    std::vector<record> out;
+    out.reserve(d.Size());
+    for (const rj_value& o : d.GetArray()) {
+        if (!o.IsObject()) bad("object needed");
+        const rj_value& id = rj_field(o, "id");
+        const rj_value& name = rj_field(o, "name");
+        const rj_value& score = rj_field(o, "score");
+        const rj_value& tags = rj_field(o, "tags");
+        const rj_value& parent = rj_field(o, "parent");
+        if (!id.IsInt64() || !name.IsString() || !score.IsNumber() || !tags.IsArray() ||
+            !(parent.IsNull() || parent.IsInt64()))
+            bad("field of the wrong type");
+        record r{id.GetInt64(),
+                 std::string(name.GetString(), name.GetStringLength()),
+                 score.GetDouble(),
+                 {},
+                 std::nullopt};
+        r.tags.reserve(tags.Size());
+        for (const rj_value& t : tags.GetArray()) {
+            if (!t.IsString()) bad("tag");
+            r.tags.emplace_back(t.GetString(), t.GetStringLength());
+        }
+        if (!parent.IsNull()) r.parent = parent.GetInt64();
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
 void rapidjson_tree_to_records(benchmark::State& state) {
     rapidjson::Document d;
     d.Parse(records_text().data(), records_text().size());
     if (d.HasParseError()) bad("rapidjson refused the records");
     for (auto _ : state) {
-        std::vector<record> out;
-        out.reserve(d.Size());
-        for (const rj_value& o : d.GetArray()) {
-            if (!o.IsObject()) bad("object needed");
-            const rj_value& id = rj_field(o, "id");
-            const rj_value& name = rj_field(o, "name");
-            const rj_value& score = rj_field(o, "score");
-            const rj_value& tags = rj_field(o, "tags");
-            const rj_value& parent = rj_field(o, "parent");
-            if (!id.IsInt64() || !name.IsString() || !score.IsNumber() || !tags.IsArray() ||
-                !(parent.IsNull() || parent.IsInt64()))
-                bad("field of the wrong type");
-            record r{id.GetInt64(),
-                     std::string(name.GetString(), name.GetStringLength()),
-                     score.GetDouble(),
-                     {},
-                     std::nullopt};
-            r.tags.reserve(tags.Size());
-            for (const rj_value& t : tags.GetArray()) {
-                if (!t.IsString()) bad("tag");
-                r.tags.emplace_back(t.GetString(), t.GetStringLength());
-            }
-            if (!parent.IsNull()) r.parent = parent.GetInt64();
-            out.push_back(std::move(r));
-        }
+        std::vector<record> out = rj_records(d);
         benchmark::DoNotOptimize(out.data());
     }
     per_record(state);
@@ -267,6 +273,120 @@ void simdjson_tree_to_records(benchmark::State& state) {
     per_record(state);
 }
 
+// Text to records: each library reads the text and converts, with the tree freed inside the
+// timing. simdjson's on-demand API reads the records straight from its padded copy of the text,
+// made once outside the timing (its input requirement).
+
+void sylvane_text_to_records(benchmark::State& state) {
+    for (auto _ : state) {
+        auto v = Sylvane::read_as<std::vector<record>>(records_text());
+        benchmark::DoNotOptimize(v.data());
+    }
+    per_record(state);
+}
+
+void simdjson_ondemand_text_to_records(benchmark::State& state) {
+    const simdjson::padded_string text(records_text());
+    simdjson::ondemand::parser parser;
+    for (auto _ : state) {
+        std::vector<record> out;
+        out.reserve(count);
+        simdjson::ondemand::document doc = parser.iterate(text);
+        for (simdjson::ondemand::object o : doc.get_array()) {
+            record r;
+            for (auto field : o) {
+                const std::string_view key = field.unescaped_key();
+                if (key == "id") {
+                    r.id = field.value().get_int64();
+                } else if (key == "name") {
+                    r.name = std::string_view(field.value().get_string());
+                } else if (key == "score") {
+                    r.score = field.value().get_double();
+                } else if (key == "tags") {
+                    for (auto t : field.value().get_array())
+                        r.tags.emplace_back(std::string_view(t.get_string()));
+                } else if (key == "parent") {
+                    simdjson::ondemand::value p = field.value();
+                    if (!p.is_null()) r.parent = p.get_int64();
+                } else {
+                    bad("unknown key");
+                }
+            }
+            out.push_back(std::move(r));
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    per_record(state);
+}
+
+void rapidjson_text_to_records(benchmark::State& state) {
+    for (auto _ : state) {
+        rapidjson::Document d;
+        d.Parse(records_text().data(), records_text().size());
+        if (d.HasParseError()) bad("rapidjson refused the records");
+        std::vector<record> out = rj_records(d);
+        benchmark::DoNotOptimize(out.data());
+    }
+    per_record(state);
+}
+
+void boost_text_to_records(benchmark::State& state) {
+    for (auto _ : state) {
+        auto v = boost::json::value_to<std::vector<record>>(boost::json::parse(records_text()));
+        benchmark::DoNotOptimize(v.data());
+    }
+    per_record(state);
+}
+
+// The failure path: the records with the last one's score a string. Time to the exception,
+// with its JSON Pointer, line and column, against the same failure without a place
+// (`of_yojson` on the tree read from the text) and against a bare throw of the failure.
+
+const std::string& bad_records_text() {
+    static const std::string text = [] {
+        std::string t = records_text();
+        const std::size_t at = t.rfind("\"score\":");
+        const std::size_t end = t.find(',', at);
+        t.replace(at, end - at, "\"score\":\"high\"");
+        return t;
+    }();
+    return text;
+}
+
+void sylvane_failure_located(benchmark::State& state) {
+    for (auto _ : state) {
+        try {
+            benchmark::DoNotOptimize(Sylvane::read_as<std::vector<record>>(bad_records_text()));
+            bad("no failure");
+        } catch (const Sylvane::located_error& e) {
+            benchmark::DoNotOptimize(e.line());
+        }
+    }
+}
+
+void sylvane_failure_unlocated(benchmark::State& state) {
+    for (auto _ : state) {
+        try {
+            const Sylvane::yojson tree = Sylvane::read(bad_records_text());
+            benchmark::DoNotOptimize(Sylvane::of_yojson<std::vector<record>>(tree));
+            bad("no failure");
+        } catch (const Sylvane::Treeform::Of_yojson_error& e) {
+            benchmark::DoNotOptimize(e.tree_address());
+        }
+    }
+}
+
+void sylvane_failure_bare_throw(benchmark::State& state) {
+    const Sylvane::yojson tree = Sylvane::yojson::String("high");
+    for (auto _ : state) {
+        try {
+            Sylvane::Treeform::of_yojson_error("float_of_yojson: float needed", tree);
+        } catch (const Sylvane::Treeform::Of_yojson_error& e) {
+            benchmark::DoNotOptimize(e.tree_address());
+        }
+    }
+}
+
 BENCHMARK(copy_floor)->Name("records_tree_to_records/copy")->Unit(benchmark::kMillisecond);
 BENCHMARK(sylvane_tree_to_records)
     ->Name("records_tree_to_records/sylvane")
@@ -283,6 +403,25 @@ BENCHMARK(boost_tree_to_records)
 BENCHMARK(nlohmann_tree_to_records)
     ->Name("records_tree_to_records/nlohmann")
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_text_to_records)
+    ->Name("records_text_to_records/sylvane")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(simdjson_ondemand_text_to_records)
+    ->Name("records_text_to_records/simdjson_ondemand")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(rapidjson_text_to_records)
+    ->Name("records_text_to_records/rapidjson")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(boost_text_to_records)
+    ->Name("records_text_to_records/boost_json")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_failure_located)->Name("records_failure/located")->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_failure_unlocated)
+    ->Name("records_failure/unlocated")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_failure_bare_throw)
+    ->Name("records_failure/bare_throw")
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(sylvane_records_to_tree)
     ->Name("records_records_to_tree/sylvane")
     ->Unit(benchmark::kMillisecond);

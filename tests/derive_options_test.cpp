@@ -277,6 +277,21 @@ TEST(read_as, converts_text_and_locates_failures) {
         EXPECT_EQ(e.pointer(), "/0/a~1~0b");
         EXPECT_EQ(e.column(), 11u);
     }
+    // Strings with quotes and brackets, nested values and white space before the place are
+    // skipped over; with comments allowed, the reader finds the place.
+    const std::string tricky =
+        "{\"a\": \"x\\\"]}\", \"b\": [[{\"c\": \"}\"}], 1e3, null],\r\n\t\"shapes\": [true]}";
+    for (bool comments : {false, true}) {
+        try {
+            Sylvane::read_as<opt::doc>(comments ? "/* c */" + tricky : tricky,
+                                       {.allow_comments = comments});
+            ADD_FAILURE() << "no failure";
+        } catch (const Sylvane::located_error& e) {
+            EXPECT_EQ(e.pointer(), "/shapes/0");
+            EXPECT_EQ(e.line(), 2u);
+            EXPECT_EQ(e.column(), 13u);
+        }
+    }
     try {
         Sylvane::read_as<std::int64_t>(" \"x\"");
         ADD_FAILURE() << "no failure";

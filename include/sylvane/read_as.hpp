@@ -4,10 +4,10 @@
 ///     auto t = Sylvane::read_as<timeline>(text);
 ///
 /// The text is read with the plain reader and converted; only when the conversion fails is the
-/// text read again, with positions, to find where the offending value starts. The failure is a
-/// `located_error`, still caught as `Treeform::Of_yojson_error`, whose `what()` ends with the
-/// place: "Sylvane__Treeform.Of_yojson_error: int_of_yojson: integer needed
-/// (at /statuses/0/id, line 12, column 9)".
+/// text scanned again, along the failure's path, to find where the offending value starts. The
+/// failure is a `located_error`, still caught as `Treeform::Of_yojson_error`, whose `what()` ends
+/// with the place: "Sylvane__Treeform.Of_yojson_error: int_of_yojson: integer needed (at
+/// /statuses/0/id, line 12, column 9)".
 
 #include <cstddef>
 #include <filesystem>

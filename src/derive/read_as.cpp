@@ -1,5 +1,5 @@
 // Locating a conversion failure of `read_as`: its JSON Pointer in the tree, and its position,
-// found by reading the text again with positions and following the same path there.
+// found by following the same path through the text, which the reader has already accepted.
 
 #include <sylvane/read_as.hpp>
 
@@ -82,6 +82,85 @@ std::string pointer_of(const yojson& root, const std::vector<std::size_t>& path)
     return out;
 }
 
+/// A scanner over text that the reader has accepted (without comments): it skips values
+/// without checking them.
+class skipper {
+public:
+    explicit skipper(std::string_view text) noexcept : text_(text) {}
+
+    std::size_t at() const noexcept { return at_; }
+    char peek() const noexcept { return at_ < text_.size() ? text_[at_] : '\0'; }
+    void step() noexcept { ++at_; }
+
+    void space() noexcept {
+        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t' ||
+                                      text_[at_] == '\n' || text_[at_] == '\r')) {
+            ++at_;
+        }
+    }
+    void string() noexcept {
+        ++at_;  // the opening quote
+        while (at_ < text_.size() && text_[at_] != '"') at_ += text_[at_] == '\\' ? 2 : 1;
+        ++at_;
+    }
+    void value() noexcept {
+        const char c = peek();
+        if (c == '"') {
+            string();
+        } else if (c == '[' || c == '{') {
+            std::size_t depth = 0;
+            while (at_ < text_.size()) {
+                const char d = text_[at_];
+                if (d == '"') {
+                    string();
+                    continue;
+                }
+                ++at_;
+                if (d == '[' || d == '{') {
+                    ++depth;
+                } else if ((d == ']' || d == '}') && --depth == 0) {
+                    return;
+                }
+            }
+        } else {
+            while (at_ < text_.size() &&
+                   std::string_view(",]} \t\n\r").find(text_[at_]) == std::string_view::npos) {
+                ++at_;
+            }
+        }
+    }
+    /// Past the key and colon of an object entry.
+    void key() noexcept {
+        string();
+        space();
+        step();  // ':'
+        space();
+    }
+
+private:
+    std::string_view text_;
+    std::size_t at_ = 0;
+};
+
+/// The offset in `text` of the value at `path` (indexes into lists and objects).
+std::size_t offset_of(std::string_view text, const std::vector<std::size_t>& path) {
+    skipper s(text);
+    s.space();
+    for (std::size_t index : path) {
+        const bool object = s.peek() == '{';
+        s.step();
+        for (std::size_t k = 0;; ++k) {
+            s.space();
+            if (object) s.key();
+            if (k == index) break;
+            s.value();
+            s.space();
+            s.step();  // ','
+        }
+    }
+    return s.at();
+}
+
 std::string located_text(const char* what, const std::optional<std::string>& pointer,
                          const std::optional<text_position>& where) {
     std::string text = what;
@@ -131,10 +210,15 @@ void raise_located(std::string_view text, const read_options& options, const yoj
                    const Treeform::Of_yojson_error& failure) {
     const auto path = path_to(root, failure.tree_address());
     if (!path) throw located_error(failure, std::nullopt, std::nullopt);
-    const positioned again = read_with_positions(text, options);
-    const std::optional<text_position> where =
-        path->empty() ? std::optional(again.positions.root())
-                      : again.positions.position_of(follow(again.tree, *path));
+    std::optional<text_position> where;
+    if (options.allow_comments) {
+        // Comments may stand anywhere between values: the reader finds the place.
+        const positioned again = read_with_positions(text, options);
+        where = path->empty() ? std::optional(again.positions.root())
+                              : again.positions.position_of(follow(again.tree, *path));
+    } else {
+        where = json_tree::position_in(text, offset_of(text, *path));
+    }
     throw located_error(failure, pointer_of(root, *path), where);
 }
 
