@@ -285,10 +285,9 @@ SYLVANE_RECORD(collection, type, features)
 
 namespace {
 
-using namespace derive_test;
-using Sylvane::of_yojson;
 using Sylvane::read;
 using Sylvane::write;
+using Sylvane::yojson;
 using Sylvane::yojson_of;
 
 const std::filesystem::path real = SYLVANE_REAL_DATA_DIR;

@@ -3,6 +3,8 @@
 
 #include <sylvane/read_as.hpp>
 
+#include <sylvane/json_tree/locate.hpp>
+
 #include <cerrno>
 #include <fstream>
 #include <iterator>
@@ -55,31 +57,6 @@ const yojson& follow(const yojson& root, const std::vector<std::size_t>& path) {
             node->kind() == yojson_kind::List ? &node->as_list()[i] : &node->as_assoc()[i].second;
     }
     return *node;
-}
-
-/// The JSON Pointer of `path` in `root`: keys escaped ('~' as "~0", '/' as "~1").
-std::string pointer_of(const yojson& root, const std::vector<std::size_t>& path) {
-    std::string out;
-    const yojson* node = &root;
-    for (std::size_t i : path) {
-        out += '/';
-        if (node->kind() == yojson_kind::List) {
-            out += std::to_string(i);
-            node = &node->as_list()[i];
-        } else {
-            for (char c : node->as_assoc()[i].first) {
-                if (c == '~') {
-                    out += "~0";
-                } else if (c == '/') {
-                    out += "~1";
-                } else {
-                    out += c;
-                }
-            }
-            node = &node->as_assoc()[i].second;
-        }
-    }
-    return out;
 }
 
 /// A scanner over text that the reader has accepted (without comments): it skips values
@@ -219,7 +196,7 @@ void raise_located(std::string_view text, const read_options& options, const yoj
     } else {
         where = json_tree::position_in(text, offset_of(text, *path));
     }
-    throw located_error(failure, pointer_of(root, *path), where);
+    throw located_error(failure, locate(root, failure.tree_address()), where);
 }
 
 std::string file_text(const std::filesystem::path& path) {
