@@ -7,6 +7,7 @@
 ///                         (id, key("id_str")), screen_name, (cache, skip))
 ///     SYLVANE_VARIANT_WITH(shape, (internal_tag("type")), (circle, "circle"), (rect, "rect"))
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <string_view>
@@ -237,6 +238,15 @@ constexpr std::size_t rename_into(std::string_view name, naming policy, char* ou
         first_word = false;
     }
     return n;
+}
+
+/// Whether the first `n` of `names` are distinct; sorted first, so that wide types stay within
+/// the compilers' limits on constant evaluation.
+template <std::size_t N>
+constexpr bool all_distinct(std::array<std::string_view, N> names, std::size_t n = N) {
+    std::sort(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(n));
+    return std::adjacent_find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(n)) ==
+           names.begin() + static_cast<std::ptrdiff_t>(n);
 }
 
 /// The JSON names (keys or tags) of a type: `Source::entries` is an array of specs with

@@ -126,12 +126,12 @@ struct record_table {
     }();
 
     static constexpr bool keys_distinct = [] {
+        std::array<std::string_view, size> kept{};
+        std::size_t n = 0;
         for (std::size_t i = 0; i < size; ++i) {
-            for (std::size_t j = i + 1; j < size; ++j) {
-                if (!skipped(i) && !skipped(j) && keys[i] == keys[j]) return false;
-            }
+            if (!skipped(i)) kept[n++] = keys[i];
         }
-        return true;
+        return all_distinct(kept, n);
     }();
     static_assert(keys_distinct, "Sylvane: two fields of a record have the same JSON key");
 

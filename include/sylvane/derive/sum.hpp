@@ -80,7 +80,7 @@ struct enum_table {
     static_assert(Desc::values.size() <= max_fields,
                   "Sylvane: an enumeration may list at most 256 enumerators");
     static constexpr const auto& tags = name_table<enum_tags_source<Desc>>::names;
-    static_assert(distinct(tags), "Sylvane: two enumerators have the same tag");
+    static_assert(all_distinct(tags), "Sylvane: two enumerators have the same tag");
     static constexpr std::array<std::size_t, tags.size()> arities{};
 };
 
