@@ -3,8 +3,6 @@
 
 #include <sylvane/read_as.hpp>
 
-#include <sylvane/json_tree/locate.hpp>
-
 #include <cerrno>
 #include <fstream>
 #include <iterator>
@@ -57,6 +55,30 @@ const yojson& follow(const yojson& root, const std::vector<std::size_t>& path) {
             node->kind() == yojson_kind::List ? &node->as_list()[i] : &node->as_assoc()[i].second;
     }
     return *node;
+}
+
+/// The JSON Pointer of `path` in `root` (found here from the path: `locate` would search the
+/// tree again).
+std::string pointer_of(const yojson& root, const std::vector<std::size_t>& path) {
+    std::string out;
+    const yojson* node = &root;
+    for (std::size_t i : path) {
+        out += '/';
+        if (node->kind() == yojson_kind::List) {
+            out += std::to_string(i);
+            node = &node->as_list()[i];
+            continue;
+        }
+        // '~' as "~0", '/' as "~1".
+        std::string_view key = node->as_assoc()[i].first;
+        for (std::size_t at; (at = key.find_first_of("~/")) != std::string_view::npos;
+             key.remove_prefix(at + 1)) {
+            out.append(key.substr(0, at)).append(key[at] == '~' ? "~0" : "~1");
+        }
+        out.append(key);
+        node = &node->as_assoc()[i].second;
+    }
+    return out;
 }
 
 /// A scanner over text that the reader has accepted (without comments): it skips values
@@ -196,7 +218,7 @@ void raise_located(std::string_view text, const read_options& options, const yoj
     } else {
         where = json_tree::position_in(text, offset_of(text, *path));
     }
-    throw located_error(failure, locate(root, failure.tree_address()), where);
+    throw located_error(failure, pointer_of(root, *path), where);
 }
 
 std::string file_text(const std::filesystem::path& path) {
