@@ -66,7 +66,7 @@
     ::Sylvane::derive::alternative<A> {     \
         tag                                 \
     }
-// A field or enumerator `a` or `(a, options...)`: its member, its spec.
+// A field or enumerator `a` or `(a, options...)`: its member, its settings.
 #define SYLVANE_DETAIL_MEMBER(T, f) SYLVANE_DETAIL_MEMBER_(T, SYLVANE_PP_DEPAREN(f))
 #define SYLVANE_DETAIL_MEMBER_(T, ...) SYLVANE_DETAIL_MEMBER__(T, __VA_ARGS__)
 #define SYLVANE_DETAIL_MEMBER__(T, m, ...) , &T::m
@@ -95,10 +95,10 @@
         ::Sylvane::derive::options::deny_unknown_keys, ::Sylvane::derive::options::external_tag, \
         ::Sylvane::derive::options::internal_tag, ::Sylvane::derive::options::adjacent_tag,      \
         ::Sylvane::derive::options::untagged
-#define SYLVANE_DETAIL_SPEC(Spec, opts)                                                  \
-    [] {                                                                                 \
-        SYLVANE_DETAIL_USING_OPTIONS;                                                    \
-        return ::Sylvane::derive::detail::make_spec(Spec {} SYLVANE_PP_COMMA_LIST opts); \
+#define SYLVANE_DETAIL_SETTINGS(Settings, opts)                                                  \
+    [] {                                                                                         \
+        SYLVANE_DETAIL_USING_OPTIONS;                                                            \
+        return ::Sylvane::derive::detail::make_settings(Settings {} SYLVANE_PP_COMMA_LIST opts); \
     }()
 
 /// Defines the hook of type `T` from two converters already defined: `to` from a `const T&`
@@ -113,13 +113,13 @@
     struct D {                                                                      \
         using type = T;                                                             \
         static constexpr ::std::string_view name = #T;                              \
-        static constexpr ::Sylvane::derive::record_spec spec =                      \
-            SYLVANE_DETAIL_SPEC(::Sylvane::derive::record_spec, opts);              \
-        static constexpr ::std::array<::Sylvane::derive::field_spec,                \
+        static constexpr ::Sylvane::derive::record_settings settings =              \
+            SYLVANE_DETAIL_SETTINGS(::Sylvane::derive::record_settings, opts);      \
+        static constexpr ::std::array<::Sylvane::derive::field_settings,            \
                                       SYLVANE_DETAIL_COUNT(__VA_ARGS__)>            \
             fields = [] {                                                           \
                 SYLVANE_DETAIL_USING_OPTIONS;                                       \
-                return ::std::array<::Sylvane::derive::field_spec,                  \
+                return ::std::array<::Sylvane::derive::field_settings,              \
                                     SYLVANE_DETAIL_COUNT(__VA_ARGS__)>{             \
                     SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_FIELD, T, __VA_ARGS__)};     \
             }();                                                                    \
@@ -159,13 +159,13 @@
     struct D {                                                                      \
         using type = T;                                                             \
         static constexpr ::std::string_view name = #T;                              \
-        static constexpr ::Sylvane::derive::enum_spec spec =                        \
-            SYLVANE_DETAIL_SPEC(::Sylvane::derive::enum_spec, opts);                \
+        static constexpr ::Sylvane::derive::enum_settings settings =                \
+            SYLVANE_DETAIL_SETTINGS(::Sylvane::derive::enum_settings, opts);        \
         static constexpr ::std::array<T, SYLVANE_DETAIL_COUNT(__VA_ARGS__)> values{ \
             SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_ENUMERATOR, T, __VA_ARGS__)};        \
-        static constexpr ::std::array<::Sylvane::derive::tag_spec,                  \
+        static constexpr ::std::array<::Sylvane::derive::tag_settings,              \
                                       SYLVANE_DETAIL_COUNT(__VA_ARGS__)>            \
-            tag_specs{SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_TAG, T, __VA_ARGS__)};     \
+            tag_settings{SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_TAG, T, __VA_ARGS__)};  \
     }
 
 /// Converters of the enumeration `T` with the listed enumerators, each written as the string
@@ -204,8 +204,8 @@
     struct sylvane_variant_##T {                                                              \
         using type = T;                                                                       \
         static constexpr ::std::string_view name = #T;                                        \
-        static constexpr ::Sylvane::derive::variant_spec spec =                               \
-            SYLVANE_DETAIL_SPEC(::Sylvane::derive::variant_spec, opts);                       \
+        static constexpr ::Sylvane::derive::variant_settings settings =                       \
+            SYLVANE_DETAIL_SETTINGS(::Sylvane::derive::variant_settings, opts);               \
         static constexpr auto alternatives =                                                  \
             ::std::tuple{SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_ALTERNATIVE, T, __VA_ARGS__)};    \
     };                                                                                        \

@@ -42,7 +42,7 @@ enum class variant_form {
 };
 
 /// The options of one record field.
-struct field_spec {
+struct field_settings {
     std::string_view member;  ///< the C++ name
     std::string_view key;     ///< the JSON key, if `keyed`
     bool keyed = false;
@@ -52,7 +52,7 @@ struct field_spec {
 };
 
 /// The options of a whole record.
-struct record_spec {
+struct record_settings {
     naming rename = naming::as_is;
     unknown_keys unknown = unknown_keys::follow_flag;
     bool defaulted = false;   ///< every field: a missing key leaves the member's initialiser
@@ -60,19 +60,19 @@ struct record_spec {
 };
 
 /// The name and tag of one enumerator.
-struct tag_spec {
+struct tag_settings {
     std::string_view member;
     std::string_view key;
     bool keyed = false;
 };
 
 /// The options of an enumeration.
-struct enum_spec {
+struct enum_settings {
     naming rename = naming::as_is;
 };
 
 /// The options of a variant.
-struct variant_spec {
+struct variant_settings {
     variant_form form = variant_form::list;
     std::string_view tag_key;
     std::string_view content_key;
@@ -91,7 +91,7 @@ namespace options {
 struct key {
     std::string_view text;
     constexpr explicit key(std::string_view t) noexcept : text(t) {}
-    constexpr void apply(field_spec& s) const noexcept {
+    constexpr void apply(field_settings& s) const noexcept {
         s.key = text;
         s.keyed = true;
     }
@@ -99,49 +99,49 @@ struct key {
 
 /// Field: the member is neither written nor read.
 inline constexpr struct skip_t {
-    constexpr void apply(field_spec& s) const noexcept { s.skip = true; }
+    constexpr void apply(field_settings& s) const noexcept { s.skip = true; }
 } skip [[maybe_unused]]{};
 
 /// Field or record: a missing key leaves the member's initialiser (an optional too).
 inline constexpr struct with_default_t {
-    constexpr void apply(field_spec& s) const noexcept { s.defaulted = true; }
-    constexpr void apply(record_spec& s) const noexcept { s.defaulted = true; }
+    constexpr void apply(field_settings& s) const noexcept { s.defaulted = true; }
+    constexpr void apply(record_settings& s) const noexcept { s.defaulted = true; }
 } with_default [[maybe_unused]]{};
 
 /// Field or record: an empty optional is left out when writing, instead of `null`.
 inline constexpr struct omit_empty_t {
-    constexpr void apply(field_spec& s) const noexcept { s.omit_empty = true; }
-    constexpr void apply(record_spec& s) const noexcept { s.omit_empty = true; }
+    constexpr void apply(field_settings& s) const noexcept { s.omit_empty = true; }
+    constexpr void apply(record_settings& s) const noexcept { s.omit_empty = true; }
 } omit_empty [[maybe_unused]]{};
 
 /// Record or enumeration: the naming policy of the keys or tags not given explicitly.
 struct rename_all {
     naming policy;
     constexpr explicit rename_all(naming p) noexcept : policy(p) {}
-    constexpr void apply(record_spec& s) const noexcept { s.rename = policy; }
-    constexpr void apply(enum_spec& s) const noexcept { s.rename = policy; }
+    constexpr void apply(record_settings& s) const noexcept { s.rename = policy; }
+    constexpr void apply(enum_settings& s) const noexcept { s.rename = policy; }
 };
 
 /// Record: keys that are no field are ignored, whatever `record_check_extra_fields` says.
 inline constexpr struct ignore_unknown_keys_t {
-    constexpr void apply(record_spec& s) const noexcept { s.unknown = unknown_keys::ignore; }
+    constexpr void apply(record_settings& s) const noexcept { s.unknown = unknown_keys::ignore; }
 } ignore_unknown_keys [[maybe_unused]]{};
 
 /// Record: keys that are no field are refused, whatever `record_check_extra_fields` says.
 inline constexpr struct deny_unknown_keys_t {
-    constexpr void apply(record_spec& s) const noexcept { s.unknown = unknown_keys::refuse; }
+    constexpr void apply(record_settings& s) const noexcept { s.unknown = unknown_keys::refuse; }
 } deny_unknown_keys [[maybe_unused]]{};
 
 /// Variant: `{"Tag": payload}`.
 inline constexpr struct external_tag_t {
-    constexpr void apply(variant_spec& s) const noexcept { s.form = variant_form::external; }
+    constexpr void apply(variant_settings& s) const noexcept { s.form = variant_form::external; }
 } external_tag [[maybe_unused]]{};
 
 /// Variant: `{"<tag key>": "Tag", fields...}`.
 struct internal_tag {
     std::string_view tag_key;
     constexpr explicit internal_tag(std::string_view k) noexcept : tag_key(k) {}
-    constexpr void apply(variant_spec& s) const noexcept {
+    constexpr void apply(variant_settings& s) const noexcept {
         s.form = variant_form::internal;
         s.tag_key = tag_key;
     }
@@ -153,7 +153,7 @@ struct adjacent_tag {
     std::string_view content_key;
     constexpr adjacent_tag(std::string_view t, std::string_view c) noexcept
         : tag_key(t), content_key(c) {}
-    constexpr void apply(variant_spec& s) const noexcept {
+    constexpr void apply(variant_settings& s) const noexcept {
         s.form = variant_form::adjacent;
         s.tag_key = tag_key;
         s.content_key = content_key;
@@ -162,43 +162,43 @@ struct adjacent_tag {
 
 /// Variant: the payload alone; reading tries the alternatives in order.
 inline constexpr struct untagged_t {
-    constexpr void apply(variant_spec& s) const noexcept { s.form = variant_form::untagged; }
+    constexpr void apply(variant_settings& s) const noexcept { s.form = variant_form::untagged; }
 } untagged [[maybe_unused]]{};
 
 }  // namespace options
 
 namespace detail {
 
-template <class Spec, class Option>
-concept option_of = requires(Spec& s, const Option& o) {
+template <class Settings, class Option>
+concept option_of = requires(Settings& s, const Option& o) {
     o.apply(s);
 };
 
-/// Folds `opts` into a `Spec`; an option meant for another kind of type does not compile.
-template <class Spec, class... Option>
-constexpr Spec make_spec(Spec s, const Option&... opts) {
-    static_assert((option_of<Spec, Option> && ...),
+/// Folds `opts` into a `Settings`; an option meant for another kind of type does not compile.
+template <class Settings, class... Option>
+constexpr Settings make_settings(Settings s, const Option&... opts) {
+    static_assert((option_of<Settings, Option> && ...),
                   "Sylvane: an option does not apply here. Fields take key(\"...\"), skip, "
                   "with_default, omit_empty; SYLVANE_RECORD_WITH takes rename_all(...), "
                   "with_default, omit_empty, ignore_unknown_keys, deny_unknown_keys; "
                   "SYLVANE_ENUM_WITH takes rename_all(...); SYLVANE_VARIANT_WITH takes "
                   "external_tag, internal_tag(\"key\"), adjacent_tag(\"tag\", \"content\"), "
                   "untagged");
-    if constexpr ((option_of<Spec, Option> && ...)) (opts.apply(s), ...);
+    if constexpr ((option_of<Settings, Option> && ...)) (opts.apply(s), ...);
     return s;
 }
 
 /// A field named `member`, with its options.
 template <class... Option>
-constexpr field_spec make_field(std::string_view member, const Option&... opts) {
-    return make_spec(field_spec{member, {}}, opts...);
+constexpr field_settings make_field(std::string_view member, const Option&... opts) {
+    return make_settings(field_settings{member, {}}, opts...);
 }
 
 /// An enumerator named `member`, tagged `tag` if given.
-constexpr tag_spec make_tag(std::string_view member) noexcept {
+constexpr tag_settings make_tag(std::string_view member) noexcept {
     return {member, {}};
 }
-constexpr tag_spec make_tag(std::string_view member, std::string_view tag) noexcept {
+constexpr tag_settings make_tag(std::string_view member, std::string_view tag) noexcept {
     return {member, tag, true};
 }
 
@@ -249,7 +249,7 @@ constexpr bool all_distinct(std::array<std::string_view, N> names, std::size_t n
            names.begin() + static_cast<std::ptrdiff_t>(n);
 }
 
-/// The JSON names (keys or tags) of a type: `Source::entries` is an array of specs with
+/// The JSON names (keys or tags) of a type: `Source::entries` is an array of settings with
 /// `member`, `key` and `keyed`; `Source::policy` renames the names not given explicitly.
 template <class Source>
 struct name_table {

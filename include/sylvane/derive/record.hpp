@@ -79,7 +79,7 @@ inline constexpr std::size_t max_fields = 256;
 template <class Desc>
 struct record_keys_source {
     static constexpr auto entries = Desc::fields;
-    static constexpr naming policy = Desc::spec.rename;
+    static constexpr naming policy = Desc::settings.rename;
 };
 
 template <class Members>
@@ -90,7 +90,7 @@ struct member_types<member_list<nullptr, M...>> {
     static constexpr std::size_t size = sizeof...(M);
 };
 
-/// The field table of record `Desc` (`type`, `name`, `spec`, `fields`, `members`), and what
+/// The field table of record `Desc` (`type`, `name`, `settings`, `fields`, `members`), and what
 /// follows from it.
 template <class Desc>
 struct record_table {
@@ -108,10 +108,10 @@ struct record_table {
 
     static constexpr bool skipped(std::size_t i) noexcept { return Desc::fields[i].skip; }
     static constexpr bool defaulted(std::size_t i) noexcept {
-        return Desc::spec.defaulted || Desc::fields[i].defaulted;
+        return Desc::settings.defaulted || Desc::fields[i].defaulted;
     }
     static constexpr bool omit_empty(std::size_t i) noexcept {
-        return Desc::spec.omit_empty || Desc::fields[i].omit_empty;
+        return Desc::settings.omit_empty || Desc::fields[i].omit_empty;
     }
 
     /// The fields that must be given: all but the skipped, the defaulted and those that may be
@@ -180,7 +180,7 @@ struct record_table {
 
     /// Whether unknown keys are refused.
     static bool refuses_unknown() noexcept {
-        switch (Desc::spec.unknown) {
+        switch (Desc::settings.unknown) {
             case unknown_keys::refuse: return true;
             case unknown_keys::ignore: return false;
             case unknown_keys::follow_flag: break;

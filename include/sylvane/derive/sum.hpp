@@ -63,15 +63,15 @@ SYLVANE_API yojson tag_object(std::string_view key, std::string_view tag,
 
 }  // namespace detail
 
-// Enumerations. `Desc` has `type`, `name`, `spec`, `values` and `tag_specs` (arrays in
+// Enumerations. `Desc` has `type`, `name`, `settings`, `values` and `tag_settings` (arrays in
 // listing order).
 
 namespace detail {
 
 template <class Desc>
 struct enum_tags_source {
-    static constexpr auto entries = Desc::tag_specs;
-    static constexpr naming policy = Desc::spec.rename;
+    static constexpr auto entries = Desc::tag_settings;
+    static constexpr naming policy = Desc::settings.rename;
 };
 
 /// The tags of enumeration `Desc`.
@@ -244,12 +244,12 @@ using record_desc_t =
 /// An alternative in a variant's form. `index` is its place in the listing.
 template <class Desc, std::size_t I, class A>
 yojson alternative_in_form(const A& a) {
-    constexpr variant_spec spec = Desc::spec;
+    constexpr variant_settings settings = Desc::settings;
     constexpr std::string_view tag = variant_table<Desc>::tags[I];
     constexpr bool no_args = arguments_of<A>::count == 0;
-    if constexpr (spec.form == variant_form::list) {
+    if constexpr (settings.form == variant_form::list) {
         return alternative_to_tree(tag, a);
-    } else if constexpr (spec.form == variant_form::external) {
+    } else if constexpr (settings.form == variant_form::external) {
         if constexpr (no_args) {
             return yojson::String(tag);
         } else {
@@ -257,21 +257,21 @@ yojson alternative_in_form(const A& a) {
             one.emplace(tag, [&] { return yojson_of(a); });
             return std::move(one).finish();
         }
-    } else if constexpr (spec.form == variant_form::internal) {
+    } else if constexpr (settings.form == variant_form::internal) {
         if constexpr (no_args) {
-            return tag_object(spec.tag_key, tag, {}, nullptr);
+            return tag_object(settings.tag_key, tag, {}, nullptr);
         } else {
             static_assert(!std::is_void_v<record_desc_t<A>>,
                           "Sylvane: the alternatives of an internally tagged variant must be "
                           "records (SYLVANE_RECORD) or empty structs");
-            return record_to_tree<record_desc_t<A>>::write(a, spec.tag_key, tag);
+            return record_to_tree<record_desc_t<A>>::write(a, settings.tag_key, tag);
         }
-    } else if constexpr (spec.form == variant_form::adjacent) {
+    } else if constexpr (settings.form == variant_form::adjacent) {
         if constexpr (no_args) {
-            return tag_object(spec.tag_key, tag, {}, nullptr);
+            return tag_object(settings.tag_key, tag, {}, nullptr);
         } else {
             yojson payload = yojson_of(a);
-            return tag_object(spec.tag_key, tag, spec.content_key, &payload);
+            return tag_object(settings.tag_key, tag, settings.content_key, &payload);
         }
     } else {
         if constexpr (no_args) {
@@ -285,8 +285,8 @@ yojson alternative_in_form(const A& a) {
 /// An alternative from its payload tree (the whole object for an internally tagged record).
 template <class Desc, class A>
 A alternative_of_payload(const yojson& payload) {
-    if constexpr (Desc::spec.form == variant_form::internal) {
-        return record_of_tree<record_desc_t<A>>::read(payload, Desc::spec.tag_key);
+    if constexpr (Desc::settings.form == variant_form::internal) {
+        return record_of_tree<record_desc_t<A>>::read(payload, Desc::settings.tag_key);
     } else {
         return of_yojson<A>(payload);
     }
@@ -325,18 +325,18 @@ template <class Desc>
 struct variant_of_tree {
     using type = typename Desc::type;
     type operator()(const yojson& tree) const {
-        constexpr variant_spec spec = Desc::spec;
-        if constexpr (spec.form == variant_form::list) {
+        constexpr variant_settings settings = Desc::settings;
+        if constexpr (settings.form == variant_form::list) {
             const detail::sum_match m =
                 detail::match_sum(Desc::name, table::tags, table::arities, tree);
             return dispatch(m, std::make_index_sequence<table::size>{});
-        } else if constexpr (spec.form == variant_form::untagged) {
+        } else if constexpr (settings.form == variant_form::untagged) {
             return untagged(tree, std::make_index_sequence<table::size>{});
         } else {
             if (table::size == 0) Treeform_error::empty_type(Desc::name, tree);
             const yojson* tag = nullptr;
             const yojson* payload = &tree;
-            if constexpr (spec.form == variant_form::external) {
+            if constexpr (settings.form == variant_form::external) {
                 if (tree.kind() == yojson_kind::String) {
                     tag = &tree;
                     payload = nullptr;
@@ -344,9 +344,9 @@ struct variant_of_tree {
                     return by_tag(tree.as_assoc()[0].first, &tree.as_assoc()[0].second, tree);
                 }
             } else if (tree.kind() == yojson_kind::Assoc) {
-                tag = detail::find_key(tree, spec.tag_key);
-                if constexpr (spec.form == variant_form::adjacent) {
-                    payload = detail::find_key(tree, spec.content_key);
+                tag = detail::find_key(tree, settings.tag_key);
+                if constexpr (settings.form == variant_form::adjacent) {
+                    payload = detail::find_key(tree, settings.content_key);
                 }
             }
             if (tag == nullptr || tag->kind() != yojson_kind::String) {
@@ -387,7 +387,7 @@ private:
     static type from_payload(const yojson* payload, const yojson& tree) {
         using A = typename table::template alt_type<I>;
         constexpr std::size_t at = detail::index_in<typename table::base, A>::value;
-        constexpr variant_form form = Desc::spec.form;
+        constexpr variant_form form = Desc::settings.form;
         if constexpr (detail::arguments_of<A>::count == 0) {
             // Without arguments: no payload, or (internally tagged) no key but the tag.
             const bool extra =
