@@ -3,8 +3,10 @@
 ///
 ///     auto t = Sylvane::read_as<timeline>(text);
 ///
-/// The text is read with the plain reader and converted; only when the conversion fails is the
-/// text scanned again, along the failure's path, to find where the offending value starts. The
+/// The value is read straight from the text, without a tree (`direct_read.hpp`). Only when that
+/// stops (text that is not JSON, a value that does not convert, anything unusual) is the text read
+/// with the plain reader and converted, which reports the failure; the text is then scanned
+/// again, along the failure's path, to find where the offending value starts. The
 /// failure is a `located_error`, still caught as `Treeform::Of_yojson_error`, whose `what()` ends
 /// with the place: "Sylvane__Treeform.Of_yojson_error: int_of_yojson: integer needed (at
 /// /statuses/0/id, line 12, column 9)".
@@ -15,8 +17,11 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include <sylvane/base/export.hpp>
+#include <sylvane/derive/direct_read.hpp>
 #include <sylvane/derive/mapping.hpp>
 #include <sylvane/json_tree/parse_error.hpp>
 #include <sylvane/json_tree/read.hpp>
@@ -75,6 +80,10 @@ SYLVANE_API std::string file_text(const std::filesystem::path& path);
 /// `located_error` when the value does not convert.
 template <class T>
 T read_as(std::string_view text, const read_options& options = {}) {
+    if constexpr (std::is_move_constructible_v<T>) {
+        if (std::optional<T> value = derive::detail::read_direct_text<T>(text, options))
+            return std::move(*value);
+    }
     const yojson root = read(text, options);
     try {
         return of_yojson<T>(root);

@@ -205,6 +205,11 @@ std::optional<text_position> located_error::position() const noexcept {
 
 namespace derive::detail {
 
+std::size_t& tree_path_runs() noexcept {
+    thread_local std::size_t runs = 0;
+    return runs;
+}
+
 void raise_located(std::string_view text, const read_options& options, const yojson& root,
                    const Treeform::Of_yojson_error& failure) {
     const auto path = path_to(root, failure.tree_address());

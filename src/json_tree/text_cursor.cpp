@@ -1,0 +1,346 @@
+// The cursor's out-of-line reads. Each step mirrors the reader's (read.cpp), with its scanning
+// helpers, so that the cursor accepts no text that the reader refuses; where the reader would
+// fail, the cursor gives up instead.
+
+#include <sylvane/json_tree/detail/text_cursor.hpp>
+
+#include "number_text.hpp"
+#include "text_scan.hpp"
+
+#include <cstring>
+#include <limits>
+
+namespace Sylvane::json_tree::detail {
+
+namespace {
+
+void append_code_point(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+}  // namespace
+
+void text_cursor::give_up() {
+    throw cursor_gave_up{};
+}
+
+void text_cursor::more_space() noexcept {
+    p_ = skip_blanks(p_, end_);
+}
+
+bool text_cursor::read_null() {
+    space();
+    if (p_ == end_ || *p_ != 'n') return false;
+    if (end_ - p_ < 4 || std::memcmp(p_, "null", 4) != 0) give_up();
+    p_ += 4;
+    return true;
+}
+
+bool text_cursor::read_bool() {
+    space();
+    if (end_ - p_ >= 4 && std::memcmp(p_, "true", 4) == 0) {
+        p_ += 4;
+        return true;
+    }
+    if (end_ - p_ >= 5 && std::memcmp(p_, "false", 5) == 0) {
+        p_ += 5;
+        return false;
+    }
+    give_up();
+}
+
+std::int64_t text_cursor::read_int() {
+    space();
+    std::int64_t i = 0;
+    double d = 0;
+    if (number(i, d) != yojson_kind::Int) give_up();
+    return i;
+}
+
+double text_cursor::read_double() {
+    space();
+    std::int64_t i = 0;
+    double d = 0;
+    switch (number(i, d)) {
+        case yojson_kind::Int: return static_cast<double>(i);
+        case yojson_kind::Float: return d;
+        default: give_up();
+    }
+}
+
+void text_cursor::read_string(std::string& out) {
+    space();
+    if (p_ == end_ || *p_ != '"') give_up();
+    const std::string_view s = string(out);
+    if (s.data() != out.data()) out.assign(s);
+}
+
+std::string_view text_cursor::read_string_view() {
+    space();
+    if (p_ == end_ || *p_ != '"') give_up();
+    return string(scratch_);
+}
+
+void text_cursor::open() {
+    if (depth_ >= options_.max_depth) give_up();
+    ++depth_;
+    ++p_;
+}
+
+bool text_cursor::begin_array() {
+    space();
+    if (p_ == end_ || *p_ != '[') give_up();
+    open();
+    space();
+    if (p_ != end_ && *p_ == ']') return close();
+    return true;
+}
+
+bool text_cursor::begin_object() {
+    space();
+    if (p_ == end_ || *p_ != '{') give_up();
+    open();
+    space();
+    if (p_ != end_ && *p_ == '}') return close();
+    return true;
+}
+
+std::string_view text_cursor::key() {
+    if (p_ == end_ || *p_ != '"') give_up();
+    const std::string_view k = string(scratch_);
+    space();
+    if (p_ == end_ || *p_ != ':') give_up();
+    ++p_;
+    space();
+    return k;
+}
+
+void text_cursor::skip() {
+    // The containers opened here, by their closing bytes.
+    std::string closers;
+    for (;;) {
+        space();
+        if (p_ == end_) give_up();
+        const char c = *p_;
+        if (c == '[' || c == '{') {
+            open();
+            space();
+            const char closer = c == '[' ? ']' : '}';
+            if (p_ != end_ && *p_ == closer) {
+                close();
+            } else {
+                closers += closer;
+                if (closer == '}') key();
+                continue;
+            }
+        } else if (c == '"') {
+            string(scratch_);
+        } else if (c == 't' || c == 'f') {
+            read_bool();
+        } else if (c == 'n') {
+            read_null();
+        } else {
+            std::int64_t i = 0;
+            double d = 0;
+            number(i, d);
+        }
+        // A value is complete: close containers until one expects another element.
+        for (;;) {
+            if (closers.empty()) return;
+            const char closer = closers.back();
+            space();
+            if (p_ != end_ && *p_ == ',') {
+                ++p_;
+                space();
+                if (options_.allow_trailing_commas && p_ != end_ && *p_ == closer) {
+                    close();
+                    closers.pop_back();
+                    continue;
+                }
+                if (closer == '}') key();
+                break;
+            }
+            if (p_ != end_ && *p_ == closer) {
+                close();
+                closers.pop_back();
+                continue;
+            }
+            give_up();
+        }
+    }
+}
+
+yojson text_cursor::read_tree() {
+    space();
+    const char* start = p_;
+    skip();
+    // The value nests within what is already open, so its containers have that much less room.
+    read_options inner = options_;
+    inner.max_depth = options_.max_depth - depth_;
+    return read(std::string_view(start, static_cast<std::size_t>(p_ - start)), inner);
+}
+
+void text_cursor::finish() {
+    space();
+    if (p_ != end_) give_up();
+}
+
+yojson_kind text_cursor::number(std::int64_t& i, double& d) {
+    const char* start = p_;
+    const char* q = p_;
+    const bool negative = q != end_ && *q == '-';
+    if (negative) ++q;
+    const char* digits = q;
+    if (q == end_ || !is_digit(*q)) give_up();
+    std::uint64_t scanned = 0;  // the digits' value, exact while there are at most 19
+    if (*q == '0') {
+        ++q;
+        if (q != end_ && is_digit(*q)) give_up();
+    } else {
+        q = scan_digits(q, end_, scanned);
+    }
+    const char* int_end = q;
+    const char* frac_end = q;
+    const char* exp_start = q;
+    bool integral = true;
+    if (q != end_ && *q == '.') {
+        ++q;
+        if (q == end_ || !is_digit(*q)) give_up();
+        q = scan_digits(q, end_, scanned);
+        frac_end = exp_start = q;
+        integral = false;
+    }
+    if (q != end_ && (*q == 'e' || *q == 'E')) {
+        ++q;
+        exp_start = q;
+        if (q != end_ && (*q == '+' || *q == '-')) ++q;
+        if (q == end_ || !is_digit(*q)) give_up();
+        while (q != end_ && is_digit(*q)) ++q;
+        integral = false;
+    }
+    p_ = q;
+    if (integral) {
+        constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
+        if (int_end - digits <= 19 && scanned <= max + (negative ? 1 : 0)) {
+            i = negative ? static_cast<std::int64_t>(0 - scanned)
+                         : static_cast<std::int64_t>(scanned);
+            return yojson_kind::Int;
+        }
+        return yojson_kind::Intlit;
+    }
+    if (!decimal_value(start, digits, int_end, frac_end, exp_start, q, negative, scanned, d))
+        give_up();
+    return yojson_kind::Float;
+}
+
+std::string_view text_cursor::string(std::string& buffer) {
+    const char* start = ++p_;
+    const auto other_byte = [&](unsigned char c) {
+        if (c < 0x20) give_up();
+        do {
+            const char* next = utf8_sequence(p_, end_);
+            if (next == nullptr) {
+                if (!options_.allow_invalid_utf8) give_up();
+                next = p_ + 1;
+            }
+            p_ = next;
+        } while (p_ != end_ && static_cast<unsigned char>(*p_) >= 0x80);
+    };
+    for (;;) {
+        p_ = scan_plain<true>(p_, end_);
+        if (p_ == end_) give_up();
+        const auto c = static_cast<unsigned char>(*p_);
+        if (c == '"') {
+            const std::string_view s(start, static_cast<std::size_t>(p_ - start));
+            ++p_;
+            return s;
+        }
+        if (c == '\\') break;
+        other_byte(c);
+    }
+    // Escapes: the string is decoded into `buffer`.
+    buffer.assign(start, p_);
+    for (;;) {
+        const char* run = p_;
+        p_ = scan_plain<true>(p_, end_);
+        buffer.append(run, p_);
+        if (p_ == end_) give_up();
+        const auto c = static_cast<unsigned char>(*p_);
+        if (c == '"') {
+            ++p_;
+            return buffer;
+        }
+        if (c == '\\') {
+            escape(buffer);
+        } else {
+            run = p_;
+            other_byte(c);
+            buffer.append(run, p_);
+        }
+    }
+}
+
+void text_cursor::escape(std::string& out) {
+    ++p_;
+    if (p_ == end_) give_up();
+    switch (*p_) {
+        case '"': out += '"'; break;
+        case '\\': out += '\\'; break;
+        case '/': out += '/'; break;
+        case 'b': out += '\b'; break;
+        case 'f': out += '\f'; break;
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case 'u': {
+            ++p_;
+            std::uint32_t cp = hex4();
+            if (cp >= 0xDC00 && cp <= 0xDFFF) give_up();
+            if (cp >= 0xD800 && cp <= 0xDBFF) {
+                if (end_ - p_ < 2 || p_[0] != '\\' || p_[1] != 'u') give_up();
+                p_ += 2;
+                const std::uint32_t lo = hex4();
+                if (lo < 0xDC00 || lo > 0xDFFF) give_up();
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+            }
+            append_code_point(out, cp);
+            return;
+        }
+        default: give_up();
+    }
+    ++p_;
+}
+
+std::uint32_t text_cursor::hex4() {
+    if (end_ - p_ < 4) give_up();
+    std::uint32_t v = 0;
+    for (int k = 0; k < 4; ++k) {
+        const char c = *p_++;
+        v <<= 4;
+        if (c >= '0' && c <= '9')
+            v |= static_cast<std::uint32_t>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            v |= static_cast<std::uint32_t>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            v |= static_cast<std::uint32_t>(c - 'A' + 10);
+        else
+            give_up();
+    }
+    return v;
+}
+
+}  // namespace Sylvane::json_tree::detail

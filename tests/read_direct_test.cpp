@@ -1,0 +1,320 @@
+// `read_as` reading straight from the text: the same values and failures as the tree path, the
+// direct path taken whenever the text and the type allow it.
+
+#include "derive_support.hpp"
+#include "direct_differential.hpp"
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <list>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+#include <sylvane/read_as.hpp>
+
+namespace direct_models {
+
+enum class level { low, high };
+SYLVANE_ENUM(level, low, (high, "HIGH"))
+
+struct item {
+    std::int64_t id = 0;
+    std::string name;
+    double score = 0;
+    std::vector<std::string> tags;
+    std::optional<std::int64_t> parent;
+    bool operator==(const item&) const = default;
+};
+SYLVANE_RECORD(item, id, name, score, tags, parent)
+
+struct config {
+    std::int32_t retries = 3;
+    std::string user_name;
+    std::string cache;
+    std::optional<std::string> note = "kept";
+    std::optional<level> mode;
+    std::unique_ptr<item> child;
+    std::shared_ptr<std::string> label;
+    bool operator==(const config& o) const {
+        return retries == o.retries && user_name == o.user_name && cache == o.cache &&
+               note == o.note && mode == o.mode && (child == nullptr) == (o.child == nullptr) &&
+               (!child || *child == *o.child) && (label == nullptr) == (o.label == nullptr) &&
+               (!label || *label == *o.label);
+    }
+};
+SYLVANE_RECORD_WITH(config, (rename_all(camel_case)), (retries, with_default), user_name,
+                    (cache, skip), (note, with_default), (mode, key("MODE")), child,
+                    (label, omit_empty))
+
+struct strict {
+    bool on = false;
+    bool operator==(const strict&) const = default;
+};
+SYLVANE_RECORD_WITH(strict, (deny_unknown_keys), on)
+
+struct lenient {
+    bool on = false;
+    bool operator==(const lenient&) const = default;
+};
+SYLVANE_RECORD_WITH(lenient, (ignore_unknown_keys), on)
+
+struct plain {
+    float ratio = 0;
+    std::uint8_t small = 0;
+    bool operator==(const plain&) const = default;
+};
+SYLVANE_RECORD(plain, ratio, small)
+
+using shape = std::variant<item, std::string>;
+SYLVANE_VARIANT(shape, (item, "Item"), (std::string, "Label"))
+
+/// Converters written by hand: read through a tree.
+struct meters {
+    double value = 0;
+    bool operator==(const meters&) const = default;
+};
+inline Sylvane::yojson yojson_of_meters(const meters& m) {
+    return Sylvane::yojson::Float(m.value);
+}
+inline meters meters_of_yojson(const Sylvane::yojson& t) {
+    return {Sylvane::of_yojson<double>(t)};
+}
+SYLVANE_CONVERTERS(meters, yojson_of_meters, meters_of_yojson)
+
+}  // namespace direct_models
+
+namespace {
+
+using direct_test::expect_same;
+using direct_test::path;
+using namespace direct_models;
+using derive_test::extra_fields_checked;
+
+TEST(read_direct, numbers_at_their_limits) {
+    using ints = std::vector<std::int64_t>;
+    expect_same<ints>("[0, -0, 1, -1, 9223372036854775807, -9223372036854775808]", path::direct);
+    expect_same<ints>(" [ ] ", path::direct);
+    // Beyond 64 bits is an Intlit, which int refuses; floats are no integers.
+    expect_same<ints>("[9223372036854775808]", path::tree);
+    expect_same<ints>("[-9223372036854775809]", path::tree);
+    expect_same<ints>("[1.0]", path::tree);
+    expect_same<ints>("[1e2]", path::tree);
+    expect_same<std::vector<std::uint64_t>>("[0, 9223372036854775807]", path::direct);
+    expect_same<std::vector<std::uint64_t>>("[18446744073709551615]");
+    expect_same<std::vector<std::uint64_t>>("[18446744073709551616]", path::tree);
+    expect_same<std::vector<std::uint64_t>>("[-1]", path::tree);
+    expect_same<std::vector<std::int8_t>>("[-128, 127]", path::direct);
+    expect_same<std::vector<std::int8_t>>("[128]", path::tree);
+    expect_same<std::vector<std::uint16_t>>("[65535]", path::direct);
+    expect_same<std::vector<std::uint16_t>>("[65536]", path::tree);
+    expect_same<std::vector<std::int32_t>>("[-2147483649]", path::tree);
+    // Doubles: integers converted, -0 an integer (0.0) but -0.0 a float, every float rounded
+    // as the reader rounds it.
+    using doubles = std::vector<double>;
+    expect_same<doubles>(
+        "[-0, -0.0, 0.1, 1e-400, 2.2250738585072011e-308, 9007199254740993, "
+        "1.7976931348623157e308, 123456789012345678901234567890e-10, 5e-324]",
+        path::direct);
+    expect_same<doubles>("[1e400]", path::tree);
+    expect_same<doubles>("[-1e400]", path::tree);
+    expect_same<doubles>("[99999999999999999999]", path::tree);  // an Intlit
+    expect_same<doubles>("[\"1\"]", path::tree);
+    expect_same<std::vector<float>>("[3.4028234e38, 1e-50, -0.0, 16777217]", path::direct);
+    expect_same<std::vector<float>>("[3.5e38]", path::tree);
+    for (const char* bad : {"[01]", "[-]", "[1.]", "[.5]", "[1e]", "[1e+]", "[+1]", "[0x1]",
+                            "[1 2]", "[1,]", "[1]]", "[1", "[NaN]", "[-Infinity]"})
+        expect_same<doubles>(bad, path::tree);
+}
+
+TEST(read_direct, strings_with_the_readers_strictness) {
+    using strings = std::vector<std::string>;
+    expect_same<strings>(R"(["", "plain", "tab\tquote\"slash\/\\", "\u00e9\ud83d\ude00", "é😀"])",
+                         path::direct);
+    expect_same<strings>(
+        "[\"a very long string that is read sixteen bytes at a time, with an "
+        "escape \\n near its end\"]",
+        path::direct);
+    for (const char* bad : {R"(["\ud83d"])", R"(["\ude00"])", R"(["\ud83d\u0041"])", R"(["\x"])",
+                            R"(["\u12"])", R"(["\u12g4"])", "[\"a\x01\"]", "[\"\xC3\"]",
+                            "[\"\xED\xA0\x80\"]", "[\"\xF5\x80\"]", "[\"open]", "[\"\\"})
+        expect_same<strings>(bad, path::tree);
+    Sylvane::read_options raw;
+    raw.allow_invalid_utf8 = true;
+    expect_same<strings>("[\"\xFF\xC3(\"]", path::direct, raw);
+    expect_same<std::string>("7", path::tree);
+    expect_same<std::vector<bool>>("[true, false]", path::direct);
+    expect_same<std::vector<bool>>("[tru]", path::tree);
+    expect_same<std::vector<bool>>("[null]", path::tree);
+}
+
+TEST(read_direct, white_space_trailing_text_and_options) {
+    using ints = std::vector<std::int64_t>;
+    expect_same<ints>("\n\t [\r\n  1 ,\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t  2 ]  \n",
+                      path::direct);
+    expect_same<ints>("[1] x", path::tree);
+    expect_same<ints>("[1] [2]", path::tree);
+    expect_same<ints>("", path::tree);
+    expect_same<ints>("[1,\f2]", path::tree);
+    Sylvane::read_options commas;
+    commas.allow_trailing_commas = true;
+    expect_same<ints>("[1, 2, ]", path::direct, commas);
+    expect_same<std::map<std::string, ints>>(R"({"a": [1,], "b": [],})", path::direct, commas);
+    expect_same<ints>("[1,,]", path::tree, commas);
+    expect_same<ints>("[,]", path::tree, commas);
+    // Comments and NaN are left to the reader.
+    Sylvane::read_options comments;
+    comments.allow_comments = true;
+    expect_same<ints>("[1, /* two */ 2]", path::tree, comments);
+    Sylvane::read_options nan;
+    nan.allow_nan_infinity = true;
+    expect_same<std::vector<double>>("[1.5, -Infinity]", path::tree, nan);
+}
+
+TEST(read_direct, nesting_as_deep_as_the_reader_allows) {
+    using nested = std::vector<std::vector<std::vector<std::int64_t>>>;
+    Sylvane::read_options shallow;
+    shallow.max_depth = 3;
+    expect_same<nested>("[[[1]], []]", path::direct, shallow);
+    expect_same<nested>("[[[[1]]]]", path::tree, shallow);
+    // Values read as trees and skipped values count the levels already open.
+    expect_same<std::vector<std::vector<Sylvane::yojson>>>("[[[1]]]", path::direct, shallow);
+    expect_same<std::vector<std::vector<Sylvane::yojson>>>("[[[[1]]]]", path::tree, shallow);
+    expect_same<std::vector<lenient>>(R"([{"x": [1], "on": true}])", path::direct, shallow);
+    expect_same<std::vector<lenient>>(R"([{"x": [[1]], "on": true}])", path::tree, shallow);
+    const std::string deep = std::string(600, '[') + std::string(600, ']');
+    expect_same<Sylvane::yojson>(deep, path::tree);
+}
+
+TEST(read_direct, records_with_their_settings) {
+    // Renamed keys, a skipped field, defaults kept when absent, options cleared when absent.
+    const auto full = expect_same<config>(
+        R"({"retries": 5, "userName": "ann", "note": null, "MODE": "HIGH",
+            "child": {"id": 1, "name": "c", "score": 0.5, "tags": ["t"], "parent": null},
+            "label": "l"})",
+        path::direct);
+    EXPECT_TRUE(full.value);
+    expect_same<config>(R"({"userName": "ann"})", path::direct);
+    expect_same<config>(R"({"MODE": "low", "userName": "b", "child": null})", path::direct);
+    expect_same<config>(R"({"MODE": ["low"], "userName": "b"})", path::direct);
+    expect_same<config>(R"({"MODE": "LOW", "userName": "b"})", path::tree);
+    expect_same<config>(R"({"retries": 5})", path::tree);                      // required missing
+    expect_same<config>(R"({"userName": "a", "userName": "b"})", path::tree);  // duplicate
+    expect_same<config>(R"({"userName": 7})", path::tree);
+    expect_same<config>(R"({"retries": 3000000000, "userName": "a"})", path::tree);
+    expect_same<config>(R"([])", path::tree);
+    // Fields in any order; a key escaped in the text is the same key.
+    expect_same<item>(R"({"parent": 4, "tags": [], "score": 1, "name": "n", "\u0069d": 2})",
+                      path::direct);
+    expect_same<plain>(R"({"ratio": 0.1, "small": 255})", path::direct);
+    expect_same<plain>(R"({"ratio": 0.1, "small": 256})", path::tree);
+}
+
+TEST(read_direct, unknown_keys_follow_the_record_and_the_flag) {
+    const char* text = R"({"on": true, "extra": {"deep": [1, "two", null, {"x": -1.5e3}]}})";
+    {
+        const extra_fields_checked flag(false);
+        expect_same<item>(R"({"id": 1, "name": "", "score": 0, "tags": [], "zzz": 1})",
+                          path::direct);
+        expect_same<strict>(text, path::tree);
+        expect_same<lenient>(text, path::direct);
+    }
+    {
+        const extra_fields_checked flag(true);
+        expect_same<item>(R"({"id": 1, "name": "", "score": 0, "tags": [], "zzz": 1})", path::tree);
+        expect_same<strict>(text, path::tree);
+        expect_same<lenient>(text, path::direct);
+    }
+    // A skipped value is checked as the reader checks it.
+    for (const char* bad :
+         {R"({"on": true, "x": [1,]})", R"({"on": true, "x": "\q"})", R"({"on": true, "x": 1e999})",
+          R"({"on": true, "x": {"a" 1}})", R"({"on": true, "x": nul})", R"({"on": true, "x": [}})"})
+        expect_same<lenient>(bad, path::tree);
+    expect_same<lenient>(R"({"on": true, "x": 123456789012345678901234567890})", path::direct);
+}
+
+TEST(read_direct, containers) {
+    using dict = std::map<std::string, std::int64_t>;
+    expect_same<dict>(R"({"b": 2, "a": 1, "": 0})", path::direct);
+    expect_same<dict>(R"({"a": 1, "a": 2})", path::tree);
+    expect_same<std::unordered_map<std::string, std::vector<item>>>(
+        R"({"x": [{"id": 1, "name": "a", "score": 2.5, "tags": ["p", "q"], "parent": 0}]})",
+        path::direct);
+    expect_same<std::map<std::int32_t, bool>>(R"({"-5": true, "7": false})", path::direct);
+    for (const char* bad : {R"({"x": true})", R"({"2147483648": true})", R"({"1": true, "01": 0})",
+                            R"({"1": true, "1": true})", R"({" 1": true})"})
+        expect_same<std::map<std::int32_t, bool>>(bad, path::tree);
+    expect_same<std::map<level, bool>>(R"({"HIGH": true})");
+    expect_same<std::array<std::int64_t, 3>>("[1, 2, 3]", path::direct);
+    expect_same<std::array<std::int64_t, 3>>("[1, 2]", path::tree);
+    expect_same<std::array<std::int64_t, 3>>("[1, 2, 3, 4]", path::tree);
+    expect_same<std::array<std::int64_t, 0>>("[]", path::direct);
+    expect_same<std::array<std::int64_t, 0>>("[1]", path::tree);
+    expect_same<std::deque<std::string>>(R"(["a", "b"])", path::direct);
+    expect_same<std::list<std::optional<double>>>("[1, null, 2.5]", path::direct);
+    expect_same<std::optional<std::optional<std::int64_t>>>("null", path::direct);
+    expect_same<std::unique_ptr<std::int64_t>>("null", path::direct);
+    expect_same<std::shared_ptr<std::vector<level>>>(R"(["low", "HIGH"])", path::direct);
+    expect_same<std::vector<level>>(R"(["low", "medium"])", path::tree);
+    // Sets, variants and hand-written converters read their values as trees.
+    expect_same<std::set<std::int64_t>>("[3, 1, 2]", path::direct);
+    expect_same<std::set<std::int64_t>>("[1, 1]", path::tree);
+    expect_same<std::vector<shape>>(R"([["Label", "x"], ["Item", {"id": 1, "name": "a",
+        "score": 0, "tags": []}]])",
+                                    path::direct);
+    expect_same<std::vector<shape>>(R"([["Circle"]])", path::tree);
+    expect_same<std::vector<meters>>("[1, 2.5]", path::direct);
+    expect_same<std::vector<meters>>("[1, true]", path::tree);
+    expect_same<std::tuple<std::int64_t, std::string, bool, double>>(R"([1, "a", true, 2])",
+                                                                     path::direct);
+}
+
+TEST(read_direct, failures_are_the_tree_paths) {
+    // The failure, its place and its tree come from the tree path, exactly.
+    const auto o = expect_same<std::vector<item>>(
+        "[{\"id\": 1, \"name\": \"a\", \"score\": 0, \"tags\": []},\n {\"id\": \"2\"}]",
+        path::tree);
+    EXPECT_NE(o.failure.find("(at /1/id, line 2, column 9)"), std::string::npos) << o.failure;
+    const auto p =
+        expect_same<std::vector<item>>("[{\"id\": 1,\n \"name\": \"a\x01\"}]", path::tree);
+    EXPECT_NE(p.failure.find("unescaped control byte 0x01 in string"), std::string::npos)
+        << p.failure;
+}
+
+TEST(read_direct, read_file_as_reads_straight_from_the_text) {
+    const auto file = std::filesystem::temp_directory_path() / "sylvane_read_direct_test.json";
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << R"([{"id": 7, "name": "n", "score": 1.5, "tags": ["a"], "parent": 6}])";
+    }
+    const std::size_t before = Sylvane::derive::detail::tree_path_runs();
+    const auto items = Sylvane::read_file_as<std::vector<item>>(file);
+    EXPECT_EQ(Sylvane::derive::detail::tree_path_runs(), before);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].parent, 6);
+    std::filesystem::remove(file);
+}
+
+TEST(read_direct, damaged_records_fail_as_the_tree_path_does) {
+    std::string text = "[";
+    for (int i = 0; i < 40; ++i) {
+        text += R"({"id": )" + std::to_string(i * 7919) + R"(, "name": "user-\u00e9)" +
+                std::to_string(i) + R"(", "score": )" + std::to_string(i * 0.25) +
+                R"(, "tags": ["red", "blue"], "parent": )" + (i % 2 ? "null" : "3") + "},\n";
+    }
+    text.back() = ']';
+    text[text.size() - 2] = ' ';
+    expect_same<std::vector<item>>(text, path::direct);
+    direct_test::expect_same_when_damaged<std::vector<item>>(text, 200);
+    direct_test::expect_same_when_damaged<std::vector<lenient>>(text, 50);
+}
+
+}  // namespace
