@@ -285,6 +285,15 @@ void sylvane_text_to_records(benchmark::State& state) {
     per_record(state);
 }
 
+// The way `read_as` went before it read straight from the text: the tree, then the conversion.
+void sylvane_text_through_tree_to_records(benchmark::State& state) {
+    for (auto _ : state) {
+        auto v = Sylvane::of_yojson<std::vector<record>>(Sylvane::read(records_text()));
+        benchmark::DoNotOptimize(v.data());
+    }
+    per_record(state);
+}
+
 void simdjson_ondemand_text_to_records(benchmark::State& state) {
     const simdjson::padded_string text(records_text());
     simdjson::ondemand::parser parser;
@@ -405,6 +414,9 @@ BENCHMARK(nlohmann_tree_to_records)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(sylvane_text_to_records)
     ->Name("records_text_to_records/sylvane")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_text_through_tree_to_records)
+    ->Name("records_text_to_records/sylvane_tree")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(simdjson_ondemand_text_to_records)
     ->Name("records_text_to_records/simdjson_ondemand")

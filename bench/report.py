@@ -19,12 +19,14 @@ TASKS = [
     ("ints_vector_to_tree", "1M integers, vector to tree"),
     ("ints_tree_to_array", "1M integers, tree to array"),
     ("ints_array_to_tree", "1M integers, array to tree"),
+    ("ints_text_to_vector", "1M integers, text to vector"),
     ("hashtbl_tree_to_table", "100k bindings, tree to table"),
     ("hashtbl_table_to_tree", "100k bindings, table to tree"),
     ("map_tree_to_unordered_map", "100k bindings, object to std::unordered_map"),
     ("map_unordered_map_to_tree", "100k bindings, std::unordered_map to object"),
     ("canada_tree_to_points", "canada.json rings to std::array<double, 2> points"),
     ("records_tree_to_records", "100k records, tree to records"),
+    ("records_text_to_records", "100k records, text to records"),
     ("records_records_to_tree", "100k records, records to tree"),
     ("records_arena_to_tree", "100k records to tree, in an arena scope"),
     ("records_build_only", "100k records to tree, drop untimed"),
@@ -42,10 +44,12 @@ TASKS += [(f"{d}_{t}", f"{file}, {what} (per byte)") for d, file in REAL_DOCUMEN
 DOCUMENTS = [("document", "the 20 MB document")] + REAL_DOCUMENTS
 SIDES = [
     ("sylvane", "Sylvane"),
+    ("sylvane_tree", "Sylvane through a tree"),
     ("nlohmann", "nlohmann"),
     ("boost_json", "Boost.JSON"),
     ("rapidjson", "RapidJSON"),
     ("simdjson", "simdjson"),
+    ("simdjson_ondemand", "simdjson on-demand"),
     ("loop", "loop floor"),
     ("copy", "copy floor"),
     ("memcpy", "memcpy floor"),
@@ -53,7 +57,7 @@ SIDES = [
 SIDE_NAME = dict(SIDES)
 TASK_NAME = dict(TASKS)
 COLOURS = {"nlohmann": "#d95f02", "boost_json": "#7570b3", "rapidjson": "#e7298a",
-           "simdjson": "#66a61e", "loop": "#777777", "copy": "#999999", "memcpy": "#bbbbbb"}
+           "simdjson": "#66a61e", "simdjson_ondemand": "#a6d854", "loop": "#777777", "copy": "#999999", "memcpy": "#bbbbbb"}
 PEER_PACKAGES = ["nlohmann-json3-dev", "libboost-json1.81-dev", "rapidjson-dev",
                  "libsimdjson-dev", "libbenchmark-dev"]
 
@@ -255,6 +259,13 @@ def goals(table, memory):
     for side in ("nlohmann", "boost_json", "rapidjson", "simdjson"):
         faster("records_tree_to_records", side, 1.0,
                f"tree to records faster than {SIDE_NAME[side]}")
+    within_peer("ints_text_to_vector", "simdjson_ondemand", 1.5,
+                "text of integers to vector within 1.5× simdjson on-demand")
+    within_peer("records_text_to_records", "simdjson_ondemand", 1.5,
+                "text to records within 1.5× simdjson on-demand")
+    for side in ("rapidjson", "boost_json"):
+        faster("records_text_to_records", side, 1.0,
+               f"text to records faster than {SIDE_NAME[side]}")
     for side in ("boost_json", "nlohmann"):
         faster("records_records_to_tree", side, 3.0,
                f"records to tree at least 3× faster than {SIDE_NAME[side]}")

@@ -1,8 +1,13 @@
 // Fuzz target for derived converters: a tree read from the input is converted to records,
 // variants, enumerations and containers; each conversion either fails with Of_yojson_error or
 // gives a value that converts back to a tree which converts to an equal value again. The first
-// byte picks whether trees are built under an arena scope and mixed with the read tree.
+// byte picks whether trees are built under an arena scope and mixed with the read tree. Reading
+// the text straight into each type (`read_as`) must give the same value or the same failure as
+// reading the tree and converting it.
 #include <sylvane/sylvane.hpp>
+
+#include <array>
+#include <map>
 
 #include <cstdint>
 #include <cstdio>
@@ -82,12 +87,56 @@ void round_trip(const yojson& tree, bool in_scope) {
     if (!(again == value)) broken("a value converted back and forth changed");
 }
 
+/// The value, or the failure's text with its place.
+template <class T>
+struct outcome {
+    std::optional<T> value;
+    std::string failure;
+};
+
+template <class T, class F>
+outcome<T> outcome_of(F&& read) {
+    outcome<T> o;
+    try {
+        o.value.emplace(read());
+    } catch (const Sylvane::located_error& e) {
+        o.failure = std::string("located ") + e.what() + " " + Sylvane::write(e.tree());
+    } catch (const Sylvane::parse_error& e) {
+        o.failure = std::string("parse ") + e.what();
+    }
+    return o;
+}
+
+template <class T>
+void same_both_ways(std::string_view text) {
+    const auto direct = outcome_of<T>([&] { return Sylvane::read_as<T>(text); });
+    const auto tree = outcome_of<T>([&] {
+        const yojson root = Sylvane::read(text);
+        try {
+            return Sylvane::of_yojson<T>(root);
+        } catch (const Sylvane::Treeform::Of_yojson_error& failure) {
+            Sylvane::derive::detail::raise_located(text, {}, root, failure);
+        }
+    });
+    if (direct.value.has_value() != tree.value.has_value()) {
+        broken(direct.value ? "read_as succeeded where the tree path fails"
+                            : "read_as failed where the tree path succeeds");
+    }
+    if (direct.value && !(*direct.value == *tree.value)) broken("read_as gave another value");
+    if (direct.failure != tree.failure) broken("read_as failed otherwise than the tree path");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const bool in_scope = (data[0] & 1) != 0;
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+    same_both_ways<fuzzed::order>(text);
+    same_both_ways<std::vector<fuzzed::order>>(text);
+    same_both_ways<std::vector<fuzzed::shape>>(text);
+    same_both_ways<std::map<std::int32_t, std::vector<std::optional<double>>>>(text);
+    same_both_ways<std::map<std::string, std::array<float, 2>>>(text);
     yojson tree;
     try {
         tree = Sylvane::read(text);

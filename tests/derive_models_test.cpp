@@ -3,6 +3,7 @@
 // same values; keys absent from the input stay absent.
 
 #include "derive_support.hpp"
+#include "direct_differential.hpp"
 
 #include <cstdint>
 #include <filesystem>
@@ -377,6 +378,23 @@ TEST(derive_models, geojson_with_internally_tagged_geometries) {
         EXPECT_EQ(e.line(), 3u);
         EXPECT_EQ(e.column(), 16u);
     }
+}
+
+/// Straight from the text, the models read what the tree path reads; damaged, they fail as it
+/// fails, with or without unknown keys refused.
+TEST(derive_models, read_straight_from_the_text_as_through_the_tree) {
+    using direct_test::path;
+    if (!std::filesystem::exists(real / "twitter.json")) GTEST_SKIP() << "no " << real;
+    const std::string tweets = Sylvane::derive::detail::file_text(real / "twitter.json");
+    direct_test::expect_same<twitter::timeline>(tweets, path::direct);
+    direct_test::expect_same_when_damaged<twitter::timeline>(tweets, 40);
+    {
+        const derive_test::extra_fields_checked flag(true);
+        direct_test::expect_same<twitter::timeline>(tweets);
+    }
+    const std::string canada = Sylvane::derive::detail::file_text(real / "canada.json");
+    direct_test::expect_same<geo::collection>(canada, path::direct);
+    direct_test::expect_same_when_damaged<geo::collection>(canada, 20);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // read, converted, converted back, written, read again and equal as values.
 
 #include "derive_support.hpp"
+#include "direct_differential.hpp"
 
 #include <array>
 #include <cstdint>
@@ -142,6 +143,17 @@ TEST(real_documents, canada) {
     EXPECT_EQ(rings.size(), 480u);
     EXPECT_EQ(points, 55563u);
     EXPECT_EQ(rings[0][0], (std::array<double, 2>{-65.613616999999977, 43.420273000000009}));
+}
+
+TEST(real_documents, read_straight_from_the_text_as_through_the_tree) {
+    using direct_test::path;
+    if (!std::filesystem::exists(real_dir / "citm_catalog.json")) GTEST_SKIP() << real_dir;
+    const std::string citm = Sylvane::derive::detail::file_text(real_dir / "citm_catalog.json");
+    direct_test::expect_same<citm::catalog>(citm, path::direct);
+    direct_test::expect_same_when_damaged<citm::catalog>(citm, 40);
+    const std::string canada = Sylvane::derive::detail::file_text(real_dir / "canada.json");
+    direct_test::expect_same<canada::collection>(canada, path::direct);
+    direct_test::expect_same_when_damaged<canada::collection>(canada, 20);
 }
 
 }  // namespace

@@ -221,7 +221,8 @@ struct direct_reader<T, record_of_tree<Desc>> {
         if (c.begin_object()) {
             std::size_t hint = 0;
             do {
-                const std::size_t i = table::find(c.key(), hint);
+                std::size_t i = expected_key(c, hint);
+                if (i == table::size) i = table::find(c.key(), hint);
                 if (i == table::size) {
                     if (table::refuses_unknown()) text_cursor::give_up();
                     c.skip();
@@ -242,6 +243,33 @@ struct direct_reader<T, record_of_tree<Desc>> {
     }
 
 private:
+    /// Whether field `I`'s key is written in the text as its own bytes.
+    template <std::size_t I>
+    static constexpr bool plain_key = [] {
+        if (table::skipped(I)) return false;
+        for (char ch : table::keys[I]) {
+            if (ch < 0x20 || ch > 0x7e || ch == '"' || ch == '\\') return false;
+        }
+        return true;
+    }();
+
+    /// `hint` if the next key is that field's, written plainly (the usual case: fields in
+    /// declaration order), with the key read; else `table::size`, with nothing read.
+    static std::size_t expected_key(text_cursor& c, std::size_t hint) {
+        if constexpr (table::size <= table::small) {
+            return [&]<std::size_t... I>(std::index_sequence<I...>) {
+                std::size_t found = table::size;
+                (void)((hint == I && plain_key<I> && c.key_is(table::keys[I]) &&
+                        (found = I, true)) ||
+                       ...);
+                return found;
+            }
+            (std::make_index_sequence<table::size>{});
+        } else {
+            return table::size;
+        }
+    }
+
     template <class F>
     static void read_field(F& field, text_cursor& c) {
         if constexpr (std::is_same_v<F, std::string>) {

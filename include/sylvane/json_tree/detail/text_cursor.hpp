@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -99,6 +100,22 @@ public:
     bool begin_object();
     /// The next key and its colon; the view lasts until the next string is read.
     std::string_view key();
+    /// Reads the next key and its colon if the key is `expected`, whose bytes must stand for
+    /// themselves in a string (printable ASCII, no quote, no backslash); false, reading nothing,
+    /// if the text has another key or writes this one otherwise. Objects whose keys come as
+    /// expected are read without scanning their keys.
+    bool key_is(std::string_view expected) {
+        const std::size_t n = expected.size();
+        if (static_cast<std::size_t>(end_ - p_) < n + 2 || *p_ != '"' || p_[n + 1] != '"' ||
+            std::memcmp(p_ + 1, expected.data(), n) != 0)
+            return false;
+        p_ += n + 2;
+        space();
+        if (p_ == end_ || *p_ != ':') give_up();
+        ++p_;
+        space();
+        return true;
+    }
     /// After an entry's value: true when another entry follows, false when the object closes.
     bool next_entry() {
         space();
