@@ -42,6 +42,55 @@ void text_cursor::more_space() noexcept {
     p_ = skip_blanks(p_, end_);
 }
 
+// Inlined into each caller: the integers of a long array are read one call each.
+[[gnu::always_inline]] inline yojson_kind text_cursor::number(std::int64_t& i, double& d) {
+    const char* start = p_;
+    const char* q = p_;
+    const bool negative = q != end_ && *q == '-';
+    if (negative) ++q;
+    const char* digits = q;
+    if (q == end_ || !is_digit(*q)) give_up();
+    std::uint64_t scanned = 0;  // the digits' value, exact while there are at most 19
+    if (*q == '0') {
+        ++q;
+        if (q != end_ && is_digit(*q)) give_up();
+    } else {
+        q = scan_digits(q, end_, scanned);
+    }
+    const char* int_end = q;
+    const char* frac_end = q;
+    const char* exp_start = q;
+    bool integral = true;
+    if (q != end_ && *q == '.') {
+        ++q;
+        if (q == end_ || !is_digit(*q)) give_up();
+        q = scan_digits(q, end_, scanned);
+        frac_end = exp_start = q;
+        integral = false;
+    }
+    if (q != end_ && (*q == 'e' || *q == 'E')) {
+        ++q;
+        exp_start = q;
+        if (q != end_ && (*q == '+' || *q == '-')) ++q;
+        if (q == end_ || !is_digit(*q)) give_up();
+        while (q != end_ && is_digit(*q)) ++q;
+        integral = false;
+    }
+    p_ = q;
+    if (integral) {
+        constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
+        if (int_end - digits <= 19 && scanned <= max + (negative ? 1 : 0)) {
+            i = negative ? static_cast<std::int64_t>(0 - scanned)
+                         : static_cast<std::int64_t>(scanned);
+            return yojson_kind::Int;
+        }
+        return yojson_kind::Intlit;
+    }
+    if (!decimal_value(start, digits, int_end, frac_end, exp_start, q, negative, scanned, d))
+        give_up();
+    return yojson_kind::Float;
+}
+
 bool text_cursor::read_null() {
     space();
     if (p_ == end_ || *p_ != 'n') return false;
@@ -120,13 +169,25 @@ bool text_cursor::begin_object() {
 }
 
 std::string_view text_cursor::key() {
+    space();
     if (p_ == end_ || *p_ != '"') give_up();
     const std::string_view k = string(scratch_);
+    colon_after_space();
+    return k;
+}
+
+bool text_cursor::colon_after_space() {
     space();
     if (p_ == end_ || *p_ != ':') give_up();
     ++p_;
+    return true;
+}
+
+bool text_cursor::closes_after_comma(char closer) {
     space();
-    return k;
+    if (p_ == end_ || *p_ != closer) return false;
+    close();
+    return true;
 }
 
 void text_cursor::skip() {
@@ -197,54 +258,6 @@ yojson text_cursor::read_tree() {
 void text_cursor::finish() {
     space();
     if (p_ != end_) give_up();
-}
-
-yojson_kind text_cursor::number(std::int64_t& i, double& d) {
-    const char* start = p_;
-    const char* q = p_;
-    const bool negative = q != end_ && *q == '-';
-    if (negative) ++q;
-    const char* digits = q;
-    if (q == end_ || !is_digit(*q)) give_up();
-    std::uint64_t scanned = 0;  // the digits' value, exact while there are at most 19
-    if (*q == '0') {
-        ++q;
-        if (q != end_ && is_digit(*q)) give_up();
-    } else {
-        q = scan_digits(q, end_, scanned);
-    }
-    const char* int_end = q;
-    const char* frac_end = q;
-    const char* exp_start = q;
-    bool integral = true;
-    if (q != end_ && *q == '.') {
-        ++q;
-        if (q == end_ || !is_digit(*q)) give_up();
-        q = scan_digits(q, end_, scanned);
-        frac_end = exp_start = q;
-        integral = false;
-    }
-    if (q != end_ && (*q == 'e' || *q == 'E')) {
-        ++q;
-        exp_start = q;
-        if (q != end_ && (*q == '+' || *q == '-')) ++q;
-        if (q == end_ || !is_digit(*q)) give_up();
-        while (q != end_ && is_digit(*q)) ++q;
-        integral = false;
-    }
-    p_ = q;
-    if (integral) {
-        constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
-        if (int_end - digits <= 19 && scanned <= max + (negative ? 1 : 0)) {
-            i = negative ? static_cast<std::int64_t>(0 - scanned)
-                         : static_cast<std::int64_t>(scanned);
-            return yojson_kind::Int;
-        }
-        return yojson_kind::Intlit;
-    }
-    if (!decimal_value(start, digits, int_end, frac_end, exp_start, q, negative, scanned, d))
-        give_up();
-    return yojson_kind::Float;
 }
 
 std::string_view text_cursor::string(std::string& buffer) {

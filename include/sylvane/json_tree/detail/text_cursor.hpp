@@ -89,8 +89,9 @@ public:
         space();
         if (p_ != end_ && *p_ == ',') {
             ++p_;
-            space();
-            if (p_ != end_ && *p_ == ']' && options_.allow_trailing_commas) return close();
+            // The next value's read steps over the white space before it.
+            if (options_.allow_trailing_commas) [[unlikely]]
+                return !closes_after_comma(']');
             return true;
         }
         if (p_ != end_ && *p_ == ']') return close();
@@ -98,7 +99,8 @@ public:
     }
     /// Steps into an object; false when it is empty (and then already closed).
     bool begin_object();
-    /// The next key and its colon; the view lasts until the next string is read.
+    /// The next key and its colon, after any white space; the view lasts until the next
+    /// string is read.
     std::string_view key();
     /// Reads the next key and its colon if the key is `expected`, whose bytes must stand for
     /// themselves in a string (printable ASCII, no quote, no backslash); false, reading nothing,
@@ -106,14 +108,12 @@ public:
     /// expected are read without scanning their keys.
     bool key_is(std::string_view expected) {
         const std::size_t n = expected.size();
-        if (static_cast<std::size_t>(end_ - p_) < n + 2 || *p_ != '"' || p_[n + 1] != '"' ||
+        if (static_cast<std::size_t>(end_ - p_) < n + 3 || *p_ != '"' || p_[n + 1] != '"' ||
             std::memcmp(p_ + 1, expected.data(), n) != 0)
             return false;
         p_ += n + 2;
-        space();
-        if (p_ == end_ || *p_ != ':') give_up();
-        ++p_;
-        space();
+        if (*p_ != ':') return colon_after_space();
+        ++p_;  // the value's read steps over the white space before it
         return true;
     }
     /// After an entry's value: true when another entry follows, false when the object closes.
@@ -121,8 +121,9 @@ public:
         space();
         if (p_ != end_ && *p_ == ',') {
             ++p_;
-            space();
-            if (p_ != end_ && *p_ == '}' && options_.allow_trailing_commas) return close();
+            // `key` and `key_is` step over the white space before the key.
+            if (options_.allow_trailing_commas) [[unlikely]]
+                return !closes_after_comma('}');
             return true;
         }
         if (p_ != end_ && *p_ == '}') return close();
@@ -137,14 +138,16 @@ public:
     void finish();
 
 private:
-    /// Steps over white space: none or one byte inline, longer runs out of line.
+    /// Steps over white space; text without any between tokens costs one comparison, every
+    /// byte that may start white space goes out of line.
     void space() noexcept {
-        if (p_ != end_ && (*p_ == ' ' || *p_ == '\n' || *p_ == '\r' || *p_ == '\t')) {
-            ++p_;
-            if (p_ != end_ && static_cast<unsigned char>(*p_) <= ' ') more_space();
-        }
+        if (p_ != end_ && static_cast<unsigned char>(*p_) <= ' ') more_space();
     }
     void more_space() noexcept;
+    /// After a comma that trailing commas may follow: whether `closer` follows it, closing.
+    bool closes_after_comma(char closer);
+    /// The colon after a key, past white space; true, or gives up.
+    bool colon_after_space();
     bool close() noexcept {
         ++p_;
         --depth_;
