@@ -271,6 +271,14 @@ TEST(read_direct, containers) {
         "score": 0, "tags": []}]])",
                                     path::direct);
     expect_same<std::vector<shape>>(R"([["Circle"]])", path::tree);
+    // A value read as a tree ends where the reader ends it, whatever its strings hold.
+    expect_same<std::vector<shape>>(R"([["Label", "a]\"}[\\"], ["Label" , "x"] ])", path::direct);
+    for (const char* bad : {R"([["Label", "x"}, ["Label", "y"]])", R"([["Label", "x"] ["Label"]])",
+                            R"([["Label", "x)", R"([["Label", "x"]]])", R"({"a": ["Label", "x"]})"})
+        expect_same<std::vector<shape>>(bad, path::tree);
+    expect_same<std::vector<std::set<std::int64_t>>>("[[1] , [2,3]\n]", path::direct);
+    for (const char* bad : {"[1x]", "[1:2]", "[1\"a\"]", "[-]", "[[1]"})
+        expect_same<std::vector<meters>>(bad, path::tree);
     expect_same<std::vector<meters>>("[1, 2.5]", path::direct);
     expect_same<std::vector<meters>>("[1, true]", path::tree);
     expect_same<std::tuple<std::int64_t, std::string, bool, double>>(R"([1, "a", true, 2])",

@@ -248,8 +248,32 @@ void text_cursor::skip() {
 yojson text_cursor::read_tree() {
     space();
     const char* start = p_;
-    skip();
-    // The value nests within what is already open, so its containers have that much less room.
+    // The value's extent, found without checking it: the reader checks it. Were it not valid
+    // JSON the reader would refuse it; if it is, it is the value that the text holds here, for
+    // a value ends where its extent does (a scalar's at a delimiter).
+    std::size_t open = 0;  // brackets opened and not closed yet
+    while (p_ != end_) {
+        const char c = *p_;
+        if (c == '"') {
+            for (++p_; p_ != end_ && *p_ != '"'; ++p_) {
+                if (*p_ == '\\' && end_ - p_ > 1) ++p_;
+            }
+            if (p_ != end_) ++p_;
+            if (open == 0) break;
+        } else if (c == '[' || c == '{') {
+            ++open;
+            ++p_;
+        } else if (c == ']' || c == '}') {
+            if (open == 0) break;  // after a scalar
+            ++p_;
+            if (--open == 0) break;
+        } else if (open == 0 && (c == ',' || c == ':' || is_blank(c))) {
+            break;  // after a scalar
+        } else {
+            ++p_;
+        }
+    }
+    // It nests within what is already open, so its containers have that much less room.
     read_options inner = options_;
     inner.max_depth = options_.max_depth - depth_;
     return read(std::string_view(start, static_cast<std::size_t>(p_ - start)), inner);
