@@ -99,6 +99,26 @@ using direct_test::path;
 using namespace direct_models;
 using derive_test::extra_fields_checked;
 
+using Sylvane::derive::detail::read_through_tree;
+
+// What is read straight from the text, and what through a tree of its own.
+static_assert(!read_through_tree<bool> && !read_through_tree<std::string> &&
+              !read_through_tree<std::uint8_t> && !read_through_tree<std::int64_t> &&
+              !read_through_tree<std::uint64_t> && !read_through_tree<double> &&
+              !read_through_tree<float>);
+static_assert(!read_through_tree<std::vector<item>> && !read_through_tree<std::array<float, 2>> &&
+              !read_through_tree<std::deque<bool>> && !read_through_tree<std::list<double>> &&
+              !read_through_tree<std::optional<std::string>> &&
+              !read_through_tree<std::unique_ptr<item>> &&
+              !read_through_tree<std::shared_ptr<std::int32_t>>);
+static_assert(!read_through_tree<std::map<std::string, item>> &&
+              !read_through_tree<std::unordered_map<std::int16_t, std::string>> &&
+              !read_through_tree<level> && !read_through_tree<config>);
+static_assert(read_through_tree<shape> && read_through_tree<meters> &&
+              read_through_tree<std::set<std::int64_t>> && read_through_tree<Sylvane::yojson> &&
+              read_through_tree<std::map<level, bool>> &&
+              read_through_tree<std::tuple<std::int64_t, bool>>);
+
 TEST(read_direct, numbers_at_their_limits) {
     using ints = std::vector<std::int64_t>;
     expect_same<ints>("[0, -0, 1, -1, 9223372036854775807, -9223372036854775808]", path::direct);

@@ -47,7 +47,14 @@ using of_converter_t = std::remove_cvref_t<decltype(converters_of<T>().of)>;
 /// Reads a `T` whose tree converter is `Of`. By default: the value as a tree, converted.
 template <class T, class Of>
 struct direct_reader {
+    static constexpr bool through_tree = true;
     static T read(text_cursor& c) { return of_yojson<T>(c.read_tree()); }
+};
+
+/// Whether a `T` is read as a tree and converted, rather than straight from the text.
+template <class T>
+inline constexpr bool read_through_tree = requires {
+    direct_reader<T, of_converter_t<T>>::through_tree;
 };
 
 /// The next value of `c` as a `T`.
