@@ -317,6 +317,26 @@ TEST(read_direct, failures_are_the_tree_paths) {
         << p.failure;
 }
 
+/// Every case of the JSON parsing test suite, read straight from the text as values of several
+/// types and skipped as an unknown key's value, is accepted or refused as the reader does.
+TEST(read_direct, the_parsing_test_suite) {
+    const std::filesystem::path dir = SYLVANE_JSONTESTSUITE_DIR;
+    if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no " << dir;
+    std::size_t seen = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        if (e.path().extension() != ".json") continue;
+        const std::string text = Sylvane::derive::detail::file_text(e.path());
+        expect_same<std::vector<std::string>>(text);
+        expect_same<std::vector<std::optional<double>>>(text);
+        expect_same<std::vector<std::vector<std::int64_t>>>(text);
+        expect_same<std::map<std::string, std::optional<bool>>>(text);
+        expect_same<lenient>(R"({"x": )" + text + R"(, "on": true})");
+        expect_same<lenient>(R"({"on": true, "x": )" + text + "}");
+        ++seen;
+    }
+    EXPECT_GT(seen, 200u);
+}
+
 TEST(read_direct, read_file_as_reads_straight_from_the_text) {
     const auto file = std::filesystem::temp_directory_path() / "sylvane_read_direct_test.json";
     {
