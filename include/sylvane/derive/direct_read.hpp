@@ -319,7 +319,8 @@ SYLVANE_API std::size_t& tree_path_runs() noexcept;
 /// `text` read as a `T` without a tree, or nothing when the direct path gives up.
 template <class T>
 std::optional<T> read_direct_text(std::string_view text, const read_options& options) {
-    if (text_cursor::handles(options)) {
+    // A tree is what the reader makes: finding its extent first would only cost time.
+    if (!std::is_same_v<T, yojson> && text_cursor::handles(options)) {
         try {
             text_cursor c(text, options);
             std::optional<T> value(std::in_place, read_direct<T>(c));
