@@ -10,10 +10,18 @@
 namespace Sylvane::json_tree::detail {
 
 arena::arena(std::size_t first_chunk) noexcept
-    : arena_count{1}, next_size_(std::clamp<std::size_t>(first_chunk, 256, max_chunk)) {}
+    : arena_count{1}, next_size_(std::min(first_chunk * 2, max_chunk)) {}
 
 arena* arena::create(std::size_t first_chunk) {
-    return new arena(first_chunk);
+    const std::size_t size = std::clamp(first_chunk, min_chunk, max_chunk);
+    auto* c = ::new (::operator new(size)) chunk{nullptr};
+    auto* a = ::new (static_cast<void*>(c + 1)) arena(size);
+    static_assert(alignof(arena) <= alignof(chunk) && sizeof(chunk) % alignof(arena) == 0);
+    a->last_ = c;
+    a->next_ = reinterpret_cast<char*>(a + 1);
+    a->end_ = reinterpret_cast<char*>(c) + size;
+    a->chunk_bytes_ = size;
+    return a;
 }
 
 void arena::grow(std::size_t n) {
@@ -24,6 +32,7 @@ void arena::grow(std::size_t n) {
     const std::size_t size = std::max(next_size_, sizeof(chunk) + n + node_align);
     next_size_ = std::min(next_size_ * 2, max_chunk);
     auto* c = static_cast<chunk*>(::operator new(size));
+    chunk_bytes_ += size;
     c->prev = last_;
     last_ = c;
     next_ = reinterpret_cast<char*>(c + 1);
@@ -37,11 +46,49 @@ void* arena::node_in_new_chunk(std::size_t bytes) {
 
 namespace {
 thread_local scope_state* innermost = nullptr;
+
+// A conversion's arena is made with its first node, and its result keeps all of it. Results
+// made one after another on a thread are often alike (a message per request), so the first
+// chunk is about the size of the thread's last few conversions: it grows at once to fit a
+// larger one and shrinks by an eighth a conversion, so that results of alike sizes take one
+// allocation each, little more than their nodes. Bounded, so that one large result makes the
+// small ones after it hold little more than they need.
+constexpr std::size_t conversion_chunk_min = arena::min_chunk;
+constexpr std::size_t conversion_chunk_max = 4096;
+thread_local std::size_t conversion_chunk = conversion_chunk_min;
 }  // namespace
 
-arena* arena::current() noexcept {
-    return innermost != nullptr ? innermost->current : nullptr;
+arena* arena::current() {
+    if (innermost == nullptr) return nullptr;
+    if (innermost->current == nullptr) {
+        innermost->current = create(conversion_chunk);
+        innermost->current->refs.fetch_add(reserve, std::memory_order_relaxed);
+    }
+    return innermost->current;
 }
+
+namespace {
+/// Takes a scope out of its thread's chain and gives back its references.
+void end_scope(scope_state& state) noexcept {
+    // A scope that ends before one made after it (both held on the heap, say) is taken out of
+    // the thread's chain where it is, so the chain never leads to a scope that has ended.
+    scope_state** link = &innermost;
+    while (*link != &state) {
+        if (*link == nullptr) {
+            std::fputs("Sylvane::arena_scope: a scope ended on a thread other than its own\n",
+                       stderr);
+            std::abort();
+        }
+        link = &(*link)->outer;
+    }
+    *link = state.outer;
+    if (state.current == nullptr) return;  // a conversion's scope that made no node
+    // The scope's own reference and what it did not lend of its reserve.
+    const std::size_t unlent = 1 + arena::reserve - state.lent;
+    if (state.current->refs.fetch_sub(unlent, std::memory_order_acq_rel) == unlent)
+        free_arena(state.current);
+}
+}  // namespace
 
 void arena::take(arena* a, std::size_t n) noexcept {
     if (innermost != nullptr && innermost->current == a) {
@@ -70,23 +117,30 @@ arena_scope::arena_scope() : state_{detail::arena::create(1024), 0, detail::inne
 }
 
 arena_scope::~arena_scope() {
-    // A scope that ends before one made after it (both held on the heap, say) is taken out of
-    // the thread's chain where it is, so the chain never leads to a scope that has ended.
-    detail::scope_state** link = &detail::innermost;
-    while (*link != &state_) {
-        if (*link == nullptr) {
-            std::fputs("Sylvane::arena_scope: a scope ended on a thread other than its own\n",
-                       stderr);
-            std::abort();
-        }
-        link = &(*link)->outer;
-    }
-    *link = state_.outer;
-    // The scope's own reference and what it did not lend of its reserve.
-    const std::size_t unlent = 1 + detail::arena::reserve - state_.lent;
-    if (state_.current->refs.fetch_sub(unlent, std::memory_order_acq_rel) == unlent)
-        detail::free_arena(state_.current);
+    detail::end_scope(state_);
 }
+
+namespace detail {
+
+conversion_scope::conversion_scope() noexcept : state_{nullptr, 0, innermost}, open_(false) {
+    if (innermost == nullptr) {
+        innermost = &state_;
+        open_ = true;
+    }
+}
+
+void conversion_scope::end() noexcept {
+    if (state_.current != nullptr) {
+        const std::size_t used = state_.current->bytes_used();
+        const std::size_t wanted =
+            std::max(used + used / 8, conversion_chunk - conversion_chunk / 8);
+        conversion_chunk =
+            std::clamp((wanted + 15) / 16 * 16, conversion_chunk_min, conversion_chunk_max);
+    }
+    end_scope(state_);
+}
+
+}  // namespace detail
 
 }  // namespace Sylvane::json_tree
 
@@ -94,13 +148,13 @@ namespace Sylvane::json_tree::detail {
 
 void free_arena(arena_count* a) noexcept {
     // Nothing in an arena holds a counted reference, so freeing one never frees another.
+    // The first chunk, freed last, holds the arena itself.
     auto* self = static_cast<arena*>(a);
     for (arena::chunk* c = self->last_; c != nullptr;) {
         arena::chunk* prev = c->prev;
         ::operator delete(c);
         c = prev;
     }
-    delete self;
 }
 
 }  // namespace Sylvane::json_tree::detail

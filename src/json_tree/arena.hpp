@@ -19,8 +19,11 @@ namespace Sylvane::json_tree::detail {
 /// holds, and when it is freed: the ownership rules beside `yojson`.
 class arena : public arena_count {
 public:
-    /// A new arena, counted once for its creator; its first chunk has `first_chunk` bytes.
+    /// A new arena, counted once for its creator, in a first chunk of `first_chunk` bytes
+    /// (clamped to [`min_chunk`, `max_chunk`]) that also holds the arena itself, so that a small
+    /// tree costs one allocation.
     static arena* create(std::size_t first_chunk);
+    static constexpr std::size_t min_chunk = 128;
 
     arena(const arena&) = delete;
     arena& operator=(const arena&) = delete;
@@ -82,9 +85,15 @@ public:
         return (word & 1u) == 0 && word >= immortal_refs / 2;
     }
 
-    /// The arena that trees made on this thread go into, or null: the innermost live
-    /// `arena_scope`'s.
-    static arena* current() noexcept;
+    /// The arena that nodes made now on this thread go into, or null: the innermost live
+    /// scope's. A scope that defers its arena (the one `yojson_of` opens) makes it here, on the
+    /// first node asked for.
+    static arena* current();
+
+    /// The bytes taken from this arena's chunks so far, with the unused ends of full chunks.
+    std::size_t bytes_used() const noexcept {
+        return chunk_bytes_ - static_cast<std::size_t>(end_ - next_);
+    }
 
     // A scope lends references from a reserve held in the count (the ownership rules beside
     // `yojson`), so making a node and linking it into a container costs no atomic operation.
@@ -115,6 +124,7 @@ private:
     char* next_ = nullptr;
     char* end_ = nullptr;
     std::size_t next_size_;
+    std::size_t chunk_bytes_ = 0;  // of all chunks so far
 };
 
 }  // namespace Sylvane::json_tree::detail

@@ -19,6 +19,7 @@
 #include <sylvane/derive/converter.hpp>
 #include <sylvane/derive/hook.hpp>
 #include <sylvane/derive/numbers.hpp>
+#include <sylvane/json_tree/arena_scope.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/treeform.hpp>
@@ -112,17 +113,41 @@ constexpr auto converters_of() {
     if constexpr (Yojsonable_intf::yojsonable<T>) return sylvane_converters(type_tag<T>{});
 }
 
-/// Converts any value whose type has converters to a tree.
+namespace detail {
+/// The tree of `value`, its nodes made wherever this thread makes nodes now: how converters
+/// convert their parts, so that one conversion opens at most one arena.
+template <class T>
+yojson tree_of(const T& value) {
+    require_converters<T>();
+    if constexpr (Yojsonable_intf::yojsonable<T>) {
+        return sylvane_converters(type_tag<T>{}).to(value);
+    } else {
+        return yojson();
+    }
+}
+
+/// Whether the tree of a `T` is a scalar or one string, which needs no arena.
+template <class T>
+inline constexpr bool scalar_tree =
+    std::is_arithmetic_v<T> || std::is_enum_v<T> || std::is_same_v<T, std::string> ||
+    std::is_same_v<T, bytes> || std::is_same_v<T, unit> || std::is_same_v<T, yojson>;
+}  // namespace detail
+
+/// Converts any value whose type has converters to a tree. Unless this thread is in an
+/// `arena_scope` (or in another `yojson_of`), the tree's nodes go into one arena of their own,
+/// made with the first node, which the tree and its parts keep while any of them lives.
 ///
 ///     Sylvane::yojson_of(std::vector<std::int64_t>{1, 2});  // List [Int 1; Int 2]
 inline constexpr struct yojson_of_fn {
     template <class T>
     yojson operator()(const T& value) const {
-        detail::require_converters<T>();
-        if constexpr (Yojsonable_intf::yojsonable<T>) {
-            return sylvane_converters(type_tag<T>{}).to(value);
+        if constexpr (detail::scalar_tree<T>) {
+            return detail::tree_of(value);
         } else {
-            return yojson();
+            // Nodes one by one on the heap cost an allocation each to make and to free; one
+            // arena for the whole result costs a few.
+            const json_tree::detail::conversion_scope scope;
+            return detail::tree_of(value);
         }
     }
 } yojson_of{};
@@ -174,7 +199,7 @@ struct tuple_to_tree {
         constexpr std::size_t n = sizeof...(A);
         list_builder items(n);
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            (items.emplace([&] { return yojson_of(std::get<n - 1 - I>(t)); }), ...);
+            (items.emplace([&] { return tree_of(std::get<n - 1 - I>(t)); }), ...);
         }
         (std::index_sequence_for<A...>{});
         items.reverse();

@@ -23,7 +23,7 @@ namespace detail {
 struct pointer_to_tree {
     template <class Pointer>
     yojson operator()(const Pointer& p) const {
-        return p ? yojson_of(*p) : yojson::Null();
+        return p ? tree_of(*p) : yojson::Null();
     }
 };
 

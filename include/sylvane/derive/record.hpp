@@ -258,7 +258,7 @@ private:
             if constexpr (detail::may_be_absent<F> && table::omit_empty(I)) {
                 if (detail::is_empty(field)) return;
             }
-            fields.emplace(table::keys[I], [&] { return yojson_of(field); });
+            fields.emplace(table::keys[I], [&] { return detail::tree_of(field); });
         }
     }
 };

@@ -69,7 +69,7 @@ struct range_to_tree {
     template <class Range>
     yojson operator()(const Range& r) const {
         list_builder items(static_cast<std::size_t>(std::size(r)));
-        for (const auto& x : r) items.emplace([&] { return yojson_of(x); });
+        for (const auto& x : r) items.emplace([&] { return tree_of(x); });
         return std::move(items).finish();
     }
 };
@@ -117,7 +117,7 @@ concept text_key = std::same_as<K, std::string> || checked_integer<K> ||
 /// The tag of an enumerator, written bare or as `["tag"]`.
 template <class K>
 std::string key_text(const K& key) {
-    const yojson t = yojson_of(key);
+    const yojson t = tree_of(key);
     return std::string(t.kind() == yojson_kind::List ? t.as_list()[0].as_string() : t.as_string());
 }
 
@@ -164,7 +164,7 @@ struct map_to_tree {
         assoc_builder fields(m.size(), key_bytes);
         for (const auto& binding : m) {
             const auto& k = binding.first;
-            auto value = [&] { return yojson_of(binding.second); };
+            auto value = [&] { return tree_of(binding.second); };
             if constexpr (std::same_as<key, std::string>) {
                 fields.emplace(k, value);
             } else if constexpr (checked_integer<key>) {

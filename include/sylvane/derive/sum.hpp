@@ -194,10 +194,10 @@ yojson alternative_to_tree(std::string_view tag, const A& a) {
         list_builder args(1 + arguments_of<A>::count);
         args.push_back(yojson::String(tag));
         if constexpr (is_tuple<A>) {
-            std::apply([&](const auto&... x) { (args.emplace([&] { return yojson_of(x); }), ...); },
+            std::apply([&](const auto&... x) { (args.emplace([&] { return tree_of(x); }), ...); },
                        a);
         } else {
-            args.emplace([&] { return yojson_of(a); });
+            args.emplace([&] { return tree_of(a); });
         }
         return std::move(args).finish();
     }
@@ -254,7 +254,7 @@ yojson alternative_in_form(const A& a) {
             return yojson::String(tag);
         } else {
             assoc_builder one(1, tag.size());
-            one.emplace(tag, [&] { return yojson_of(a); });
+            one.emplace(tag, [&] { return tree_of(a); });
             return std::move(one).finish();
         }
     } else if constexpr (settings.form == variant_form::internal) {
@@ -270,14 +270,14 @@ yojson alternative_in_form(const A& a) {
         if constexpr (no_args) {
             return tag_object(settings.tag_key, tag, {}, nullptr);
         } else {
-            yojson payload = yojson_of(a);
+            yojson payload = tree_of(a);
             return tag_object(settings.tag_key, tag, settings.content_key, &payload);
         }
     } else {
         if constexpr (no_args) {
             return yojson();
         } else {
-            return yojson_of(a);
+            return tree_of(a);
         }
     }
 }

@@ -11,13 +11,33 @@ namespace Sylvane::json_tree {
 namespace detail {
 class arena;
 
-/// A scope of a thread: its arena, how many references to that arena the thread has handed
-/// out without counting them in the arena (the ownership rules are beside `yojson`), and the
-/// scope made before it.
+/// A scope of a thread: its arena (null until a conversion's scope makes its first node), how
+/// many references to that arena the thread has handed out without counting them in the arena
+/// (the ownership rules are beside `yojson`), and the scope made before it.
 struct scope_state {
     arena* current;
     std::size_t lent;
     scope_state* outer;
+};
+
+/// The scope that `yojson_of` opens around a conversion when this thread has none open: the
+/// trees made until it ends go into one arena, made with the first node, so that a conversion
+/// that makes no node allocates nothing. Inside any other scope it does nothing, so that the
+/// outermost conversion, or the user's `arena_scope`, decides.
+class SYLVANE_API conversion_scope {
+public:
+    conversion_scope() noexcept;
+    ~conversion_scope() {
+        if (open_) end();
+    }
+    conversion_scope(const conversion_scope&) = delete;
+    conversion_scope& operator=(const conversion_scope&) = delete;
+
+private:
+    void end() noexcept;
+
+    scope_state state_;
+    bool open_;
 };
 }  // namespace detail
 
