@@ -13,6 +13,8 @@
 
 #include <benchmark/benchmark.h>
 #include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 #include <simdjson.h>
 #include <boost/describe.hpp>
 #include <boost/json.hpp>
@@ -273,6 +275,65 @@ void simdjson_tree_to_records(benchmark::State& state) {
     per_record(state);
 }
 
+// Values to text: the records as compact JSON text, through each library's tree where it has
+// conversions (Sylvane, Boost.JSON, nlohmann), and with RapidJSON's `Writer` driven by a loop
+// written by hand, which builds no tree.
+
+void sylvane_values_to_text(benchmark::State& state) {
+    for (auto _ : state) {
+        std::string text = Sylvane::write(Sylvane::yojson_of(records()));
+        benchmark::DoNotOptimize(text.data());
+    }
+    per_record(state);
+}
+
+void rapidjson_values_to_text(benchmark::State& state) {
+    for (auto _ : state) {
+        rapidjson::StringBuffer out;
+        rapidjson::Writer<rapidjson::StringBuffer> w(out);
+        w.StartArray();
+        for (const record& r : records()) {
+            w.StartObject();
+            w.Key("id", 2);
+            w.Int64(r.id);
+            w.Key("name", 4);
+            w.String(r.name.data(), static_cast<rapidjson::SizeType>(r.name.size()));
+            w.Key("score", 5);
+            w.Double(r.score);
+            w.Key("tags", 4);
+            w.StartArray();
+            for (const auto& t : r.tags)
+                w.String(t.data(), static_cast<rapidjson::SizeType>(t.size()));
+            w.EndArray();
+            w.Key("parent", 6);
+            if (r.parent)
+                w.Int64(*r.parent);
+            else
+                w.Null();
+            w.EndObject();
+        }
+        w.EndArray();
+        benchmark::DoNotOptimize(out.GetString());
+    }
+    per_record(state);
+}
+
+void boost_values_to_text(benchmark::State& state) {
+    for (auto _ : state) {
+        std::string text = boost::json::serialize(boost::json::value_from(records()));
+        benchmark::DoNotOptimize(text.data());
+    }
+    per_record(state);
+}
+
+void nlohmann_values_to_text(benchmark::State& state) {
+    for (auto _ : state) {
+        std::string text = nlohmann::json(records()).dump();
+        benchmark::DoNotOptimize(text.data());
+    }
+    per_record(state);
+}
+
 // Text to records: each library reads the text and converts, with the tree freed inside the
 // timing. simdjson's on-demand API reads the records straight from its padded copy of the text,
 // made once outside the timing (its input requirement).
@@ -445,6 +506,18 @@ BENCHMARK(boost_records_to_tree)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(nlohmann_records_to_tree)
     ->Name("records_records_to_tree/nlohmann")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_values_to_text)
+    ->Name("records_values_to_text/sylvane")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(rapidjson_values_to_text)
+    ->Name("records_values_to_text/rapidjson")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(boost_values_to_text)
+    ->Name("records_values_to_text/boost_json")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(nlohmann_values_to_text)
+    ->Name("records_values_to_text/nlohmann")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(sylvane_records_to_tree_in_arena)
     ->Name("records_arena_to_tree/sylvane")

@@ -30,6 +30,7 @@ TASKS = [
     ("records_records_to_tree", "100k records, records to tree"),
     ("records_arena_to_tree", "100k records to tree, in an arena scope"),
     ("records_build_only", "100k records to tree, drop untimed"),
+    ("records_values_to_text", "100k records to JSON text"),
     ("document_read", "20 MB document, read"),
     ("document_read_only", "20 MB document, read, drop untimed"),
     ("document_read_positions", "20 MB document, read with positions"),
@@ -276,6 +277,8 @@ def goals(table, memory):
         if r is not None:
             out.append((f"records to tree in an arena scope at least 3× faster than {SIDE_NAME[side]}",
                         f"{SIDE_NAME[side]} takes {r:.2f}× Sylvane's time", r >= 3.0))
+    faster("records_values_to_text", "rapidjson", 1.0,
+           "values to text (`write(yojson_of(v))`) faster than RapidJSON's writer by hand")
     r = across("records_arena_to_tree", "records_records_to_tree", "rapidjson")
     if r is not None:
         out.append(("records to tree in an arena scope within 1.5× RapidJSON (its pool)",

@@ -43,7 +43,8 @@ private:
 
 /// While it lives, the trees that this thread makes (`String`, `Intlit`, `List` and `Assoc` by
 /// the factories, the builders and every converter to the tree) take their nodes from one
-/// arena: a few large allocations instead of one per node, and nothing freed node by node. The
+/// arena: a few large allocations instead of one per node, and nothing freed node by node.
+/// `yojson_of` does this by itself for each result; a scope puts many results in one arena. The
 /// trees are ordinary trees: they may be copied, shared across threads and outlive the scope.
 /// The arena's memory goes back when the scope has ended and no tree holds any of its nodes,
 /// so a small tree kept for long keeps the whole arena: use a scope for a document that is

@@ -57,8 +57,10 @@ namespace Sylvane::json_tree {
 //   of references; odd for a node in an arena, holding the arena's address with the low bit set.
 // - A node of its own is freed when its last reference goes; freeing a container releases its
 //   elements, iteratively, so no depth of tree can overflow the stack.
-// - An arena holds the nodes of one document (the reader) or of one `arena_scope`, carved from
-//   large chunks, and counts the references from outside it to any of its nodes at once: trees,
+// - An arena holds the nodes of one document (the reader), of one `arena_scope`, or of one
+//   outermost `yojson_of` outside any scope (made with its first node, so a conversion that
+//   makes none has none), carved from chunks that grow up to 64 KiB (the first holds the arena
+//   itself), and counts the references from outside it to any of its nodes at once: trees,
 //   builders, heap containers holding its nodes, and the scope or read that fills it. Its
 //   containers hold only its own nodes (besides scalars and constants), as links that are not
 //   counted. A container that is to hold any other node (a heap node, another arena's node) is
@@ -66,17 +68,18 @@ namespace Sylvane::json_tree {
 //   arena moves its node to the heap when such a node comes. So an arena holds no reference out
 //   of itself, counted references form no cycle, and dropping every tree frees every arena:
 //   an arena and all its nodes go when its count reaches zero, freeing nothing else.
-// - Only the thread that fills an arena makes nodes in it. An `arena_scope` holds a large
-//   reserve of references to its arena and lends them to the trees and builders its thread
-//   makes, counting them in a thread-local number instead of the atomic count; when the scope
-//   ends, it gives back what it did not lend. Scopes may end in any order.
+// - Only the thread that fills an arena makes nodes in it. A scope (an `arena_scope`, or the
+//   one `yojson_of` opens) holds a large reserve of references to its arena and lends them to
+//   the trees and builders its thread makes, counting them in a thread-local number instead of
+//   the atomic count; when the scope ends, it gives back what it did not lend, so a converter
+//   that throws leaves nothing behind. Scopes may end in any order.
 
 /// An immutable JSON tree. Scalars are held inline in 16 bytes and allocate nothing; `Intlit`,
 /// `String`, `List` and `Assoc` payloads sit in one shared heap node each (elements and keys in
 /// the node itself), so copying a tree never copies its payload and two copies show the same
-/// payload address. A moved-from tree is `Null`. Trees made by the text reader, or under an
-/// `arena_scope`, keep their nodes in one arena, which lives while any tree holds one of them
-/// (see the ownership rules above).
+/// payload address. A moved-from tree is `Null`. Trees made by the text reader, by
+/// `yojson_of`, or under an `arena_scope`, keep their nodes in one arena, which lives while any
+/// tree holds one of them (see the ownership rules above).
 ///
 ///     auto t = yojson::List({yojson::Int(1), yojson::String("a")});
 ///     t.as_list()[1].as_string();  // "a"
