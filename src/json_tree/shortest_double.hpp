@@ -128,12 +128,13 @@ inline char* digits_before(char* end, std::uint64_t x) noexcept {
 }
 
 /// Writes the finite `v` at `p` as std::to_chars(p, p + 32, v) does (its shortest digits,
-/// fixed or scientific, whichever is shorter, fixed on a tie) and returns the end.
-inline char* write_shortest(char* p, double v) noexcept {
+/// fixed or scientific, whichever is shorter, fixed on a tie) and returns the end. With
+/// `as_float`, a text that would read as an integer ("1", "-0") gets ".0" after it.
+inline char* write_shortest(char* p, double v, bool as_float = false) noexcept {
     if (std::signbit(v)) *p++ = '-';
     if (v == 0) {
-        *p++ = '0';
-        return p;
+        std::memcpy(p, "0.0", 3);
+        return p + (as_float ? 3 : 1);
     }
     if (std::fabs(v) < 0x1p-1022) return std::to_chars(p - (v < 0), p + 32, v).ptr;  // subnormal
     const decimal_digits d = shortest(std::fabs(v));
@@ -146,14 +147,21 @@ inline char* write_shortest(char* p, double v) noexcept {
     const int fixed = e >= 0 ? (n <= e + 1 ? e + 1 : n + 1) : n + 1 - e;
     if (fixed <= scientific) {
         if (e >= 0) {
-            // Fixed notation shows an integer beyond 2^53 with all its digits, not the shortest
-            // followed by zeros.
-            if (n < e + 1 && std::fabs(v) >= 0x1p53)
-                return std::to_chars(p - (v < 0), p + 32, v).ptr;
             if (n <= e + 1) {
-                copy_short(p, first, static_cast<std::size_t>(n));
-                std::memset(p + n, '0', static_cast<std::size_t>(e + 1 - n));
-                return p + e + 1;
+                char* end = p + e + 1;
+                // Fixed notation shows an integer beyond 2^53 with all its digits, not the
+                // shortest followed by zeros.
+                if (n < e + 1 && std::fabs(v) >= 0x1p53) {
+                    end = std::to_chars(p - (v < 0), p + 32, v).ptr;
+                } else {
+                    copy_short(p, first, static_cast<std::size_t>(n));
+                    std::memset(p + n, '0', static_cast<std::size_t>(e + 1 - n));
+                }
+                if (as_float) {
+                    std::memcpy(end, ".0", 2);
+                    end += 2;
+                }
+                return end;
             }
             copy_short(p, first, static_cast<std::size_t>(e + 1));
             p[e + 1] = '.';

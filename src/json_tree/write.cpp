@@ -207,14 +207,8 @@ private:
                 d > 0 ? put("Infinity", 8) : put("-Infinity", 9);
             return;
         }
-        char* p = room(32);
-        char* e = detail::write_shortest(p, d);
-        // Shortest digits may look like an integer ("1", "-0"); a fraction keeps it a Float.
-        if (std::find_if(p, e, [](char c) { return c == '.' || c == 'e'; }) == e) {
-            *e++ = '.';
-            *e++ = '0';
-        }
-        next_ = e;
+        // Shortest digits may look like an integer ("1", "-0"); ".0" keeps it a Float.
+        next_ = detail::write_shortest(room(32), d, true);
     }
 
     void string(std::string_view s) {
