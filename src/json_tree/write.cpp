@@ -39,9 +39,9 @@ public:
 
     void tree(const yojson& root) {
         if (options_.pretty) {
-            tree<true>(root);
+            options_.check_utf8 ? tree<true, true>(root) : tree<true, false>(root);
         } else {
-            tree<false>(root);
+            options_.check_utf8 ? tree<false, true>(root) : tree<false, false>(root);
         }
     }
 
@@ -60,7 +60,7 @@ public:
 
 private:
     /// Writes the tree without recursion: open containers wait on a stack.
-    template <bool Pretty>
+    template <bool Pretty, bool Check>
     void tree(const yojson& root) {
         struct frame {
             const yojson* items;          // of a List
@@ -87,7 +87,7 @@ private:
                     break;
                 }
                 case yojson_kind::Float: number(v->as_float()); break;
-                case yojson_kind::String: string(v->as_string()); break;
+                case yojson_kind::String: string<Check>(v->as_string()); break;
                 case yojson_kind::List: {
                     const auto items = v->as_list();
                     if (items.empty()) {
@@ -125,7 +125,7 @@ private:
                 if (f.items) {
                     v = &f.items[f.next];
                 } else {
-                    string(f.fields[f.next].first);
+                    string<Check>(f.fields[f.next].first);
                     if constexpr (Pretty)
                         put(": ", 2);
                     else
@@ -211,19 +211,12 @@ private:
         next_ = detail::write_shortest(room(32), d, true);
     }
 
-    void string(std::string_view s) {
-        if (options_.check_utf8)
-            string_checked<true>(s);
-        else
-            string_checked<false>(s);
-    }
-
     template <bool Check>
-    void string_checked(std::string_view s) {
-        static constexpr char hex[] = "0123456789abcdef";
+    void string(std::string_view s) {
         const char* p = s.data();
         const char* const end = p + s.size();
-        // Most strings are short and need no escape: one check of room, one scan, one copy.
+        // Most strings are short and need no escape: one check of room, one scan, one copy,
+        // inline in the tree's loop.
         if (s.size() <= 32 && room_left() >= 34 && detail::scan_plain<Check>(p, end) == end) {
             char* o = next_;
             *o = '"';
@@ -232,6 +225,14 @@ private:
             next_ = o + s.size() + 2;
             return;
         }
+        string_escaped<Check>(s);
+    }
+
+    template <bool Check>
+    [[gnu::noinline]] void string_escaped(std::string_view s) {
+        static constexpr char hex[] = "0123456789abcdef";
+        const char* p = s.data();
+        const char* const end = p + s.size();
         put_char('"');
         for (;;) {
             const char* run = p;
