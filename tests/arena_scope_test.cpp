@@ -20,28 +20,7 @@
 #include <thread>
 #include <vector>
 
-namespace {
-std::atomic<long> allocations{0};
-std::atomic<long> frees{0};
-long live() {
-    return allocations.load() - frees.load();
-}
-}  // namespace
-
-// Out of line, or g++ -O2 sees `free` on memory from `operator new` and warns.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    if (p != nullptr) frees.fetch_add(1, std::memory_order_relaxed);
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
-    if (p != nullptr) frees.fetch_add(1, std::memory_order_relaxed);
-    std::free(p);
-}
+#include "allocation_count.hpp"
 
 namespace {
 
