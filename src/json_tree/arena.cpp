@@ -9,13 +9,13 @@
 
 namespace Sylvane::json_tree::detail {
 
-arena::arena(std::size_t first_chunk) noexcept
-    : arena_count{1}, next_size_(std::min(first_chunk * 2, max_chunk)) {}
+arena::arena(std::size_t first_chunk, std::size_t initial_refs) noexcept
+    : arena_count{initial_refs}, next_size_(std::min(first_chunk * 2, max_chunk)) {}
 
-arena* arena::create(std::size_t first_chunk) {
+arena* arena::create(std::size_t first_chunk, std::size_t initial_refs) {
     const std::size_t size = std::clamp(first_chunk, min_chunk, max_chunk);
     auto* c = ::new (::operator new(size)) chunk{nullptr};
-    auto* a = ::new (static_cast<void*>(c + 1)) arena(size);
+    auto* a = ::new (static_cast<void*>(c + 1)) arena(size, initial_refs);
     static_assert(alignof(arena) <= alignof(chunk) && sizeof(chunk) % alignof(arena) == 0);
     a->last_ = c;
     a->next_ = reinterpret_cast<char*>(a + 1);
@@ -61,8 +61,7 @@ thread_local std::size_t conversion_chunk = conversion_chunk_min;
 arena* arena::current() {
     if (innermost == nullptr) return nullptr;
     if (innermost->current == nullptr) {
-        innermost->current = create(conversion_chunk);
-        innermost->current->refs.fetch_add(reserve, std::memory_order_relaxed);
+        innermost->current = create(conversion_chunk, 1 + reserve);
     }
     return innermost->current;
 }
@@ -111,8 +110,8 @@ void arena::give(arena* a) noexcept {
 namespace Sylvane::json_tree {
 
 // The first chunk is small, so that a scope around a few small trees costs little.
-arena_scope::arena_scope() : state_{detail::arena::create(1024), 0, detail::innermost} {
-    state_.current->refs.fetch_add(detail::arena::reserve, std::memory_order_relaxed);
+arena_scope::arena_scope()
+    : state_{detail::arena::create(1024, 1 + detail::arena::reserve), 0, detail::innermost} {
     detail::innermost = &state_;
 }
 

@@ -19,10 +19,10 @@ namespace Sylvane::json_tree::detail {
 /// holds, and when it is freed: the ownership rules beside `yojson`.
 class arena : public arena_count {
 public:
-    /// A new arena, counted once for its creator, in a first chunk of `first_chunk` bytes
-    /// (clamped to [`min_chunk`, `max_chunk`]) that also holds the arena itself, so that a small
-    /// tree costs one allocation.
-    static arena* create(std::size_t first_chunk);
+    /// A new arena, counted `initial_refs` times for its creator, in a first chunk of
+    /// `first_chunk` bytes (clamped to [`min_chunk`, `max_chunk`]) that also holds the arena
+    /// itself, so that a small tree costs one allocation.
+    static arena* create(std::size_t first_chunk, std::size_t initial_refs = 1);
     static constexpr std::size_t min_chunk = 128;
 
     arena(const arena&) = delete;
@@ -113,7 +113,7 @@ private:
     static_assert(alignof(list_node) <= node_align && alignof(assoc_node) <= node_align &&
                   alignof(string_node) <= node_align);
 
-    explicit arena(std::size_t first_chunk) noexcept;
+    arena(std::size_t first_chunk, std::size_t initial_refs) noexcept;
     ~arena() = default;
     void* node_in_new_chunk(std::size_t bytes);
     /// Starts a chunk with at least `n` free bytes.
