@@ -16,6 +16,14 @@ std::atomic<long> frees{0};
 }
 }  // namespace
 
+/// Whether the allocations are counted: under ThreadSanitizer, its runtime's `operator new` is
+/// used instead of the one below.
+[[maybe_unused]] inline bool allocations_counted() {
+    const long before = allocations.load();
+    ::operator delete(::operator new(1));
+    return allocations.load() != before;
+}
+
 // Out of line, or g++ -O2 sees `free` on memory from `operator new` and warns.
 [[gnu::noinline]] void* operator new(std::size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);

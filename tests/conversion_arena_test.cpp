@@ -83,13 +83,16 @@ TEST(conversion_arena, yojson_of_builds_the_same_tree_in_a_few_allocations) {
         on_heap = std::move(b).finish();
     });
     const long arena = allocations_of([&] { in_arena = yojson_of(lines); });
-    EXPECT_GT(heap, 4000);
-    EXPECT_LT(arena, 50) << "chunks, not nodes";
+    if (allocations_counted()) {
+        EXPECT_GT(heap, 4000);
+        EXPECT_LT(arena, 50) << "chunks, not nodes";
+    }
     EXPECT_EQ(in_arena, on_heap);
     EXPECT_EQ(write(in_arena), write(on_heap));
 }
 
 TEST(conversion_arena, scalars_and_lone_strings_take_no_arena) {
+    if (!allocations_counted()) GTEST_SKIP() << "allocations are not counted";
     EXPECT_EQ(allocations_of([] { (void)yojson_of(std::int64_t{42}); }), 0);
     EXPECT_EQ(allocations_of([] { (void)yojson_of(std::optional<std::int64_t>()); }), 0);
     EXPECT_EQ(allocations_of([] { (void)yojson_of(std::vector<std::string>()); }), 1);
@@ -109,14 +112,18 @@ TEST(conversion_arena, only_the_outermost_call_or_the_users_scope_decides) {
     const shop::order o{make_lines(3), {{"eur", 1250}, {"usd", 1400}}};
     yojson t;
     (void)yojson_of(o);  // the first conversion on a thread sizes the arena of the next ones
-    EXPECT_EQ(allocations_of([&] { t = yojson_of(o); }), 1);
+    const long made = allocations_of([&] { t = yojson_of(o); });
+    if (allocations_counted()) {
+        EXPECT_EQ(made, 1);
+    }
     EXPECT_EQ(write(t.as_assoc()[1].second), R"({"eur":1250,"usd":1400})");
 
     const shop::order small{make_lines(1), {{"eur", 1}}};
     yojson in_scope;
     {
         Sylvane::arena_scope scope;
-        EXPECT_EQ(allocations_of([&] { in_scope = yojson_of(small); }), 0);
+        const long in_arena = allocations_of([&] { in_scope = yojson_of(small); });
+        EXPECT_EQ(in_arena, 0);
     }
     EXPECT_EQ(in_scope, yojson_of(small));
 }
@@ -134,8 +141,11 @@ TEST(conversion_arena, a_converter_that_throws_leaves_nothing_behind) {
     }
     EXPECT_EQ(live(), before);
     // The thread makes trees as before: no scope is left open.
-    EXPECT_EQ(allocations_of([] { (void)yojson::String("on the heap again, as a node alone"); }),
-              1);
+    const long made =
+        allocations_of([] { (void)yojson::String("a node alone on the heap again"); });
+    if (allocations_counted()) {
+        EXPECT_EQ(made, 1);
+    }
     EXPECT_EQ(kept.as_list()[1].as_assoc()[0].second.as_string(), "sku-1-with-a-long-name");
 }
 
