@@ -41,7 +41,8 @@ inline std::uint64_t eight_digits_value(std::uint64_t chunk) noexcept {
 
 /// Steps over the digits at `p` (up to `end`), adding them to `m` (modulo 2^64), eight at a
 /// time where it can.
-inline const char* scan_digits(const char* p, const char* end, std::uint64_t& m) noexcept {
+[[gnu::always_inline]] inline const char* scan_digits(const char* p, const char* end,
+                                                      std::uint64_t& m) noexcept {
     if constexpr (std::endian::native == std::endian::little) {
         static constexpr std::uint64_t tens[] = {1,      10,      100,      1000,     10000,
                                                  100000, 1000000, 10000000, 100000000};
@@ -197,6 +198,13 @@ inline bool eisel_lemire(std::uint64_t m, long e, bool negative, double& out) no
                                (static_cast<std::uint64_t>(negative) << 63);
     out = std::bit_cast<double>(bits);
     return true;
+}
+
+/// `m * 10^e` correctly rounded, for the usual decimal whose `m` holds all its digits exactly
+/// (at most 19 of them): false when neither short path applies, leaving it to `decimal_value`.
+[[gnu::always_inline]] inline bool short_decimal(std::uint64_t m, long e, bool negative,
+                                                 double& out) noexcept {
+    return exact_double(m, e, negative, out) || eisel_lemire(m, e, negative, out);
 }
 
 /// The correctly rounded double of the number text `[start, end)` (sign at `start`, digits from

@@ -88,7 +88,10 @@ public:
                     skip_space();
                     if (p_ != end_) fail(p_, "unexpected " + show(p_, end_) + " after the value");
                     yojson root = tree_access::counted(values_.back());
-                    if constexpr (Track) positions_->seal(address_runs_, payload_runs_);
+                    if constexpr (Track) {
+                        positions_->by_address_.seal();
+                        positions_->by_payload_.seal();
+                    }
                     return root;
                 }
                 skip_space();
@@ -282,24 +285,20 @@ private:
     }
 
     // Nodes are recorded by address as their containers close, payloads as they are made: both
-    // in the order the arena hands out memory, which the locator's sort relies on.
-    // A run of each table starts where the arena starts a chunk.
+    // in the order the arena hands out memory, so each table gets a run for each arena chunk.
     /// Room for the `n` elements of the container just made, by address.
     locator::entry* record_addresses(std::size_t n) {
-        auto& table = positions_->by_address_;
-        const std::size_t size = table.size();
-        note_chunk(address_chunk_, address_runs_, size);
-        table.resize(size + n);
-        return table.data() + size;
+        note_chunk(address_chunk_, positions_->by_address_);
+        return positions_->by_address_.append(n);
     }
     void record_payload(const payload_node* id, std::size_t at) {
-        note_chunk(payload_chunk_, payload_runs_, positions_->by_payload_.size());
-        positions_->by_payload_.emplace_back(reinterpret_cast<std::uintptr_t>(id), at);
+        note_chunk(payload_chunk_, positions_->by_payload_);
+        positions_->by_payload_.push_back({reinterpret_cast<std::uintptr_t>(id), at});
     }
-    void note_chunk(const void*& seen, std::vector<std::size_t>& runs, std::size_t next) {
+    void note_chunk(const void*& seen, locator::table& table) {
         if (const void* c = arena_->chunk_in_use(); c != seen) {
             seen = c;
-            runs.push_back(next);
+            table.start_run();
         }
     }
 
@@ -489,13 +488,20 @@ private:
             frac_end = exp_start = q;
             integral = false;
         }
+        long exponent = 0;  // the exponent part's value, when it has at most 5 digits
+        bool short_exponent = true;
         if (q != end_ && (*q == 'e' || *q == 'E')) {
             ++q;
             exp_start = q;
+            const bool minus = q != end_ && *q == '-';
             if (q != end_ && (*q == '+' || *q == '-')) ++q;
             if (q == end_ || !is_digit(*q))
                 fail(q, "unexpected " + show(q, end_) + " in number, expected a digit");
-            while (q != end_ && is_digit(*q)) ++q;
+            const char* e = q;
+            for (; q != end_ && is_digit(*q); ++q)
+                if (q - e < 5) exponent = exponent * 10 + (*q - '0');
+            short_exponent = q - e <= 5;
+            if (minus) exponent = -exponent;
             integral = false;
         }
         p_ = q;
@@ -510,6 +516,11 @@ private:
                              std::string_view(start, static_cast<std::size_t>(q - start)), start);
         }
         double d = 0;
+        // The usual decimal has at most 19 digits, all of them in `scanned`.
+        const long fraction_digits = frac_end == int_end ? 0 : frac_end - int_end - 1;
+        if ((int_end - digits) + fraction_digits <= 19 && short_exponent &&
+            short_decimal(scanned, exponent - fraction_digits, negative, d))
+            return tree_access::raw(yojson::Float(d));
         if (!decimal_value(start, digits, int_end, frac_end, exp_start, q, negative, scanned, d))
             fail(start, "number out of range of a double");
         return tree_access::raw(yojson::Float(d));
@@ -529,11 +540,9 @@ private:
     flat_stack<raw_tree> values_;
     flat_stack<std::string_view> keys_;
     flat_stack<std::size_t> offsets_;  // with Track: where each waiting value starts
-    // With Track: the chunk that each table's last entry lies in, and where its runs start.
+    // With Track: the chunk that each table's last entry lies in.
     const void* address_chunk_ = nullptr;
     const void* payload_chunk_ = nullptr;
-    std::vector<std::size_t> address_runs_;
-    std::vector<std::size_t> payload_runs_;
     std::string scratch_;
 };
 

@@ -50,15 +50,39 @@ private:
     friend class detail::parser;
     using entry = std::pair<std::uintptr_t, std::size_t>;  // identity, byte offset
 
-    text_position at(std::size_t offset) const noexcept;
-    static std::optional<std::size_t> find(const std::vector<entry>& table, std::uintptr_t key);
-    /// Sorts the tables for lookup; each is filled in ascending runs that start at the given
-    /// indices and do not overlap.
-    void seal(const std::vector<std::size_t>& address_runs,
-              const std::vector<std::size_t>& payload_runs);
+    /// Identities and their offsets, filled in ascending runs (one for each chunk of the tree's
+    /// arena) and looked up by run, then by entry. Runs are kept apart rather than joined into
+    /// one large block, which malloc would map afresh, and fault in page by page, on every read.
+    class table {
+    public:
+        /// Starts a run: what is appended from now on lies above or below all earlier runs.
+        void start_run() { runs_.emplace_back().reserve(256); }
+        /// Room for `n` more entries in the current run.
+        entry* append(std::size_t n) {
+            std::vector<entry>& run = runs_.back();
+            const std::size_t at = run.size();
+            run.resize(at + n);
+            size_ += n;
+            return run.data() + at;
+        }
+        void push_back(entry e) {
+            runs_.back().push_back(e);
+            ++size_;
+        }
+        /// Orders the runs for lookup.
+        void seal();
+        std::optional<std::size_t> find(std::uintptr_t key) const;
+        std::size_t size() const noexcept { return size_; }
 
-    std::vector<entry> by_address_;
-    std::vector<entry> by_payload_;
+    private:
+        std::vector<std::vector<entry>> runs_;
+        std::size_t size_ = 0;
+    };
+
+    text_position at(std::size_t offset) const noexcept;
+
+    table by_address_;
+    table by_payload_;
     std::vector<std::size_t> line_starts_{0};
     std::size_t root_offset_ = 0;
 };
