@@ -13,50 +13,72 @@ text_position locator::at(std::size_t offset) const noexcept {
     return {offset, line, offset - line_starts_[line - 1] + 1};
 }
 
-void locator::table::seal() {
-    std::erase_if(runs_, [](const std::vector<entry>& r) { return r.empty(); });
-    // Chunks lie wherever the allocator put them: the runs are ordered by their first entries.
+template <class Item>
+void locator::runs<Item>::seal() {
+    const auto before = [](const Item& x, const Item& y) { return x.first < y.first; };
+    std::erase_if(runs_, [](const std::vector<Item>& r) { return r.empty(); });
+    // Chunks lie wherever the allocator put them: the runs are ordered by their first items.
     std::sort(runs_.begin(), runs_.end(),
-              [](const std::vector<entry>& x, const std::vector<entry>& y) {
-                  return x.front().first < y.front().first;
+              [&](const std::vector<Item>& x, const std::vector<Item>& y) {
+                  return before(x.front(), y.front());
               });
     bool ordered = true;
     for (std::size_t r = 0; ordered && r < runs_.size(); ++r) {
-        ordered = std::is_sorted(runs_[r].begin(), runs_[r].end()) &&
-                  (r == 0 || runs_[r - 1].back().first < runs_[r].front().first);
+        ordered = std::is_sorted(runs_[r].begin(), runs_[r].end(), before) &&
+                  (r == 0 || before(runs_[r - 1].back(), runs_[r].front()));
     }
     if (ordered) return;
     // Should runs overlap after all, they become one sorted run.
-    std::vector<entry> all;
-    all.reserve(size_);
-    for (const std::vector<entry>& r : runs_) all.insert(all.end(), r.begin(), r.end());
-    std::sort(all.begin(), all.end());
+    std::vector<Item> all;
+    for (const std::vector<Item>& r : runs_) all.insert(all.end(), r.begin(), r.end());
+    std::sort(all.begin(), all.end(), before);
     runs_.clear();
     runs_.push_back(std::move(all));
 }
 
-std::optional<std::size_t> locator::table::find(std::uintptr_t key) const {
-    // The last run whose first entry is not above the key.
-    auto run = std::upper_bound(
+template <class Item>
+const Item* locator::runs<Item>::floor(std::uintptr_t key) const {
+    const auto run = std::upper_bound(
         runs_.begin(), runs_.end(), key,
-        [](std::uintptr_t k, const std::vector<entry>& r) { return k < r.front().first; });
-    if (run == runs_.begin()) return std::nullopt;
-    const std::vector<entry>& r = *std::prev(run);
-    const auto it = std::lower_bound(r.begin(), r.end(), key,
-                                     [](const entry& e, std::uintptr_t k) { return e.first < k; });
-    if (it == r.end() || it->first != key) return std::nullopt;
-    return it->second;
+        [](std::uintptr_t k, const std::vector<Item>& r) { return k < r.front().first; });
+    if (run == runs_.begin()) return nullptr;
+    const std::vector<Item>& r = *std::prev(run);
+    const auto it = std::upper_bound(r.begin(), r.end(), key,
+                                     [](std::uintptr_t k, const Item& e) { return k < e.first; });
+    return &*std::prev(it);  // the run's first item is not above the key
+}
+
+template class locator::runs<locator::elements>;
+template class locator::runs<locator::entry>;
+
+void locator::offsets::append(const std::size_t* from, std::size_t n) {
+    while (n > 0) {
+        const std::size_t in_block = size_ % block;
+        if (in_block == 0) blocks_.push_back(std::make_unique_for_overwrite<std::size_t[]>(block));
+        const std::size_t k = std::min(n, block - in_block);
+        std::copy_n(from, k, blocks_.back().get() + in_block);  // short: no call
+        from += k;
+        n -= k;
+        size_ += k;
+    }
 }
 
 std::optional<text_position> locator::position_of(const yojson* address) const {
-    if (auto off = by_address_.find(reinterpret_cast<std::uintptr_t>(address))) return at(*off);
-    return std::nullopt;
+    const auto key = reinterpret_cast<std::uintptr_t>(address);
+    const elements* e = by_address_.floor(key);
+    if (e == nullptr) return std::nullopt;
+    const std::uintptr_t past = key - e->first;
+    if (past % e->stride != 0 || past / e->stride >= e->count) return std::nullopt;
+    return at(offsets_[e->at + past / e->stride]);
 }
 
 std::optional<text_position> locator::position_of(const yojson& node) const {
     if (auto p = position_of(&node)) return p;
-    if (const void* id = detail::tree_access::payload(node))
-        if (auto off = by_payload_.find(reinterpret_cast<std::uintptr_t>(id))) return at(*off);
+    if (const void* id = detail::tree_access::payload(node)) {
+        const auto key = reinterpret_cast<std::uintptr_t>(id);
+        if (const entry* e = by_payload_.floor(key); e != nullptr && e->first == key)
+            return at(e->second);
+    }
     return std::nullopt;
 }
 

@@ -73,10 +73,6 @@ public:
     }
 
     yojson run() {
-        if constexpr (Track) {
-            each_line_start(begin_, end_,
-                            [&](std::size_t at) { positions_->line_starts_.push_back(at); });
-        }
         skip_space();
         if constexpr (Track) positions_->root_offset_ = offset(p_);
         for (;;) {
@@ -255,12 +251,7 @@ private:
             yojson* items = node->items();
             for (std::size_t i = 0; i < n; ++i) tree_access::place(items + i, first[i]);
             node->size = n;
-            if constexpr (Track) {
-                locator::entry* e = record_addresses(n);
-                for (std::size_t i = 0; i < n; ++i)
-                    e[i] = {reinterpret_cast<std::uintptr_t>(items + i),
-                            offsets_[f.values_begin + i]};
-            }
+            if constexpr (Track) record_elements(items, sizeof(yojson), n, f.values_begin);
             t = tree_access::raw_of(node);
         } else {
             assoc_node* node = memory().assoc(n, 0);  // its keys are in the arena already
@@ -272,10 +263,8 @@ private:
             node->size = n;
             keys_.resize(f.keys_begin);
             if constexpr (Track) {
-                locator::entry* e = record_addresses(n);
-                for (std::size_t i = 0; i < n; ++i)
-                    e[i] = {reinterpret_cast<std::uintptr_t>(&entries[i].second),
-                            offsets_[f.values_begin + i]};
+                if (n > 0)
+                    record_elements(&entries[0].second, sizeof(yojson::entry), n, f.values_begin);
             }
             t = tree_access::raw_of(node);
         }
@@ -284,22 +273,33 @@ private:
         push(t, begin_ + f.offset);
     }
 
-    // Nodes are recorded by address as their containers close, payloads as they are made: both
-    // in the order the arena hands out memory, so each table gets a run for each arena chunk.
-    /// Room for the `n` elements of the container just made, by address.
-    locator::entry* record_addresses(std::size_t n) {
+    // Elements are recorded as their containers close, payloads as they are made: both in the
+    // order the arena hands out memory, so each table gets a run for each arena chunk.
+    /// Records the `n` elements of the container just made, `stride` bytes apart from `first`,
+    /// whose offsets wait on `offsets_` from `waiting` on.
+    void record_elements(const yojson* first, std::size_t stride, std::size_t n,
+                         std::size_t waiting) {
+        if (n == 0) return;
         note_chunk(address_chunk_, positions_->by_address_);
-        return positions_->by_address_.append(n);
+        positions_->by_address_.push_back(
+            {reinterpret_cast<std::uintptr_t>(first), stride, n, positions_->offsets_.size()});
+        positions_->offsets_.append(offsets_.data() + waiting, n);
     }
     void record_payload(const payload_node* id, std::size_t at) {
         note_chunk(payload_chunk_, positions_->by_payload_);
         positions_->by_payload_.push_back({reinterpret_cast<std::uintptr_t>(id), at});
     }
-    void note_chunk(const void*& seen, locator::table& table) {
+    template <class Table>
+    void note_chunk(const void*& seen, Table& table) {
         if (const void* c = arena_->chunk_in_use(); c != seen) {
             seen = c;
-            table.start_run();
+            table.start();
         }
+    }
+
+    /// With Track, records that a line starts at `q`.
+    void line_start(const char* q) {
+        if constexpr (Track) positions_->line_starts_.push_back(offset(q));
     }
 
     /// Steps over `word`; its length is a constant, so the comparison is inlined.
@@ -316,11 +316,16 @@ private:
         fail(q, "unexpected " + show(q, end_) + " in literal '" + std::string(word) + "'");
     }
 
-    void skip_space() {
+    [[gnu::always_inline]] void skip_space() {
         while (p_ != end_) {
             const char c = *p_;
             if (is_blank(c)) {
-                p_ = skip_blanks(p_ + 1, end_);
+                // Outside strings and comments, line feeds are all in blanks: with Track, the
+                // lines are counted as they are skipped.
+                if constexpr (Track)
+                    p_ = skip_blanks_lines(p_, end_, [&](const char* q) { line_start(q); });
+                else
+                    p_ = skip_blanks(p_ + 1, end_);
             } else if (c == '/' && options_.allow_comments) {
                 comment();
             } else {
@@ -334,11 +339,15 @@ private:
         if (end_ - p_ >= 2 && p_[1] == '/') {
             const void* nl = std::memchr(p_, '\n', offset(end_) - offset(p_));
             p_ = nl ? static_cast<const char*>(nl) + 1 : end_;
+            if (nl != nullptr) line_start(p_);
         } else if (end_ - p_ >= 2 && p_[1] == '*') {
-            const std::string_view rest(p_ + 2, offset(end_) - offset(p_) - 2);
+            const char* body = p_ + 2;
+            const std::string_view rest(body, offset(end_) - offset(body));
             const std::size_t close = rest.find("*/");
             if (close == std::string_view::npos) fail(start, "unterminated comment");
-            p_ += 2 + close + 2;
+            if constexpr (Track)
+                each_line_start(body, body + close, [&](std::size_t at) { line_start(body + at); });
+            p_ = body + close + 2;
         } else {
             fail(p_, "unexpected character '/'");
         }

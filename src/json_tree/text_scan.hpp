@@ -102,6 +102,31 @@ inline const char* skip_blanks(const char* p, const char* end) noexcept {
     return p;
 }
 
+/// As `skip_blanks`, also calling `line(q)` with the address `q` after every line feed it steps
+/// over, in order.
+template <class F>
+[[gnu::always_inline]] inline const char* skip_blanks_lines(const char* p, const char* end,
+                                                            F line) {
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i lf = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
+        const __m128i blank = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), lf),
+                                           _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')),
+                                                        _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
+        const auto others = static_cast<unsigned>(~_mm_movemask_epi8(blank)) & 0xFFFFu;
+        auto feeds = static_cast<unsigned>(_mm_movemask_epi8(lf));
+        if (others != 0) feeds &= (others & (0u - others)) - 1;  // those before the first other
+        for (; feeds != 0; feeds &= feeds - 1) line(p + std::countr_zero(feeds) + 1);
+        if (others != 0) return p + std::countr_zero(others);
+        p += 16;
+    }
+#endif
+    for (; p != end && is_blank(*p); ++p)
+        if (*p == '\n') line(p + 1);
+    return p;
+}
+
 /// Calls `f` with the offset after every line feed in `[begin, end)`, in order: 16 bytes at a
 /// time, so that short lines cost no call each.
 template <class F>

@@ -45,13 +45,15 @@ bad_kind_access::~bad_kind_access() = default;
 namespace detail {
 
 namespace {
-/// A string node that owns a moved-in `std::string`.
+/// A string node that owns a moved-in `std::string`. The gap keeps the string, and so its
+/// characters when they are inside it, off the address right behind the base node, where a
+/// copied node's characters start.
 struct owned_string_node final : string_node {
+    [[maybe_unused]] char gap = 0;
     std::string owned;
     explicit owned_string_node(std::string&& s) noexcept
         : string_node(one_ref), owned(std::move(s)) {
         text = owned;
-        owns_string = true;
     }
 };
 }  // namespace
@@ -70,7 +72,7 @@ string_node* string_node::copy(std::string_view s) {
 }
 
 void string_node::free(string_node* node) noexcept {
-    if (node->owns_string) {
+    if (node->text.data() != reinterpret_cast<const char*>(node + 1)) {
         delete static_cast<owned_string_node*>(node);
     } else {
         node->~string_node();
@@ -131,18 +133,25 @@ void yojson::destroy() noexcept {
     // Children are released by hand before a container's memory is freed: each child either
     // still has owners or joins the work list. Nodes in an arena never get here: their arena
     // frees them all at once.
+    // The work lists are linked through the dying nodes' count words.
     detail::list_node* lists = nullptr;
     detail::assoc_node* assocs = nullptr;
+    const auto link = [](detail::payload_node* n, const void* next) {
+        n->refs.store(reinterpret_cast<std::uintptr_t>(next), std::memory_order_relaxed);
+    };
+    const auto next = [](auto* n) {
+        return reinterpret_cast<decltype(n)>(n->refs.load(std::memory_order_relaxed));
+    };
     auto dispose = [&](yojson& t) {
         switch (t.kind_) {
             case yojson_kind::Intlit:
             case yojson_kind::String: detail::string_node::free(t.string_); break;
             case yojson_kind::List:
-                t.list_->next_dead = lists;
+                link(t.list_, lists);
                 lists = t.list_;
                 break;
             case yojson_kind::Assoc:
-                t.assoc_->next_dead = assocs;
+                link(t.assoc_, assocs);
                 assocs = t.assoc_;
                 break;
             default: break;
@@ -155,12 +164,12 @@ void yojson::destroy() noexcept {
     while (lists != nullptr || assocs != nullptr) {
         if (lists != nullptr) {
             detail::list_node* n = lists;
-            lists = n->next_dead;
+            lists = next(n);
             for (yojson *c = n->items(), *end = c + n->size; c != end; ++c) drop(*c);
             ::operator delete(n);
         } else {
             detail::assoc_node* n = assocs;
-            assocs = n->next_dead;
+            assocs = next(n);
             for (yojson::entry *e = n->entries(), *end = e + n->size; e != end; ++e)
                 drop(e->second);
             ::operator delete(n);

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -43,46 +44,59 @@ public:
     /// The position of the root value.
     text_position root() const { return at(root_offset_); }
     /// The number of nodes located by address (every node but the root).
-    std::size_t size() const noexcept { return by_address_.size(); }
+    std::size_t size() const noexcept { return offsets_.size(); }
 
 private:
     template <bool Track>
     friend class detail::parser;
-    using entry = std::pair<std::uintptr_t, std::size_t>;  // identity, byte offset
+    using entry = std::pair<std::uintptr_t, std::size_t>;  // payload identity, byte offset
+    /// The elements of one container: `count` trees `stride` bytes apart from the address
+    /// `first`, whose offsets are the located offsets from index `at` on.
+    struct elements {
+        std::uintptr_t first;
+        std::size_t stride;
+        std::size_t count;
+        std::size_t at;
+    };
 
-    /// Identities and their offsets, filled in ascending runs (one for each chunk of the tree's
-    /// arena) and looked up by run, then by entry. Runs are kept apart rather than joined into
-    /// one large block, which malloc would map afresh, and fault in page by page, on every read.
-    class table {
+    /// Items filled in ascending runs of their `first` member (a run for each chunk of the tree's
+    /// arena), looked up by run, then by item. Runs are kept apart rather than joined into one
+    /// large block, which would be copied and, on a large document, mapped afresh.
+    template <class Item>
+    class runs {
     public:
-        /// Starts a run: what is appended from now on lies above or below all earlier runs.
-        void start_run() { runs_.emplace_back().reserve(256); }
-        /// Room for `n` more entries in the current run.
-        entry* append(std::size_t n) {
-            std::vector<entry>& run = runs_.back();
-            const std::size_t at = run.size();
-            run.resize(at + n);
-            size_ += n;
-            return run.data() + at;
-        }
-        void push_back(entry e) {
-            runs_.back().push_back(e);
-            ++size_;
-        }
+        /// Starts a run: what is added from now on lies above or below all earlier runs.
+        void start() { runs_.emplace_back().reserve(64); }
+        void push_back(const Item& item) { runs_.back().push_back(item); }
         /// Orders the runs for lookup.
         void seal();
-        std::optional<std::size_t> find(std::uintptr_t key) const;
+        /// The last item whose `first` is not above `key`, or null.
+        const Item* floor(std::uintptr_t key) const;
+
+    private:
+        std::vector<std::vector<Item>> runs_;
+    };
+
+    /// The offsets of the nodes located by address, in blocks of a fixed size.
+    class offsets {
+    public:
+        void append(const std::size_t* from, std::size_t n);
+        std::size_t operator[](std::size_t i) const noexcept {
+            return blocks_[i / block][i % block];
+        }
         std::size_t size() const noexcept { return size_; }
 
     private:
-        std::vector<std::vector<entry>> runs_;
+        static constexpr std::size_t block = 4096;
+        std::vector<std::unique_ptr<std::size_t[]>> blocks_;
         std::size_t size_ = 0;
     };
 
     text_position at(std::size_t offset) const noexcept;
 
-    table by_address_;
-    table by_payload_;
+    runs<elements> by_address_;
+    runs<entry> by_payload_;
+    offsets offsets_;
     std::vector<std::size_t> line_starts_{0};
     std::size_t root_offset_ = 0;
 };

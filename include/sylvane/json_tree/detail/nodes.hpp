@@ -11,18 +11,19 @@ namespace Sylvane::json_tree {
 
 namespace detail {
 
-/// Payload of `List`: the elements follow the node in the same allocation (or arena).
+/// Payload of `List`: the elements follow the node in the same allocation (or arena). While a
+/// tree is freed, the count word of a dying node, which nothing reads any more, links it to the
+/// next.
 struct list_node : payload_node {
     std::size_t size = 0;
-    list_node* next_dead = nullptr;  // links dying nodes while a tree is freed
     constexpr explicit list_node(std::size_t initial_refs) noexcept : payload_node(initial_refs) {}
     yojson* items() noexcept { return reinterpret_cast<yojson*>(this + 1); }
 };
 
-/// Payload of `Assoc`: the entries follow the node, and the keys' characters follow them.
+/// Payload of `Assoc`: the entries follow the node, and the keys' characters follow them. Its
+/// count word links dying nodes as for `List`.
 struct assoc_node : payload_node {
     std::size_t size = 0;
-    assoc_node* next_dead = nullptr;  // links dying nodes while a tree is freed
     constexpr explicit assoc_node(std::size_t initial_refs) noexcept : payload_node(initial_refs) {}
     yojson::entry* entries() noexcept { return reinterpret_cast<yojson::entry*>(this + 1); }
 };

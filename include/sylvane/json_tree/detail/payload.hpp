@@ -72,9 +72,9 @@ inline constexpr std::size_t immortal_refs = std::size_t{1} << 62;
 /// Payload of `String` and `Intlit`. `text` views one of four stores: characters copied right
 /// behind the node in the same allocation, a moved-in `std::string` (the node is then an
 /// `owned_string_node`), characters in the node's arena, or static text (the constant nodes).
+/// 24 bytes: `free` tells the two heap kinds apart by where `text` points.
 struct string_node : payload_node {
     std::string_view text;
-    bool owns_string = false;
 
     /// A constant node over static text; never freed.
     struct static_text_t {};
