@@ -162,6 +162,25 @@ TEST(json_read, digit_runs_of_every_length_keep_their_value) {
     }
 }
 
+// Exponents are read as they are scanned; long ones, leading zeros and all, keep their value.
+TEST(json_read, exponents_of_many_digits_keep_their_value) {
+    for (const char* text :
+         {"1e00001", "1e000001", "-2.5E-0000000003", "7e+00000000000000000000", "1.5e00005",
+          "1.5e99999e", "3e-99999", "12345678901234567890e-00000000000000000019", "0.5e-0"}) {
+        SCOPED_TRACE(text);
+        std::string s = text;
+        if (s.back() == 'e') {  // not a number
+            EXPECT_THROW(read(s), parse_error);
+            continue;
+        }
+        double expected = 0;
+        std::from_chars(s.data(), s.data() + s.size(), expected);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(read(s).as_float()),
+                  std::bit_cast<std::uint64_t>(expected));
+    }
+    check_error("1e99999", 1, 1, "number out of range of a double");
+}
+
 // Longer decimals and wide exponents take the 128-bit product; every double must still be the
 // correctly rounded one, equal to the general parse's, bit for bit.
 TEST(json_read, decimals_of_any_size_and_exponent_round_correctly) {
@@ -461,6 +480,37 @@ TEST(json_read, positions_count_lines_of_every_length) {
         EXPECT_EQ(p->line, k + 2);
         EXPECT_EQ(p->column, k + 1);
     }
+}
+
+// Lines are counted as blanks and comments are skipped: line feeds inside comments, after a
+// line comment and in carriage-return line ends all count, and only they do.
+TEST(json_read, positions_count_lines_in_comments_and_blanks) {
+    read_options o;
+    o.allow_comments = true;
+    const std::string text =
+        "// head\n[1, /* one\ntwo\n */ 2,\r\n  // c\n\"a\\nb\", /**/ 3 /* x */,\n\t4]\n";
+    const auto result = read_with_positions(text, o);
+    const auto items = result.tree.as_list();
+    ASSERT_EQ(items.size(), 5u);
+    const auto line_column = [&](const yojson& node) {
+        const auto p = result.positions.position_of(node);
+        return p ? std::to_string(p->line) + ":" + std::to_string(p->column) : "?";
+    };
+    EXPECT_EQ(line_column(result.tree), "2:1");
+    EXPECT_EQ(line_column(items[0]), "2:2");
+    EXPECT_EQ(line_column(items[1]), "4:5");
+    EXPECT_EQ(line_column(items[2]), "6:1");
+    EXPECT_EQ(line_column(items[3]), "6:14");
+    EXPECT_EQ(line_column(items[4]), "7:2");
+    // An element's key is not a node; neither is an address between two elements.
+    const auto object = read_with_positions(R"({"k": 1, "l": [2, 3]})");
+    const auto& entries = object.tree.as_assoc();
+    EXPECT_TRUE(object.positions.position_of(&entries[1].second));
+    EXPECT_FALSE(object.positions.position_of(reinterpret_cast<const yojson*>(&entries[1])));
+    const yojson* pair = entries[1].second.as_list().data();
+    EXPECT_EQ(object.positions.position_of(pair + 1)->offset, 18u);
+    EXPECT_FALSE(object.positions.position_of(
+        reinterpret_cast<const yojson*>(reinterpret_cast<const char*>(pair) + 8)));
 }
 
 TEST(json_read, positions_report_a_conversion_failure_at_its_line) {

@@ -153,6 +153,21 @@ TEST(yojson, strings_not_moved_in_are_copied_whole) {
         << "same tree either way";
 }
 
+// Moved-in and copied strings of every storage (empty, inside the string object, on the heap)
+// are freed as what they are; the sanitizers check it.
+TEST(yojson, strings_of_every_storage_are_freed_as_made) {
+    for (std::size_t n : {0u, 1u, 7u, 15u, 16u, 23u, 24u, 100u}) {
+        const std::string s(n, 'q');
+        const yojson moved = yojson::String(std::string(s));
+        const yojson copied = yojson::String(std::string_view(s));
+        const yojson literal = yojson::Intlit(std::string(n, '7'));
+        EXPECT_EQ(moved, copied);
+        EXPECT_EQ(literal.as_intlit().size(), n);
+        const yojson list = yojson::List({moved, copied, literal});
+        EXPECT_EQ(list.as_list()[0].as_string(), s);
+    }
+}
+
 TEST(yojson, equality_is_structural) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(yojson::Float(nan), yojson::Float(nan)) << "a NaN tree equals itself";
