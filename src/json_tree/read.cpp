@@ -215,9 +215,10 @@ private:
     void key() {
         if (p_ == end_ || *p_ != '"')
             fail(p_, "unexpected " + show(p_, end_) + ", expected a string key");
-        std::string_view& cached =
-            key_cache_[(frames_.size() * 8 + values_.size() - frames_.back().values_begin) %
-                       key_cache_.size()];
+        // The last 8 depths, 32 places in each: nested objects of one shape do not evict each
+        // other's keys.
+        std::string_view& cached = key_cache_[(frames_.size() % 8) * 32 +
+                                              (values_.size() - frames_.back().values_begin) % 32];
         const std::size_t n = cached.size();
         if (n > 0 && static_cast<std::size_t>(end_ - p_) > n + 1 && p_[n + 1] == '"' &&
             same_bytes(p_ + 1, cached.data(), n)) {
@@ -544,7 +545,7 @@ private:
     /// Keys read lately, by depth and place in their object. Objects of one shape repeat their
     /// keys, which are then matched in the text instead of scanned and copied again; only keys
     /// without escapes are kept, so that the same bytes in the text are the same valid key.
-    std::array<std::string_view, 64> key_cache_{};
+    std::array<std::string_view, 8 * 32> key_cache_{};
     flat_stack<frame> frames_;
     flat_stack<raw_tree> values_;
     flat_stack<std::string_view> keys_;
