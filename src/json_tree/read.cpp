@@ -471,8 +471,8 @@ private:
         const char* start = p_;
         const char* q = p_;
         const bool negative = *q == '-';
-        if (negative) ++q;
-        if (negative && options_.allow_nan_infinity && q != end_ && *q == 'I') {
+        q += negative;  // without a branch: signs come in no order
+        if (options_.allow_nan_infinity && negative && q != end_ && *q == 'I') {
             p_ = q;
             literal("Infinity");
             return tree_access::raw(yojson::Float(-std::numeric_limits<double>::infinity()));
