@@ -144,7 +144,9 @@ inline bool exact_double(std::uint64_t m, long e, bool negative, double& out) no
     if (m > (std::uint64_t{1} << 53) || e < -22 || e > 22) return false;
     double v = static_cast<double>(m);
     v = e < 0 ? v / powers[-e] : v * powers[e];
-    out = negative ? -v : v;
+    // The sign without a branch: `v` is not negative.
+    out = std::bit_cast<double>(std::bit_cast<std::uint64_t>(v) |
+                                static_cast<std::uint64_t>(negative) << 63);
     return true;
 #else
     (void)m, (void)e, (void)negative, (void)out;
