@@ -46,17 +46,15 @@ public:
         return p;
     }
 
-    /// A `String` or `Intlit` node over a copy of `s`. The characters are taken from the top end
-    /// of the chunk, unaligned, so that the next node needs no padding after them.
+    /// A `String` or `Intlit` node over a copy of `s`, both in one chunk. The characters are
+    /// taken from the top end of the chunk, unaligned, so that the next node needs no padding
+    /// after them.
     string_node* text(std::string_view s) {
+        const std::size_t need = node_align + sizeof(string_node) + s.size();
+        if (static_cast<std::size_t>(end_ - next_) < need) grow(need);
         auto* n = ::new (node(sizeof(string_node))) string_node(payload_node::in(this));
-        char* chars;
-        if (static_cast<std::size_t>(end_ - next_) >= s.size()) {
-            end_ -= s.size();
-            chars = end_;
-        } else {
-            chars = this->chars(s.size());
-        }
+        end_ -= s.size();
+        char* chars = end_;
         copy_bytes(chars, s.data(), s.size());
         n->text = std::string_view(chars, s.size());
         return n;
