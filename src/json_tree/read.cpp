@@ -101,7 +101,15 @@ public:
                         close();
                         continue;
                     }
-                    if (object) key();
+                    if (object) {
+                        key();
+                    } else if (p_ != end_ && (is_digit(*p_) || *p_ == '-')) {
+                        // The usual element of an array of numbers, read without the dispatch
+                        // of `value`.
+                        const char* start = p_;
+                        push(number(), start);
+                        continue;
+                    }
                     break;
                 }
                 if (p_ != end_ && *p_ == closer) {
