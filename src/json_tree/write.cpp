@@ -2,8 +2,7 @@
 
 #include <sylvane/json_tree/locator.hpp>
 #include "chunk_size.hpp"
-#include "shortest_double.hpp"
-#include "text_scan.hpp"
+#include "text_out.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -18,15 +17,6 @@ namespace Sylvane::json_tree {
 write_error::~write_error() = default;
 
 namespace {
-
-/// Whether `text` is a JSON integer: an optional '-', then 0 or digits without a leading zero.
-bool json_integer(std::string_view text) noexcept {
-    std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
-    if (i == text.size()) return false;
-    if (text[i] == '0') return i + 1 == text.size();
-    return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(),
-                       [](char c) { return c >= '0' && c <= '9'; });
-}
 
 /// Appends into a buffer written through a raw pointer. When the buffer fills, a writer to a
 /// string keeps it as a full chunk and starts another, so that nothing is copied while the text
@@ -58,6 +48,21 @@ public:
         next_ = buf_.get();
     }
 
+    // What the number and string writers of text_out.hpp write through.
+
+    /// A pointer to at least `n` free bytes, `n` no more than a few dozen.
+    char* room(std::size_t n) {
+        if (room_left() < n) next_chunk();
+        return next_;
+    }
+    void advance(char* p) noexcept { next_ = p; }
+    void put_char(char c) { *room(1) = c, ++next_; }
+    void put(const char* s, std::size_t n) {
+        if (room_left() < n) return put_spanning(s, n);
+        std::memcpy(next_, s, n);
+        next_ += n;
+    }
+
 private:
     /// Writes the tree without recursion: open containers wait on a stack.
     template <bool Pretty, bool Check>
@@ -80,14 +85,16 @@ private:
                 }
                 case yojson_kind::Intlit: {
                     const std::string_view t = v->as_intlit();
-                    if (!json_integer(t))
+                    if (!detail::json_integer(t))
                         throw write_error("Intlit text is not a JSON integer: \"" + std::string(t) +
                                           '"');
                     put(t.data(), t.size());
                     break;
                 }
-                case yojson_kind::Float: number(v->as_float()); break;
-                case yojson_kind::String: string<Check>(v->as_string()); break;
+                case yojson_kind::Float:
+                    detail::put_float(*this, v->as_float(), options_.allow_nan_infinity);
+                    break;
+                case yojson_kind::String: detail::put_string<Check>(*this, v->as_string()); break;
                 case yojson_kind::List: {
                     const auto items = v->as_list();
                     if (items.empty()) {
@@ -125,7 +132,7 @@ private:
                 if (f.items) {
                     v = &f.items[f.next];
                 } else {
-                    string<Check>(f.fields[f.next].first);
+                    detail::put_string<Check>(*this, f.fields[f.next].first);
                     if constexpr (Pretty)
                         put(": ", 2);
                     else
@@ -150,11 +157,6 @@ private:
         end_ = next_ + size;
     }
 
-    /// A pointer to at least `n` free bytes, `n` no more than a few dozen.
-    char* room(std::size_t n) {
-        if (room_left() < n) next_chunk();
-        return next_;
-    }
     void next_chunk() {
         if (sink_) {
             flush();
@@ -166,12 +168,6 @@ private:
         start_chunk(size);
     }
     std::size_t room_left() const noexcept { return static_cast<std::size_t>(end_ - next_); }
-    void put_char(char c) { *room(1) = c, ++next_; }
-    void put(const char* s, std::size_t n) {
-        if (room_left() < n) return put_spanning(s, n);
-        std::memcpy(next_, s, n);
-        next_ += n;
-    }
     /// Puts bytes that do not fit the buffer: a long string spans chunks.
     [[gnu::noinline]] void put_spanning(const char* s, std::size_t n) {
         while (room_left() < n) {
@@ -194,82 +190,6 @@ private:
             next_ += part;
             n -= part;
         }
-    }
-
-    void number(double d) {
-        if (!std::isfinite(d)) {
-            if (!options_.allow_nan_infinity)
-                throw write_error(std::isnan(d) ? "NaN has no JSON text"
-                                                : "an infinite Float has no JSON text");
-            if (std::isnan(d))
-                put("NaN", 3);
-            else
-                d > 0 ? put("Infinity", 8) : put("-Infinity", 9);
-            return;
-        }
-        // Shortest digits may look like an integer ("1", "-0"); ".0" keeps it a Float.
-        next_ = detail::write_shortest(room(32), d, true);
-    }
-
-    template <bool Check>
-    void string(std::string_view s) {
-        const char* p = s.data();
-        const char* const end = p + s.size();
-        // Most strings are short and need no escape: one check of room, one scan, one copy,
-        // inline in the tree's loop.
-        if (s.size() <= 32 && room_left() >= 34 && detail::scan_plain<Check>(p, end) == end) {
-            char* o = next_;
-            *o = '"';
-            detail::copy_short(o + 1, p, s.size());
-            o[s.size() + 1] = '"';
-            next_ = o + s.size() + 2;
-            return;
-        }
-        string_escaped<Check>(s);
-    }
-
-    template <bool Check>
-    [[gnu::noinline]] void string_escaped(std::string_view s) {
-        static constexpr char hex[] = "0123456789abcdef";
-        const char* p = s.data();
-        const char* const end = p + s.size();
-        put_char('"');
-        for (;;) {
-            const char* run = p;
-            p = detail::scan_plain<Check>(p, end);
-            put(run, static_cast<std::size_t>(p - run));
-            if (p == end) break;
-            const auto c = static_cast<unsigned char>(*p);
-            if (Check && c >= 0x80) {
-                const char* next = detail::utf8_sequence(p, end);
-                if (!next)
-                    throw write_error("a string is not UTF-8 (byte " +
-                                      std::to_string(p - s.data()) + ')');
-                put(p, static_cast<std::size_t>(next - p));
-                p = next;
-                continue;
-            }
-            char* o = room(6);
-            o[0] = '\\';
-            std::size_t n = 2;
-            switch (c) {
-                case '"': o[1] = '"'; break;
-                case '\\': o[1] = '\\'; break;
-                case '\b': o[1] = 'b'; break;
-                case '\f': o[1] = 'f'; break;
-                case '\n': o[1] = 'n'; break;
-                case '\r': o[1] = 'r'; break;
-                case '\t': o[1] = 't'; break;
-                default:
-                    std::memcpy(o + 1, "u00", 3);
-                    o[4] = hex[c >> 4];
-                    o[5] = hex[c & 0xf];
-                    n = 6;
-            }
-            next_ += n;
-            ++p;
-        }
-        put_char('"');
     }
 
     const write_options& options_;

@@ -1,0 +1,235 @@
+// `write(value)`, which writes straight to the text: the same bytes and failures as writing the
+// value's tree, the direct path taken wherever the type allows it.
+
+#include "write_differential.hpp"
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <list>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+namespace write_models {
+
+enum class level { low, high };
+SYLVANE_ENUM(level, low, (high, "HIGH"))
+
+struct config {
+    std::int32_t retries = 3;
+    std::string user_name;
+    std::string cache;
+    std::optional<std::string> note = "kept";
+    std::optional<level> mode;
+    std::unique_ptr<config> child;
+    std::shared_ptr<std::string> label;
+};
+SYLVANE_RECORD_WITH(config, (rename_all(camel_case)), (retries, with_default), user_name,
+                    (cache, skip), (note, with_default), (mode, key("MO\"DE")), child,
+                    (label, omit_empty))
+
+/// Every field may be omitted: the first written decides where the commas go.
+struct sparse {
+    std::optional<std::int64_t> a;
+    std::unique_ptr<double> b;
+    std::optional<std::string> c;
+};
+SYLVANE_RECORD_WITH(sparse, (omit_empty), a, (b, key("b\xc3\xa9")), c)
+
+struct numbers {
+    float ratio = 0;
+    double value = 0;
+    std::uint8_t small = 0;
+    std::int16_t medium = 0;
+    std::uint64_t big = 0;
+    std::int64_t least = 0;
+};
+SYLVANE_RECORD(numbers, ratio, value, small, medium, big, least)
+
+using shape = std::variant<numbers, std::string>;
+SYLVANE_VARIANT(shape, (numbers, "Numbers"), (std::string, "Label"))
+
+struct mixed {
+    shape s;
+    Sylvane::yojson raw;
+    std::tuple<int, bool, std::string, double> t;
+    std::map<level, int> by_level;
+};
+SYLVANE_RECORD(mixed, s, raw, t, by_level)
+
+/// A double, then an enumeration: the tree path fails on the enumeration first.
+struct late_failure {
+    double d = 0;
+    level l = level::low;
+};
+SYLVANE_RECORD(late_failure, d, l)
+
+}  // namespace write_models
+
+namespace {
+
+using namespace write_models;
+using write_test::expect_same;
+using write_test::path;
+
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double inf = std::numeric_limits<double>::infinity();
+
+TEST(write_direct, scalars_and_numbers_at_their_limits) {
+    expect_same(true, path::direct);
+    expect_same(std::string("plain"), path::direct);
+    expect_same(std::numeric_limits<std::uint64_t>::max(), path::direct);
+    expect_same(std::numeric_limits<std::int64_t>::min(), path::direct);
+    expect_same(std::numeric_limits<std::int8_t>::min(), path::direct);
+    expect_same(std::numeric_limits<std::uint32_t>::max(), path::direct);
+    for (double d : {0.0, -0.0, 1.0, -2.5, 0.1, 1e21, 1e22, 1e-7, 123456789012345678.0, 0x1p53 + 2,
+                     5e-324, -2.2250738585072014e-308, 1.7976931348623157e308}) {
+        expect_same(d, path::direct);
+    }
+    for (float f : {0.0f, -0.0f, 0.1f, 1.0f / 3, 16777216.0f, 3.4028235e38f, 1e-45f}) {
+        expect_same(f, path::direct);
+    }
+    const auto v = expect_same(std::vector<float>{0.1f, -0.0f}, path::direct);
+    EXPECT_EQ(v.value, "[0.1,-0.0]");
+}
+
+TEST(write_direct, nan_and_infinity_fail_unless_allowed) {
+    Sylvane::write_options allow;
+    allow.allow_nan_infinity = true;
+    for (double d : {nan, inf, -inf}) {
+        const auto refused = expect_same(std::vector<double>{1, d});
+        EXPECT_NE(refused.failure.find("no JSON text"), std::string::npos) << refused.failure;
+        expect_same(std::vector<double>{1, d}, path::direct, allow);
+    }
+    expect_same(std::numeric_limits<float>::infinity(), path::direct, allow);
+    // Whatever fails first in the tree path is what fails: the enumeration, not the NaN.
+    late_failure bad{nan, static_cast<level>(7)};
+    const auto o = expect_same(bad);
+    EXPECT_NE(o.failure.find("invalid_argument"), std::string::npos) << o.failure;
+}
+
+TEST(write_direct, strings_with_escapes_control_and_non_utf8_bytes) {
+    Sylvane::write_options check;
+    check.check_utf8 = true;
+    const std::vector<std::string> strings = {
+        "",
+        "quote \" backslash \\ slash /",
+        std::string("nul \0 bell \a tab \t newline \n", 30),
+        "\x1f\x7f",
+        "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
+        "bad \xff byte",
+        "truncated \xe2\x82",
+        std::string(100, 'x') + "\"" + std::string(40, 'y'),
+        std::string(5000, '\n'),
+    };
+    for (const auto& s : strings) {
+        expect_same(s, path::either);
+        expect_same(s, path::either, check);
+    }
+    const auto refused = expect_same(std::string("bad \xff byte"), path::either, check);
+    EXPECT_NE(refused.failure.find("not UTF-8"), std::string::npos);
+    expect_same(std::map<std::string, int>{{"k\xff", 1}}, path::either, check);
+}
+
+TEST(write_direct, containers) {
+    expect_same(std::vector<std::optional<std::int64_t>>{1, std::nullopt, -3}, path::direct);
+    expect_same(std::deque<bool>{true, false}, path::direct);
+    expect_same(std::list<std::string>{"a", "b"}, path::direct);
+    expect_same(std::array<std::uint16_t, 3>{1, 2, 65535}, path::direct);
+    expect_same(std::set<std::int32_t>{3, 1, 2}, path::direct);
+    expect_same(std::vector<std::vector<double>>{{}, {1.5}, {}}, path::direct);
+    expect_same(std::map<std::string, std::vector<int>>{{"b", {1}}, {"a\n", {}}}, path::direct);
+    expect_same(std::map<std::int64_t, bool>{{-5, true}, {7, false}}, path::direct);
+    expect_same(std::unordered_map<std::uint64_t, std::string>{
+                    {std::numeric_limits<std::uint64_t>::max(), "max"}, {0, "zero"}},
+                path::direct);
+    expect_same(std::map<std::string, int>{}, path::direct);
+    expect_same(std::unique_ptr<std::string>(), path::direct);
+    expect_same(std::make_unique<std::string>("owned"), path::direct);
+    expect_same(std::make_shared<std::vector<int>>(std::vector<int>{1, 2}), path::direct);
+    // Keyed by enumerations, tuples, pairs: through their trees.
+    expect_same(std::map<level, int>{{level::high, 1}}, path::tree);
+    expect_same(std::pair<int, std::string>{1, "x"}, path::tree);
+}
+
+TEST(write_direct, records_with_renamed_skipped_omitted_and_defaulted_fields) {
+    config c;
+    expect_same(c, path::direct);
+    c.user_name = "ann";
+    c.cache = "never written";
+    c.note.reset();
+    c.mode = level::high;
+    c.label = std::make_shared<std::string>("tag");
+    c.child = std::make_unique<config>();
+    c.child->retries = -1;
+    const auto o = expect_same(c, path::direct);
+    EXPECT_EQ(o.value.value().find("cache"), std::string::npos);
+
+    expect_same(sparse{}, path::direct);
+    EXPECT_EQ(expect_same(sparse{}, path::direct).value, "{}");
+    sparse s;
+    s.b = std::make_unique<double>(2);
+    EXPECT_EQ(expect_same(s, path::direct).value, "{\"b\xc3\xa9\":2.0}");
+    s.c = "last";
+    expect_same(s, path::direct);
+
+    numbers n{0.1f, -0.0, 255, -32768, std::numeric_limits<std::uint64_t>::max(),
+              std::numeric_limits<std::int64_t>::min()};
+    expect_same(n, path::direct);
+    expect_same(std::vector<numbers>(3, n), path::direct);
+}
+
+TEST(write_direct, enumerations) {
+    expect_same(std::vector<level>{level::low, level::high}, path::direct);
+    const auto o = expect_same(static_cast<level>(9));
+    EXPECT_NE(o.failure.find("invalid_argument"), std::string::npos) << o.failure;
+}
+
+TEST(write_direct, other_types_are_written_through_their_own_trees) {
+    mixed m;
+    m.s = numbers{};
+    m.raw = Sylvane::yojson::List({Sylvane::yojson::Intlit("123456789012345678901234567890")});
+    m.t = {1, true, "x", 2.5};
+    m.by_level = {{level::low, 1}};
+    // Four parts through trees, each written in place; the record around them directly.
+    const std::size_t before = Sylvane::derive::detail::trees_written();
+    const std::string text = Sylvane::write(m);
+    EXPECT_EQ(Sylvane::derive::detail::trees_written() - before, 4u);
+    EXPECT_EQ(text, Sylvane::write(Sylvane::yojson_of(m)));
+
+    m.s = std::string("label");
+    expect_same(m, path::either);
+    // A malformed Intlit fails as the tree writer says.
+    m.raw = Sylvane::yojson::Intlit("12a");
+    const auto o = expect_same(m);
+    EXPECT_NE(o.failure.find("Intlit text is not a JSON integer"), std::string::npos);
+}
+
+TEST(write_direct, pretty_text_is_written_from_the_tree) {
+    Sylvane::write_options pretty;
+    pretty.pretty = true;
+    pretty.indent = 3;
+    config c;
+    c.child = std::make_unique<config>();
+    expect_same(c, path::tree, pretty);
+}
+
+TEST(write_direct, trees_and_streams_still_take_the_tree_writer) {
+    const Sylvane::yojson tree = Sylvane::yojson::List({Sylvane::yojson::Float(2)});
+    EXPECT_EQ(Sylvane::write(tree), "[2.0]");
+    std::ostringstream out;
+    Sylvane::write(out, tree);
+    EXPECT_EQ(out.str(), "[2.0]");
+    EXPECT_EQ(Sylvane::write(std::vector<double>{1, 2.5}), "[1.0,2.5]");
+}
+
+}  // namespace
