@@ -276,10 +276,19 @@ void simdjson_tree_to_records(benchmark::State& state) {
 }
 
 // Values to text: the records as compact JSON text, through each library's tree where it has
-// conversions (Sylvane, Boost.JSON, nlohmann), and with RapidJSON's `Writer` driven by a loop
-// written by hand, which builds no tree.
+// conversions (Boost.JSON, nlohmann), straight to the text with Sylvane's `write(value)`, and
+// with RapidJSON's `Writer` driven by a loop written by hand; the last two build no tree.
 
 void sylvane_values_to_text(benchmark::State& state) {
+    for (auto _ : state) {
+        std::string text = Sylvane::write(records());
+        benchmark::DoNotOptimize(text.data());
+    }
+    per_record(state);
+}
+
+// The way values went to text before `write(value)`: the tree, then its text.
+void sylvane_values_through_tree_to_text(benchmark::State& state) {
     for (auto _ : state) {
         std::string text = Sylvane::write(Sylvane::yojson_of(records()));
         benchmark::DoNotOptimize(text.data());
@@ -509,6 +518,9 @@ BENCHMARK(nlohmann_records_to_tree)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(sylvane_values_to_text)
     ->Name("records_values_to_text/sylvane")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(sylvane_values_through_tree_to_text)
+    ->Name("records_values_to_text/sylvane_tree")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(rapidjson_values_to_text)
     ->Name("records_values_to_text/rapidjson")

@@ -278,7 +278,7 @@ def goals(table, memory):
             out.append((f"records to tree in an arena scope at least 3× faster than {SIDE_NAME[side]}",
                         f"{SIDE_NAME[side]} takes {r:.2f}× Sylvane's time", r >= 3.0))
     faster("records_values_to_text", "rapidjson", 1.0,
-           "values to text (`write(yojson_of(v))`) faster than RapidJSON's writer by hand")
+           "values to text (`write(v)`) faster than RapidJSON's writer by hand")
     r = across("records_arena_to_tree", "records_records_to_tree", "rapidjson")
     if r is not None:
         out.append(("records to tree in an arena scope within 1.5× RapidJSON (its pool)",

@@ -4,6 +4,7 @@
 
 #include "derive_support.hpp"
 #include "direct_differential.hpp"
+#include "write_differential.hpp"
 
 #include <cstdint>
 #include <filesystem>
@@ -395,6 +396,20 @@ TEST(derive_models, read_straight_from_the_text_as_through_the_tree) {
     const std::string canada = Sylvane::derive::detail::file_text(real / "canada.json");
     direct_test::expect_same<geo::collection>(canada, path::direct);
     direct_test::expect_same_when_damaged<geo::collection>(canada, 20);
+}
+
+/// Written straight to the text, the models give the bytes of their trees: twitter's records
+/// without any tree, GeoJSON's with a tree per geometry (a variant).
+TEST(derive_models, written_straight_to_the_text_as_through_the_tree) {
+    using write_test::path;
+    if (!std::filesystem::exists(real / "twitter.json")) GTEST_SKIP() << "no " << real;
+    const auto tweets = Sylvane::read_file_as<twitter::timeline>(real / "twitter.json");
+    write_test::expect_same(tweets, path::direct);
+    Sylvane::write_options options;
+    options.check_utf8 = true;
+    write_test::expect_same(tweets, path::direct, options);
+    const auto canada = Sylvane::read_file_as<geo::collection>(real / "canada.json");
+    write_test::expect_same(canada, path::tree);
 }
 
 }  // namespace

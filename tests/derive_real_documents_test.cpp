@@ -3,6 +3,7 @@
 
 #include "derive_support.hpp"
 #include "direct_differential.hpp"
+#include "write_differential.hpp"
 
 #include <array>
 #include <cstdint>
@@ -154,6 +155,15 @@ TEST(real_documents, read_straight_from_the_text_as_through_the_tree) {
     const std::string canada = Sylvane::derive::detail::file_text(real_dir / "canada.json");
     direct_test::expect_same<canada::collection>(canada, path::direct);
     direct_test::expect_same_when_damaged<canada::collection>(canada, 20);
+}
+
+TEST(real_documents, written_straight_to_the_text_as_through_the_tree) {
+    using write_test::path;
+    if (!std::filesystem::exists(real_dir / "citm_catalog.json")) GTEST_SKIP() << real_dir;
+    write_test::expect_same(Sylvane::read_file_as<citm::catalog>(real_dir / "citm_catalog.json"),
+                            path::direct);
+    write_test::expect_same(Sylvane::read_file_as<canada::collection>(real_dir / "canada.json"),
+                            path::direct);
 }
 
 }  // namespace

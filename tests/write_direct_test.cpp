@@ -149,9 +149,10 @@ TEST(write_direct, containers) {
     expect_same(std::vector<std::vector<double>>{{}, {1.5}, {}}, path::direct);
     expect_same(std::map<std::string, std::vector<int>>{{"b", {1}}, {"a\n", {}}}, path::direct);
     expect_same(std::map<std::int64_t, bool>{{-5, true}, {7, false}}, path::direct);
-    expect_same(std::unordered_map<std::uint64_t, std::string>{
-                    {std::numeric_limits<std::uint64_t>::max(), "max"}, {0, "zero"}},
-                path::direct);
+    expect_same(
+        std::unordered_map<std::uint64_t, std::string>{
+            {std::numeric_limits<std::uint64_t>::max(), "max"}, {0, "zero"}},
+        path::direct);
     expect_same(std::map<std::string, int>{}, path::direct);
     expect_same(std::unique_ptr<std::string>(), path::direct);
     expect_same(std::make_unique<std::string>("owned"), path::direct);
@@ -182,7 +183,11 @@ TEST(write_direct, records_with_renamed_skipped_omitted_and_defaulted_fields) {
     s.c = "last";
     expect_same(s, path::direct);
 
-    numbers n{0.1f, -0.0, 255, -32768, std::numeric_limits<std::uint64_t>::max(),
+    numbers n{0.1f,
+              -0.0,
+              255,
+              -32768,
+              std::numeric_limits<std::uint64_t>::max(),
               std::numeric_limits<std::int64_t>::min()};
     expect_same(n, path::direct);
     expect_same(std::vector<numbers>(3, n), path::direct);

@@ -48,8 +48,8 @@ std::optional<std::string> write_direct_text(const T& value, const write_options
 ///
 ///     Sylvane::write(std::vector<double>{1, 2.5});  // "[1.0,2.5]"
 template <class T>
-requires(!std::is_same_v<T, yojson>) std::string write(const T& value,
-                                                       const write_options& options = {}) {
+requires(!std::is_same_v<T, yojson>) std::string
+    write(const T& value, const write_options& options = {}) {
     derive::detail::require_converters<T>();
     if constexpr (Yojsonable_intf::yojsonable<T>) {
         if (!options.pretty) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "powers_of_ten.hpp"
 #include "text_scan.hpp"
@@ -94,9 +95,17 @@ inline decimal_digits shortest(double v) noexcept {
     } else {
         d = shortest(q, c);
     }
-    while (d.digits % 10 == 0) {
-        d.digits /= 10;
-        ++d.exponent;
+    // Trailing zeros, up to 16 of them: eight at a time, then four, two and one, rather than a
+    // chain of up to 16 dependent divisions.
+    while (d.digits % 100'000'000 == 0) {
+        d.digits /= 100'000'000;
+        d.exponent += 8;
+    }
+    for (const auto& [power, n] : {std::pair<std::uint64_t, int>{10'000, 4}, {100, 2}, {10, 1}}) {
+        if (d.digits % power == 0) {
+            d.digits /= power;
+            d.exponent += n;
+        }
     }
     return d;
 }

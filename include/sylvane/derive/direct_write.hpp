@@ -13,6 +13,7 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -228,7 +229,16 @@ private:
                 if (is_empty(field)) return;
             }
             if constexpr (plain_key<I>) {
-                out.put(key_text<I>.data() + first, key_text<I>.size() - first);
+                // Copies of a constant length, inlined.
+                constexpr std::size_t n = key_text<I>.size();
+                char* p = out.room(n);
+                if (first) {
+                    std::memcpy(p, key_text<I>.data() + 1, n - 1);
+                    out.advance(p + n - 1);
+                } else {
+                    std::memcpy(p, key_text<I>.data(), n);
+                    out.advance(p + n);
+                }
             } else {
                 if (!first) out.put_char(',');
                 out.string(table::keys[I]);

@@ -6,8 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <sylvane/base/export.hpp>
 #include <sylvane/json_tree/write.hpp>
@@ -15,18 +18,18 @@
 
 namespace Sylvane::json_tree::detail {
 
-/// Appends compact JSON text to a string, each piece written exactly as `write` writes it in a
-/// tree: strings and keys escaped, doubles as `Float`s. A piece that has no text under the
-/// options throws `write_error` with `write`'s message; the string then holds unspecified
-/// bytes. `finish` ends the text.
+/// Writes compact JSON text, each piece exactly as `write` writes it in a tree: strings and keys
+/// escaped, doubles as `Float`s. A piece that has no text under the options throws
+/// `write_error` with `write`'s message. The text grows in chunks, so that nothing is copied
+/// while it grows; `finish` appends it to the string once.
 class SYLVANE_API text_sink {
 public:
     text_sink(std::string& out, const write_options& options);
     text_sink(const text_sink&) = delete;
     text_sink& operator=(const text_sink&) = delete;
 
-    /// Trims the string to the bytes written.
-    void finish() noexcept;
+    /// Appends the text written to the string.
+    void finish();
 
     const write_options& options() const noexcept { return options_; }
 
@@ -68,6 +71,10 @@ private:
 
     std::string& out_;
     const write_options& options_;
+    std::vector<std::pair<std::unique_ptr<char[]>, std::size_t>> full_;  // chunks, their lengths
+    std::size_t full_bytes_ = 0;
+    std::unique_ptr<char[]> chunk_;
+    std::size_t chunk_size_ = 0;
     char* next_ = nullptr;
     char* end_ = nullptr;
 };
