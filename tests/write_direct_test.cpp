@@ -143,6 +143,7 @@ TEST(write_direct, strings_with_escapes_control_and_non_utf8_bytes) {
 TEST(write_direct, containers) {
     expect_same(std::vector<std::optional<std::int64_t>>{1, std::nullopt, -3}, path::direct);
     expect_same(std::deque<bool>{true, false}, path::direct);
+    expect_same(std::vector<bool>{false, true}, path::direct);
     expect_same(std::list<std::string>{"a", "b"}, path::direct);
     expect_same(std::array<std::uint16_t, 3>{1, 2, 65535}, path::direct);
     expect_same(std::set<std::int32_t>{3, 1, 2}, path::direct);

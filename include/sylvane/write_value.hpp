@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include <sylvane/derive/direct_write.hpp>
 #include <sylvane/derive/mapping.hpp>

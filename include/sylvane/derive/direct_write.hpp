@@ -20,6 +20,7 @@
 #include <string_view>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include <sylvane/base/export.hpp>
 #include <sylvane/derive/containers.hpp>
