@@ -120,10 +120,11 @@ TEST(write_direct, nan_and_infinity_fail_unless_allowed) {
 TEST(write_direct, strings_with_escapes_control_and_non_utf8_bytes) {
     Sylvane::write_options check;
     check.check_utf8 = true;
+    static constexpr char controls[] = "nul \0 bell \a tab \t newline \n";
     const std::vector<std::string> strings = {
         "",
         "quote \" backslash \\ slash /",
-        std::string("nul \0 bell \a tab \t newline \n", 30),
+        std::string(controls, sizeof controls - 1),
         "\x1f\x7f",
         "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
         "bad \xff byte",

@@ -175,6 +175,7 @@ struct direct_writer<Map, map_to_tree<Map>> {
 
 /// An enumerator as its tag; a value that is no listed enumerator fails as its converter does.
 template <class T, class Desc>
+requires std::same_as<T, typename Desc::type>
 struct direct_writer<T, enum_to_tree<Desc>> {
     static void write(text_sink& out, T value) {
         for (std::size_t i = 0; i < Desc::values.size(); ++i) {
@@ -187,6 +188,7 @@ struct direct_writer<T, enum_to_tree<Desc>> {
 /// A record as an object of its fields in declaration order: skipped fields left out, and
 /// empty ones too where they are omitted when empty.
 template <class T, class Desc>
+requires std::same_as<T, typename Desc::type>
 struct direct_writer<T, record_to_tree<Desc>> {
     using table = record_table<Desc>;
 
