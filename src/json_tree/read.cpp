@@ -1,6 +1,7 @@
 #include <sylvane/json_tree/read.hpp>
 
 #include "arena.hpp"
+#include "escapes.hpp"
 #include "flat_stack.hpp"
 #include "number_text.hpp"
 #include "text_scan.hpp"
@@ -30,24 +31,6 @@ std::string show(const char* p, const char* end) {
     if (c > 0x20 && c < 0x7f) return std::string("character '") + static_cast<char>(c) + '\'';
     static constexpr char hex[] = "0123456789ABCDEF";
     return std::string("byte 0x") + hex[c >> 4] + hex[c & 0xf];
-}
-
-void append_utf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 }  // namespace
@@ -422,57 +405,36 @@ private:
         const char* at = p_;
         ++p_;
         if (p_ == end_) fail(start - 1, "unterminated string");
-        switch (*p_) {
-            case '"': scratch_ += '"'; break;
-            case '\\': scratch_ += '\\'; break;
-            case '/': scratch_ += '/'; break;
-            case 'b': scratch_ += '\b'; break;
-            case 'f': scratch_ += '\f'; break;
-            case 'n': scratch_ += '\n'; break;
-            case 'r': scratch_ += '\r'; break;
-            case 't': scratch_ += '\t'; break;
-            case 'u': {
-                ++p_;
-                std::uint32_t cp = hex4(at);
-                if (cp >= 0xDC00 && cp <= 0xDFFF) fail(at, "lone surrogate in \\u escape");
-                if (cp >= 0xD800 && cp <= 0xDBFF) {
-                    if (end_ - p_ < 2 || p_[0] != '\\' || p_[1] != 'u')
-                        fail(at, "lone surrogate in \\u escape");
-                    p_ += 2;
-                    const std::uint32_t lo = hex4(p_ - 2);
-                    if (lo < 0xDC00 || lo > 0xDFFF) fail(at, "lone surrogate in \\u escape");
-                    cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
-                }
-                append_utf8(scratch_, cp);
-                return;
-            }
-            default: {
-                const auto c = static_cast<unsigned char>(*p_);
-                if (c > 0x20 && c < 0x7f)
-                    fail(at, "invalid escape '\\" + std::string(1, *p_) + "'");
-                fail(at, "invalid escape: " + show(p_, end_) + " after '\\'");
-            }
+        if (const char byte = simple_escape(*p_)) {
+            scratch_ += byte;
+            ++p_;
+            return;
+        }
+        if (*p_ != 'u') {
+            const auto c = static_cast<unsigned char>(*p_);
+            if (c > 0x20 && c < 0x7f) fail(at, "invalid escape '\\" + std::string(1, *p_) + "'");
+            fail(at, "invalid escape: " + show(p_, end_) + " after '\\'");
         }
         ++p_;
+        std::uint32_t cp = hex4(at);
+        if (cp >= 0xDC00 && cp <= 0xDFFF) fail(at, "lone surrogate in \\u escape");
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+            if (end_ - p_ < 2 || p_[0] != '\\' || p_[1] != 'u')
+                fail(at, "lone surrogate in \\u escape");
+            p_ += 2;
+            const std::uint32_t lo = hex4(p_ - 2);
+            if (lo < 0xDC00 || lo > 0xDFFF) fail(at, "lone surrogate in \\u escape");
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+        }
+        append_utf8(scratch_, cp);
     }
 
     /// Four hex digits at `p_`, for the escape at `at`.
     std::uint32_t hex4(const char* at) {
-        if (end_ - p_ < 4) fail(at, "invalid \\u escape");
-        std::uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) {
-            const char c = *p_++;
-            v <<= 4;
-            if (c >= '0' && c <= '9')
-                v |= static_cast<std::uint32_t>(c - '0');
-            else if (c >= 'a' && c <= 'f')
-                v |= static_cast<std::uint32_t>(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F')
-                v |= static_cast<std::uint32_t>(c - 'A' + 10);
-            else
-                fail(at, "invalid \\u escape");
-        }
-        return v;
+        const std::int32_t v = end_ - p_ < 4 ? -1 : hex4_value(p_);
+        if (v < 0) fail(at, "invalid \\u escape");
+        p_ += 4;
+        return static_cast<std::uint32_t>(v);
     }
 
     raw_tree number() {

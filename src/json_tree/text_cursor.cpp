@@ -4,6 +4,7 @@
 
 #include <sylvane/json_tree/detail/text_cursor.hpp>
 
+#include "escapes.hpp"
 #include "number_text.hpp"
 #include "text_scan.hpp"
 
@@ -11,28 +12,6 @@
 #include <limits>
 
 namespace Sylvane::json_tree::detail {
-
-namespace {
-
-void append_code_point(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-}  // namespace
 
 void text_cursor::give_up() {
     throw cursor_gave_up{};
@@ -334,50 +313,30 @@ std::string_view text_cursor::string(std::string& buffer) {
 void text_cursor::escape(std::string& out) {
     ++p_;
     if (p_ == end_) give_up();
-    switch (*p_) {
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case '/': out += '/'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 'u': {
-            ++p_;
-            std::uint32_t cp = hex4();
-            if (cp >= 0xDC00 && cp <= 0xDFFF) give_up();
-            if (cp >= 0xD800 && cp <= 0xDBFF) {
-                if (end_ - p_ < 2 || p_[0] != '\\' || p_[1] != 'u') give_up();
-                p_ += 2;
-                const std::uint32_t lo = hex4();
-                if (lo < 0xDC00 || lo > 0xDFFF) give_up();
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
-            }
-            append_code_point(out, cp);
-            return;
-        }
-        default: give_up();
+    if (const char byte = simple_escape(*p_)) {
+        out += byte;
+        ++p_;
+        return;
     }
+    if (*p_ != 'u') give_up();
     ++p_;
+    std::uint32_t cp = hex4();
+    if (cp >= 0xDC00 && cp <= 0xDFFF) give_up();
+    if (cp >= 0xD800 && cp <= 0xDBFF) {
+        if (end_ - p_ < 2 || p_[0] != '\\' || p_[1] != 'u') give_up();
+        p_ += 2;
+        const std::uint32_t lo = hex4();
+        if (lo < 0xDC00 || lo > 0xDFFF) give_up();
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+    }
+    append_utf8(out, cp);
 }
 
 std::uint32_t text_cursor::hex4() {
-    if (end_ - p_ < 4) give_up();
-    std::uint32_t v = 0;
-    for (int k = 0; k < 4; ++k) {
-        const char c = *p_++;
-        v <<= 4;
-        if (c >= '0' && c <= '9')
-            v |= static_cast<std::uint32_t>(c - '0');
-        else if (c >= 'a' && c <= 'f')
-            v |= static_cast<std::uint32_t>(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'F')
-            v |= static_cast<std::uint32_t>(c - 'A' + 10);
-        else
-            give_up();
-    }
-    return v;
+    const std::int32_t v = end_ - p_ < 4 ? -1 : hex4_value(p_);
+    if (v < 0) give_up();
+    p_ += 4;
+    return static_cast<std::uint32_t>(v);
 }
 
 }  // namespace Sylvane::json_tree::detail
