@@ -598,3 +598,38 @@ TEST(json_read_memory, subtrees_are_copied_and_dropped_from_many_threads) {
     for (auto& th : threads) th.join();
     EXPECT_EQ(t.as_list()[2].as_string(), "s");
 }
+
+// A plain read gives equal short strings of one document one node; the values must stay exact
+// whatever the strings' bytes hash to, and nothing may be shared across documents or with
+// positions, which are looked up by node.
+TEST(json_read_memory, equal_short_strings_share_one_node_within_a_document) {
+    std::mt19937 rng(7);
+    std::string text = "[";
+    std::vector<yojson> items;
+    for (int i = 0; i < 6'000; ++i) {
+        // Lengths 0 to 17 around the shared limit; few distinct values, so most repeat and
+        // many collide in the table.
+        std::string s(static_cast<std::size_t>(rng() % 18), 'a');
+        for (char& c : s) c = static_cast<char>('a' + rng() % 3);
+        text += '"' + s + "\",";
+        items.push_back(yojson::String(s));
+    }
+    text += R"("a\"b", "a\u0022b", "")";
+    items.insert(items.end(), {yojson::String("a\"b"), yojson::String("a\"b"), yojson::String("")});
+    text += ']';
+    const yojson expected = yojson::List(std::move(items));
+    for (int round = 0; round < 2; ++round) {  // the second reads after the first tree is gone
+        const yojson t = read(text);
+        EXPECT_EQ(t, expected);
+        const auto& l = t.as_list();
+        EXPECT_EQ(l[l.size() - 3].as_string().data(), l[l.size() - 2].as_string().data());
+    }
+    const yojson other = read(R"(["abc", "abd", "abc"])");
+    EXPECT_EQ(other,
+              yojson::List({yojson::String("abc"), yojson::String("abd"), yojson::String("abc")}));
+
+    const positioned p = read_with_positions("[\"ab\",\n \"ab\"]");
+    const yojson second = p.tree.as_list()[1];  // a copy: found by its node, not its place
+    ASSERT_TRUE(p.positions.position_of(second).has_value());
+    EXPECT_EQ(p.positions.position_of(second)->line, 2u);
+}

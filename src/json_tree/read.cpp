@@ -4,6 +4,7 @@
 #include "escapes.hpp"
 #include "flat_stack.hpp"
 #include "number_text.hpp"
+#include "shared_strings.hpp"
 #include "text_scan.hpp"
 
 #include <array>
@@ -141,6 +142,20 @@ private:
         return tree_access::raw_of(kind, node);
     }
 
+    /// The `String` node of `s`, read at `start`. Without Track, a short string equal to one
+    /// read before in this document gets that string's node: documents repeat their short values
+    /// (tags, names of states, colours), and a shared node costs neither memory nor a copy. With
+    /// Track every node is its own, since positions are looked up by node.
+    raw_tree string_value(std::string_view s, const char* start) {
+        if constexpr (!Track) {
+            if (s.size() <= short_string_max)
+                return tree_access::raw_of(yojson_kind::String, shared_strings_.shared(s, [&] {
+                    return memory().text(s);
+                }));
+        }
+        return text_node(yojson_kind::String, s, start);
+    }
+
     /// Reads the value at `p_`. Returns false when it opened a container that has elements:
     /// `p_` then stands at the first one (after the first key for an object).
     bool value() {
@@ -163,7 +178,7 @@ private:
                 if (object) key();
                 return false;
             }
-            case '"': push(text_node(yojson_kind::String, string(), start), start); return true;
+            case '"': push(string_value(string(), start), start); return true;
             case 't':
                 literal("true");
                 push(yojson::Bool(true), start);
@@ -516,6 +531,8 @@ private:
     /// keys, which are then matched in the text instead of scanned and copied again; only keys
     /// without escapes are kept, so that the same bytes in the text are the same valid key.
     std::array<std::string_view, 8 * 32> key_cache_{};
+    /// Short strings read so far in this document, by their bytes (without Track).
+    shared_string_table shared_strings_;
     flat_stack<frame> frames_;
     flat_stack<raw_tree> values_;
     flat_stack<std::string_view> keys_;

@@ -51,7 +51,8 @@ namespace Sylvane::json_tree {
 // - A tree is 16 bytes: a kind and either a scalar or a pointer to a payload node (`String`,
 //   `Intlit`, `List`, `Assoc`). Payloads are immutable once made and shared by every copy; a
 //   copy takes a reference, a drop gives one back, both atomically, so trees may be shared
-//   across threads.
+//   across threads. One node may stand at several places of a tree: `read` gives equal short
+//   strings of a document one node.
 // - A payload node lives on the heap (a node of its own, or a constant that is never freed) or
 //   in an arena. Its count word says which: even for a node of its own, holding twice its number
 //   of references; odd for a node in an arena, holding the arena's address with the low bit set.
