@@ -237,6 +237,12 @@ TEST(write_direct, trees_and_streams_still_take_the_tree_writer) {
     Sylvane::write(out, tree);
     EXPECT_EQ(out.str(), "[2.0]");
     EXPECT_EQ(Sylvane::write(std::vector<double>{1, 2.5}), "[1.0,2.5]");
+    std::ostringstream values;
+    Sylvane::write(values, std::vector<double>{1, 2.5});
+    Sylvane::write(values, std::vector<double>{3}, {.pretty = true});
+    EXPECT_EQ(values.str(),
+              "[1.0,2.5]" + Sylvane::write(Sylvane::yojson::List({Sylvane::yojson::Float(3)}),
+                                           {.pretty = true}));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 /// value's whole tree.
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -62,6 +63,16 @@ requires(!std::is_same_v<T, yojson>) std::string
     } else {
         return {};
     }
+}
+
+/// Writes the JSON text of `value` to `out`: the text of `write(value, options)`.
+///
+///     Sylvane::write(std::cout, timeline);
+template <class T>
+requires(!std::is_same_v<T, yojson>) void write(std::ostream& out, const T& value,
+                                                const write_options& options = {}) {
+    const std::string text = Sylvane::write(value, options);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 }  // namespace Sylvane
