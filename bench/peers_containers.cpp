@@ -144,12 +144,7 @@ void ints_tree_to_vector_rapidjson(benchmark::State& state) {
     rapidjson::Document tree;
     tree.Parse(ints_text().c_str());
     for (auto _ : state) {
-        std::vector<std::int64_t> v;
-        v.reserve(tree.Size());
-        for (const auto& x : tree.GetArray()) {
-            if (!x.IsInt64()) throw std::runtime_error("integer needed");
-            v.push_back(x.GetInt64());
-        }
+        const std::vector<std::int64_t> v = sylvane_bench::rapidjson_int64s(tree);
         benchmark::DoNotOptimize(v.data());
     }
     per_element(state, int_count);
