@@ -254,6 +254,26 @@ TEST(json_read, strings_that_are_not_utf8_are_refused_unless_allowed) {
     }
 }
 
+TEST(json_read, long_strings_of_other_scripts_are_checked_across_blocks) {
+    std::string run;
+    while (run.size() < 90) run += "\xe3\x81\x82x\xf0\x9f\x98\x80";
+    const std::string bad = "\xed\xa0\x80";
+    read_options lax;
+    lax.allow_invalid_utf8 = true;
+    for (std::size_t at = 0; at < 70; ++at) {
+        if ((static_cast<unsigned char>(run[at]) & 0xC0) == 0x80) continue;
+        const std::string head = run.substr(0, at);
+        check('"' + head + run + '"', yojson::String(head + run));
+        check("{\"" + head + "\":1}", yojson::Assoc({{head, yojson::Int(1)}}));
+        check_error('"' + head + bad + run + '"', 1, at + 2, "invalid UTF-8 in string");
+        check('"' + head + bad + run + '"', yojson::String(head + bad + run), lax);
+        check_error('"' + head + '\t' + run + '"', 1, at + 2,
+                    "unescaped control byte 0x09 in string");
+        check('"' + head + "\\n\\u00e9" + run + '"', yojson::String(head + "\n\xc3\xa9" + run));
+        check_error('"' + run + head, 1, 1, "unterminated string");
+    }
+}
+
 TEST(json_read, objects_keep_text_order_and_duplicate_keys) {
     check(
         R"({"b":1,"a":2,"b":3})",

@@ -5,6 +5,7 @@
 #include "flat_stack.hpp"
 #include "number_text.hpp"
 #include "shared_strings.hpp"
+#include "string_text.hpp"
 #include "text_scan.hpp"
 
 #include <array>
@@ -378,18 +379,16 @@ private:
         }
     }
 
-    /// Steps over a control byte (refused) or over the UTF-8 sequences that start at `p_`,
-    /// checking them: text in other scripts is sequence after sequence.
+    /// Steps over a control byte (refused) or over the checked text that starts at `p_` with a
+    /// byte of 0x80 or above: text in other scripts runs on, so it is checked in blocks.
     void other_byte(unsigned char c) {
         if (c < 0x20) fail(p_, "unescaped control " + show(p_, end_) + " in string");
-        do {
-            const char* next = utf8_sequence(p_, end_);
-            if (next == nullptr) {
-                if (!options_.allow_invalid_utf8) fail(p_, "invalid UTF-8 in string");
-                next = p_ + 1;
-            }
-            p_ = next;
-        } while (p_ != end_ && static_cast<unsigned char>(*p_) >= 0x80);
+        for (;;) {
+            p_ = string_text(p_, end_);
+            if (p_ == end_ || static_cast<unsigned char>(*p_) < 0x80) return;
+            if (!options_.allow_invalid_utf8) fail(p_, "invalid UTF-8 in string");
+            ++p_;
+        }
     }
 
     /// The rest of a string that has escapes, decoded into a scratch buffer.
