@@ -103,13 +103,23 @@ TEST(json_read, repeated_keys_are_read_exactly) {
                       obj({{"ab", 9}, {"", 10}}), yojson::Assoc(fields{{"k", obj({{"k", 11}})}})}));
     EXPECT_THROW(read("[{\"ab\":1},{\"ab\x01\":2}]"), parse_error)
         << "a control byte after a known key";
-    // Keys of every length class that the comparison treats apart, differing in one byte.
-    for (const std::string k : {"abcde", "abcdefghij", "abcdefghijklmnopqrstu"}) {
+    // Keys of every length class that the comparison treats apart, differing in one byte, one
+    // byte longer or shorter; far from the end of the text and near it.
+    for (const std::string k :
+         {"abcde", "abcdefghij", "abcdefghijklmno", "abcdefghijklmnop", "abcdefghijklmnopqrstu"}) {
+        std::vector<std::string> others{k + "x", k.substr(0, k.size() - 1)};
         for (std::size_t i = 0; i < k.size(); ++i) {
-            std::string other = k;
-            other[i] = 'Z';
-            check("[{\"" + k + "\":1},{\"" + other + "\":2}]",
-                  yojson::List({obj({{k, 1}}), obj({{other, 2}})}));
+            others.push_back(k);
+            others.back()[i] = 'Z';
+        }
+        for (const std::string& other : others) {
+            for (const std::string tail : {"", ",\"padding padding padding\":0"}) {
+                check("[{\"" + k + "\":1},{\"" + other + "\" : 2" + tail + "}]",
+                      yojson::List({obj({{k, 1}}),
+                                    tail.empty()
+                                        ? obj({{other, 2}})
+                                        : obj({{other, 2}, {"padding padding padding", 0}})}));
+            }
         }
     }
 }

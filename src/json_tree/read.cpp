@@ -109,6 +109,12 @@ public:
     }
 
 private:
+    /// A key without escapes read before: where it is in the text, and its copy in the arena.
+    struct known_key {
+        const char* text = nullptr;
+        std::string_view stored;
+    };
+
     struct frame {
         std::size_t values_begin;
         std::size_t keys_begin;
@@ -224,13 +230,12 @@ private:
             fail(p_, "unexpected " + show(p_, end_) + ", expected a string key");
         // The last 8 depths, 32 places in each: nested objects of one shape do not evict each
         // other's keys.
-        std::string_view& cached = key_cache_[(frames_.size() % 8) * 32 +
-                                              (values_.size() - frames_.back().values_begin) % 32];
-        const std::size_t n = cached.size();
-        if (n > 0 && static_cast<std::size_t>(end_ - p_) > n + 1 && p_[n + 1] == '"' &&
-            same_bytes(p_ + 1, cached.data(), n)) {
+        known_key& cached = key_cache_[(frames_.size() % 8) * 32 +
+                                       (values_.size() - frames_.back().values_begin) % 32];
+        const std::size_t n = cached.stored.size();
+        if (cached.text != nullptr && same_key(cached.text, n)) {
             p_ += n + 2;
-            keys_.push_back(cached);
+            keys_.push_back(cached.stored);
         } else {
             const char* raw = p_ + 1;
             const std::string_view k = string();
@@ -238,12 +243,38 @@ private:
             copy_bytes(chars, k.data(), k.size());
             const std::string_view stored(chars, k.size());
             keys_.push_back(stored);
-            if (k.data() == raw) cached = stored;  // no escapes: its bytes in the text are the key
+            // No escapes: its bytes in the text are the key.
+            if (k.data() == raw) cached = {raw, stored};
         }
+        // The usual `": "` without a loop; anything else through `skip_space`.
+        if (p_ != end_ && *p_ == ':') {
+            ++p_;
+        } else {
+            skip_space();
+            if (p_ == end_ || *p_ != ':')
+                fail(p_, "unexpected " + show(p_, end_) + ", expected ':'");
+            ++p_;
+        }
+        if (p_ != end_ && *p_ == ' ') ++p_;
         skip_space();
-        if (p_ == end_ || *p_ != ':') fail(p_, "unexpected " + show(p_, end_) + ", expected ':'");
-        ++p_;
-        skip_space();
+    }
+
+    /// Whether the key at `p_` is the `n` bytes at `known`, an earlier key of the text that a
+    /// quote ends.
+    bool same_key(const char* known, std::size_t n) const noexcept {
+#if defined(__SSE2__)
+        // The key and its quote in one compare. `known` lies before `p_`, so 16 bytes from
+        // either are in the text.
+        if (n < 16 && end_ - p_ > 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_ + 1));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(known));
+            const auto equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+            const unsigned want = (2u << n) - 1;
+            return (equal & want) == want;
+        }
+#endif
+        return static_cast<std::size_t>(end_ - p_) > n + 1 && p_[n + 1] == '"' &&
+               same_bytes(p_ + 1, known, n);
     }
 
     /// Builds the innermost open container from its waiting elements and pushes it.
@@ -529,7 +560,7 @@ private:
     /// Keys read lately, by depth and place in their object. Objects of one shape repeat their
     /// keys, which are then matched in the text instead of scanned and copied again; only keys
     /// without escapes are kept, so that the same bytes in the text are the same valid key.
-    std::array<std::string_view, 8 * 32> key_cache_{};
+    std::array<known_key, 8 * 32> key_cache_{};
     /// Short strings read so far in this document, by their bytes (without Track).
     shared_string_table shared_strings_;
     flat_stack<frame> frames_;
