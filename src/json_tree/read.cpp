@@ -60,8 +60,8 @@ public:
     yojson run() {
         skip_space();
         if constexpr (Track) positions_->root_offset_ = offset(p_);
+        // Every way into this loop has stepped over the blanks before the value.
         for (;;) {
-            skip_space();
             if (!value()) continue;  // a container opened: its first element follows
             // A value is complete: close containers until one expects another element.
             for (;;) {
