@@ -228,10 +228,10 @@ private:
     void key() {
         if (p_ == end_ || *p_ != '"')
             fail(p_, "unexpected " + show(p_, end_) + ", expected a string key");
-        // The last 8 depths, 32 places in each: nested objects of one shape do not evict each
+        // The last 8 depths, 64 places in each: nested objects of one shape do not evict each
         // other's keys.
-        known_key& cached = key_cache_[(frames_.size() % 8) * 32 +
-                                       (values_.size() - frames_.back().values_begin) % 32];
+        known_key& cached = key_cache_[(frames_.size() % 8) * 64 +
+                                       (values_.size() - frames_.back().values_begin) % 64];
         const std::size_t n = cached.stored.size();
         if (cached.text != nullptr && same_key(cached.text, n)) {
             p_ += n + 2;
@@ -560,7 +560,7 @@ private:
     /// Keys read lately, by depth and place in their object. Objects of one shape repeat their
     /// keys, which are then matched in the text instead of scanned and copied again; only keys
     /// without escapes are kept, so that the same bytes in the text are the same valid key.
-    std::array<known_key, 8 * 32> key_cache_{};
+    std::array<known_key, 8 * 64> key_cache_{};
     /// Short strings read so far in this document, by their bytes (without Track).
     shared_string_table shared_strings_;
     flat_stack<frame> frames_;
