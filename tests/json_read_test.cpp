@@ -233,6 +233,58 @@ TEST(json_read, decimals_of_any_size_and_exponent_round_correctly) {
         expect_as_from_chars(text);
 }
 
+// A number with 32 bytes or more after it is read at once; nearer the end of the text, by the
+// general parse. Both give the same kind and value: Int while it fits, else Intlit, and the
+// correctly rounded double of every decimal.
+TEST(json_read, numbers_read_at_once_match_the_general_parse) {
+    std::mt19937_64 rng(17);
+    const auto digits = [&](std::size_t n) {
+        std::string s;
+        while (s.size() < n) s += static_cast<char>('0' + rng() % 10);
+        return s;
+    };
+    for (int i = 0; i < 200'000; ++i) {
+        // Up to 21 integer digits, up to 21 fraction digits, maybe an exponent: every length
+        // around the 16 and 19 digits that the quick read takes and the 32 bytes it looks at.
+        std::string text = rng() % 2 ? "-" : "";
+        text += rng() % 5 == 0 ? "0" : std::to_string(1 + rng() % 9) + digits(rng() % 21);
+        if (const std::size_t n = rng() % 22; n > 0) text += '.' + digits(n);
+        if (rng() % 5 == 0) text += "e" + std::to_string(static_cast<int>(rng() % 60) - 30);
+        yojson expected;
+        std::int64_t integer = 0;
+        double decimal = 0;
+        const char* end = text.data() + text.size();
+        if (text.find_first_of(".e") == std::string::npos) {
+            expected = std::from_chars(text.data(), end, integer).ec == std::errc()
+                           ? yojson::Int(integer)
+                           : yojson::Intlit(text);
+        } else {
+            std::from_chars(text.data(), end, decimal);
+            expected = yojson::Float(decimal);
+        }
+        const std::string after(rng() % 40, ' ');
+        ASSERT_EQ(read(text + after), expected) << text << " with " << after.size() << " after";
+        ASSERT_EQ(read("[" + text + "," + after + "0]"), yojson::List({expected, yojson::Int(0)}))
+            << text;
+    }
+}
+
+// Malformed numbers fail with the same place and reason wherever they stand in the text.
+TEST(json_read, malformed_numbers_far_from_the_end_fail_alike) {
+    const std::string after(40, ' ');
+    check_error("01" + after, 1, 1, "leading zero in number");
+    check_error("-0012.5" + after, 1, 1, "leading zero in number");
+    check_error("-" + after, 1, 2, "unexpected byte 0x20 in number");
+    check_error("-x" + after, 1, 2, "unexpected character 'x' in number");
+    check_error("12." + after, 1, 4, "unexpected byte 0x20 in number, expected a digit");
+    check_error("1.e5" + after, 1, 3, "unexpected character 'e' in number, expected a digit");
+    check_error("1.5e" + after, 1, 5, "unexpected byte 0x20 in number, expected a digit");
+    check_error("1.5E+," + after, 1, 6, "unexpected character ',' in number, expected a digit");
+    check_error("1.5.5" + after, 1, 4, "unexpected character '.' after the value");
+    check_error("[1.25-3" + after + "]", 1, 6, "unexpected character '-', expected ',' or ']'");
+    check_error("[12345678901234567,1e400" + after + "]", 1, 20, "number out of range of a double");
+}
+
 TEST(json_read, strings_decode_escapes_and_keep_utf8) {
     check(R"("\"\\\/\b\f\n\r\t")", yojson::String("\"\\/\b\f\n\r\t"));
     check(R"("\u0041\u00e9\u20AC")", yojson::String("A\xc3\xa9\xe2\x82\xac"));

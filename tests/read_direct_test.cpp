@@ -155,6 +155,28 @@ TEST(read_direct, numbers_at_their_limits) {
         expect_same<doubles>(bad, path::tree);
 }
 
+// Numbers with 32 bytes or more after them are read at once, as the reader reads them.
+TEST(read_direct, numbers_far_from_the_end_of_the_text) {
+    const std::string after(40, ' ');
+    using ints = std::vector<std::int64_t>;
+    using doubles = std::vector<double>;
+    expect_same<ints>(
+        "[0, -0, 7, -12345678, 123456789, 1234567890123456, 12345678901234567, "
+        "9223372036854775807, -9223372036854775808]" +
+            after,
+        path::direct);
+    for (const char* beyond : {"[9223372036854775808]", "[-9223372036854775809]",
+                               "[12345678901234567890]", "[1.5]", "[1e2]"})
+        expect_same<ints>(beyond + after, path::tree);
+    expect_same<doubles>(
+        "[-65.613616999999977, 0.1, -0.0, 123.45, 1.5e3, 9007199254740993, "
+        "0.30000000000000004, 1234567890123456.7, 0.471131021506867507, 1.2345678901234567891]" +
+            after,
+        path::direct);
+    for (const char* bad : {"[01]", "[-]", "[1.]", "[1.e5]", "[1e]", "[1.5e+]", "[-x]", "[1 2]"})
+        expect_same<doubles>(bad + after, path::tree);
+}
+
 TEST(read_direct, strings_with_the_readers_strictness) {
     using strings = std::vector<std::string>;
     expect_same<strings>(R"(["", "plain", "tab\tquote\"slash\/\\", "\u00e9\ud83d\ude00", "é😀"])",

@@ -12,6 +12,10 @@
 
 #include "powers_of_five.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Sylvane::json_tree::detail {
 
 inline bool is_digit(char c) noexcept {
@@ -29,14 +33,18 @@ inline std::uint64_t non_digits(std::uint64_t chunk) noexcept {
            0x3333333333333333;
 }
 
-/// The value of the 8 digits in `chunk`, the first the most significant: pairs, then fours,
-/// then the eight are combined with three multiplications.
-inline std::uint64_t eight_digits_value(std::uint64_t chunk) noexcept {
-    chunk -= 0x3030303030303030;
+/// The value of 8 digit values (0 to 9) in the bytes of `chunk`, the first the most significant:
+/// pairs, then fours, then the eight are combined with three multiplications.
+inline std::uint64_t eight_digit_values(std::uint64_t chunk) noexcept {
     chunk = chunk * 10 + (chunk >> 8);
     return (((chunk & 0x000000FF000000FF) * (100 + (1000000ULL << 32))) +
             (((chunk >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32)))) >>
            32;
+}
+
+/// The value of the 8 digits in `chunk`, the first the most significant.
+inline std::uint64_t eight_digits_value(std::uint64_t chunk) noexcept {
+    return eight_digit_values(chunk - 0x3030303030303030);
 }
 
 /// Steps over the digits at `p` (up to `end`), adding them to `m` (modulo 2^64), eight at a
@@ -159,7 +167,8 @@ inline bool exact_double(std::uint64_t m, long e, bool negative, double& out) no
 /// below them; when those cannot tell which way to round (a product too close to a halfway
 /// point), or the result is subnormal or beyond the largest double, false leaves the number to
 /// the general parse.
-inline bool eisel_lemire(std::uint64_t m, long e, bool negative, double& out) noexcept {
+[[gnu::always_inline]] inline bool eisel_lemire(std::uint64_t m, long e, bool negative,
+                                                double& out) noexcept {
     __extension__ using u128 = unsigned __int128;
     if (m == 0) {
         out = negative ? -0.0 : 0.0;
@@ -227,5 +236,156 @@ inline bool decimal_value(const char* start, const char* digits, const char* int
     }
     return true;
 }
+
+/// 10^n for n from 0 to 19, all that fit 64 bits.
+inline constexpr std::uint64_t powers_of_ten_u64[] = {1,
+                                                      10,
+                                                      100,
+                                                      1000,
+                                                      10000,
+                                                      100000,
+                                                      1000000,
+                                                      10000000,
+                                                      100000000,
+                                                      1000000000,
+                                                      10000000000,
+                                                      100000000000,
+                                                      1000000000000,
+                                                      10000000000000,
+                                                      100000000000000,
+                                                      1000000000000000,
+                                                      10000000000000000,
+                                                      100000000000000000,
+                                                      1000000000000000000,
+                                                      10000000000000000000u};
+
+/// What `quick_number` read.
+enum class quick_kind : unsigned char { none, integer, decimal };
+
+#if defined(__SSE2__)
+static_assert(std::endian::native == std::endian::little);
+
+/// The value of the `n` digits at `p`, from 1 to 8 of them; the 8 bytes at `p` must be readable.
+[[gnu::always_inline]] inline std::uint64_t short_digits_value(const char* p, int n) noexcept {
+    std::uint64_t chunk;
+    std::memcpy(&chunk, p, 8);
+    // A byte below '0' after the digits borrows from the bytes after it only, which the shift
+    // drops; the digits move to the top, zeros fill in below them.
+    return eight_digit_values((chunk - 0x3030303030303030) << (64 - 8 * n));
+}
+
+/// The value of the `n` digits at `p`, from 1 to 16 of them; the 16 bytes at `p` must be readable.
+[[gnu::always_inline]] inline std::uint64_t digits_value(const char* p, int n) noexcept {
+    if (n <= 8) return short_digits_value(p, n);
+    std::uint64_t chunk;
+    std::memcpy(&chunk, p, 8);
+    return eight_digits_value(chunk) * powers_of_ten_u64[n - 8] + short_digits_value(p + 8, n - 8);
+}
+
+/// The 16 bytes at `p` less '0' each: the digits become the bytes 0 to 9.
+inline __m128i digit_values16(const char* p) noexcept {
+    return _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8('0'));
+}
+
+/// Bit k set where byte k of `v` (from `digit_values16`) was a digit: the bytes that the
+/// unsigned minimum with 9 leaves unchanged.
+inline std::uint32_t digit_bits(__m128i v) noexcept {
+    return static_cast<std::uint32_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(9)), v)));
+}
+
+/// The 16 bytes at `leading_bytes + 16 - n`: the first n of them all ones, the others zero.
+inline constexpr unsigned char leading_bytes[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+inline __m128i first_bytes(int n) noexcept {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(leading_bytes + 16 - n));
+}
+
+/// The first 16 digits of the digit string at `p` that skips the point at `p[point]`, those from
+/// the `digits`-th on taken as zeros: `point` from 1 to 16, `digits` from 1; `first` is
+/// `digit_values16(p)`. Pairs, fours and eights of digits are combined in the vector lanes.
+inline std::uint64_t sixteen_digits_value(const char* p, __m128i first, int point,
+                                          int digits) noexcept {
+    // Bytes before the point from `p`, the others from `p + 1`.
+    const __m128i before = first_bytes(point);
+    __m128i v =
+        _mm_or_si128(_mm_and_si128(before, first), _mm_andnot_si128(before, digit_values16(p + 1)));
+    v = _mm_and_si128(v, first_bytes(std::min(digits, 16)));
+    const __m128i pairs =
+        _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(v, _mm_set1_epi16(0xFF)), _mm_set1_epi16(10)),
+                      _mm_srli_epi16(v, 8));
+    const __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(100 | 1 << 16));
+    const __m128i eights =
+        _mm_madd_epi16(_mm_packs_epi32(fours, fours), _mm_set1_epi32(10000 | 1 << 16));
+    const auto both = static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights));
+    return (both & 0xFFFFFFFF) * 100000000 + (both >> 32);
+}
+
+/// The value of the first `n` digits (1 to 3) of the 3 at `p`, the others taken as zeros; the 4
+/// bytes at `p` must be readable.
+inline std::uint32_t three_digits_value(const char* p, int n) noexcept {
+    std::uint32_t w;
+    std::memcpy(&w, p, 4);
+    // A borrow from a byte after the digits reaches only bytes that the mask drops.
+    w = (w - 0x30303030) & ((1u << 8 * n) - 1);
+    return (w & 0xFF) * 100 + (w >> 8 & 0xFF) * 10 + (w >> 16);
+}
+
+/// Reads the usual number at once, from the 32 bytes at `p` (its digits, after any sign): an
+/// integer that fits an Int, or up to 16 integer digits, a point and a fraction (19 digits in
+/// all at most), ended within those bytes by a byte that starts no exponent. On success `p` steps
+/// past it, and `i` (an integer) or `d` (a decimal) holds its value. `none` leaves
+/// everything else, including every text that is not a number, to the general parse; so does a
+/// text with fewer than 32 bytes at `p`.
+[[gnu::always_inline]] inline quick_kind quick_number(const char*& p, const char* end,
+                                                      bool negative, std::int64_t& i,
+                                                      double& d) noexcept {
+    if (end - p < 32) return quick_kind::none;
+    const __m128i first = digit_values16(p);
+    std::uint32_t others = ~(digit_bits(first) | digit_bits(digit_values16(p + 16)) << 16);
+    // The top bit stands for the rest of the text: 31 digits or more are too many anyway.
+    const int whole_digits = __builtin_ctz(others | 1u << 31);
+    // No digit first (not a number) or a leading zero (an error).
+    if (whole_digits == 0 || (*p == '0' && whole_digits > 1)) return quick_kind::none;
+    const char* after = p + whole_digits;
+    if (*after != '.') {
+        if (whole_digits > 19 || (*after | 0x20) == 'e') return quick_kind::none;
+        std::uint64_t whole = digits_value(p, std::min(whole_digits, 16));
+        if (whole_digits > 16) {
+            // At most 19 digits: below 10^19, within 64 bits, but maybe not within an Int.
+            whole = whole * powers_of_ten_u64[whole_digits - 16] +
+                    short_digits_value(p + 16, whole_digits - 16);
+            constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
+            if (whole > max + (negative ? 1 : 0)) return quick_kind::none;
+        }
+        i = negative ? static_cast<std::int64_t>(0 - whole) : static_cast<std::int64_t>(whole);
+        p = after;
+        return quick_kind::integer;
+    }
+    if (whole_digits > 16) return quick_kind::none;
+    others &= others - 1;  // past the point
+    const int stop = __builtin_ctz(others | 1u << 31);
+    const int fraction_digits = stop - whole_digits - 1;
+    const int digits = stop - 1;
+    if (fraction_digits == 0 || digits > 19 || (p[stop] | 0x20) == 'e') return quick_kind::none;
+    // The significand of 16 or 19 digits, zeros in place of missing ones: its exponent is then
+    // told by the integer part alone.
+    std::uint64_t m = sixteen_digits_value(p, first, whole_digits, digits);
+    long exponent = whole_digits - 16;
+    if (digits > 16) {
+        // The digits after the first 16 are all in the fraction.
+        m = m * 1000 + three_digits_value(p + 17, digits - 16);
+        exponent -= 3;
+    }
+    if (!short_decimal(m, exponent, negative, d)) return quick_kind::none;
+    p += stop;
+    return quick_kind::decimal;
+}
+#else
+inline quick_kind quick_number(const char*&, const char*, bool, std::int64_t&, double&) noexcept {
+    return quick_kind::none;  // the general parse reads every number
+}
+#endif
 
 }  // namespace Sylvane::json_tree::detail

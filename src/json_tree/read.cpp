@@ -487,6 +487,19 @@ private:
         const char* q = p_;
         const bool negative = *q == '-';
         q += negative;  // without a branch: signs come in no order
+        std::int64_t i;
+        double d;
+        switch (quick_number(q, end_, negative, i, d)) {
+            case quick_kind::integer: p_ = q; return tree_access::raw(yojson::Int(i));
+            case quick_kind::decimal: p_ = q; return tree_access::raw(yojson::Float(d));
+            case quick_kind::none: break;
+        }
+        return any_number(start, q, negative);
+    }
+
+    /// The number at `start`, of any form, or the failure of a text that is not one; `q` is past
+    /// its sign.
+    [[gnu::noinline]] raw_tree any_number(const char* start, const char* q, bool negative) {
         if (options_.allow_nan_infinity && negative && q != end_ && *q == 'I') {
             p_ = q;
             literal("Infinity");

@@ -27,6 +27,11 @@ void text_cursor::more_space() noexcept {
     const char* q = p_;
     const bool negative = q != end_ && *q == '-';
     if (negative) ++q;
+    switch (quick_number(q, end_, negative, i, d)) {
+        case quick_kind::integer: p_ = q; return yojson_kind::Int;
+        case quick_kind::decimal: p_ = q; return yojson_kind::Float;
+        case quick_kind::none: break;
+    }
     const char* digits = q;
     if (q == end_ || !is_digit(*q)) give_up();
     std::uint64_t scanned = 0;  // the digits' value, exact while there are at most 19
