@@ -211,11 +211,17 @@ inline bool exact_double(std::uint64_t m, long e, bool negative, double& out) no
     return true;
 }
 
+/// `eisel_lemire` out of line, for the general parse: it keeps its callers small.
+[[gnu::noinline]] inline bool outlined_eisel_lemire(std::uint64_t m, long e, bool negative,
+                                                    double& out) noexcept {
+    return eisel_lemire(m, e, negative, out);
+}
+
 /// `m * 10^e` correctly rounded, for the usual decimal whose `m` holds all its digits exactly
 /// (at most 19 of them): false when neither short path applies, leaving it to `decimal_value`.
 [[gnu::always_inline]] inline bool short_decimal(std::uint64_t m, long e, bool negative,
                                                  double& out) noexcept {
-    return exact_double(m, e, negative, out) || eisel_lemire(m, e, negative, out);
+    return exact_double(m, e, negative, out) || outlined_eisel_lemire(m, e, negative, out);
 }
 
 /// The correctly rounded double of the number text `[start, end)` (sign at `start`, digits from
@@ -227,7 +233,7 @@ inline bool decimal_value(const char* start, const char* digits, const char* int
     decimal d;
     if (split_decimal(digits, int_end, frac_end, exp_start, end, scanned, d) &&
         (exact_double(d.significand, d.exponent, negative, out) ||
-         eisel_lemire(d.significand, d.exponent, negative, out)))
+         outlined_eisel_lemire(d.significand, d.exponent, negative, out)))
         return true;
     const auto r = std::from_chars(start, end, out);
     if (r.ec == std::errc::result_out_of_range) {
@@ -378,10 +384,12 @@ inline std::uint32_t three_digits_value(const char* p, int n) noexcept {
         m = m * 1000 + three_digits_value(p + 17, digits - 16);
         exponent -= 3;
     }
-    if (!short_decimal(m, exponent, negative, d)) return quick_kind::none;
+    if (!exact_double(m, exponent, negative, d) && !eisel_lemire(m, exponent, negative, d))
+        return quick_kind::none;
     p += stop;
     return quick_kind::decimal;
 }
+
 #else
 inline quick_kind quick_number(const char*&, const char*, bool, std::int64_t&, double&) noexcept {
     return quick_kind::none;  // the general parse reads every number
