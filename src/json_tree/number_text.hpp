@@ -280,14 +280,6 @@ static_assert(std::endian::native == std::endian::little);
     return eight_digit_values((chunk - 0x3030303030303030) << (64 - 8 * n));
 }
 
-/// The value of the `n` digits at `p`, from 1 to 16 of them; the 16 bytes at `p` must be readable.
-[[gnu::always_inline]] inline std::uint64_t digits_value(const char* p, int n) noexcept {
-    if (n <= 8) return short_digits_value(p, n);
-    std::uint64_t chunk;
-    std::memcpy(&chunk, p, 8);
-    return eight_digits_value(chunk) * powers_of_ten_u64[n - 8] + short_digits_value(p + 8, n - 8);
-}
-
 /// The 16 bytes at `p` less '0' each: the digits become the bytes 0 to 9.
 inline __m128i digit_values16(const char* p) noexcept {
     return _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8('0'));
@@ -300,24 +292,18 @@ inline std::uint32_t digit_bits(__m128i v) noexcept {
         _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(9)), v)));
 }
 
-/// The 16 bytes at `leading_bytes + 16 - n`: the first n of them all ones, the others zero.
+/// The 16 bytes at `leading_bytes + 16 - n` are n bytes of ones, then zeros.
 inline constexpr unsigned char leading_bytes[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
+/// The first `n` bytes (0 to 16) all ones, the others zero.
 inline __m128i first_bytes(int n) noexcept {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(leading_bytes + 16 - n));
 }
 
-/// The first 16 digits of the digit string at `p` that skips the point at `p[point]`, those from
-/// the `digits`-th on taken as zeros: `point` from 1 to 16, `digits` from 1; `first` is
-/// `digit_values16(p)`. Pairs, fours and eights of digits are combined in the vector lanes.
-inline std::uint64_t sixteen_digits_value(const char* p, __m128i first, int point,
-                                          int digits) noexcept {
-    // Bytes before the point from `p`, the others from `p + 1`.
-    const __m128i before = first_bytes(point);
-    __m128i v =
-        _mm_or_si128(_mm_and_si128(before, first), _mm_andnot_si128(before, digit_values16(p + 1)));
-    v = _mm_and_si128(v, first_bytes(std::min(digits, 16)));
+/// The value of the 16 digit values (0 to 9) in the bytes of `v`, the first the most
+/// significant: pairs, fours and eights are combined in the vector lanes.
+inline std::uint64_t sixteen_digit_values(__m128i v) noexcept {
     const __m128i pairs =
         _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(v, _mm_set1_epi16(0xFF)), _mm_set1_epi16(10)),
                       _mm_srli_epi16(v, 8));
@@ -327,6 +313,24 @@ inline std::uint64_t sixteen_digits_value(const char* p, __m128i first, int poin
     const auto both = static_cast<std::uint64_t>(_mm_cvtsi128_si64(eights));
     return (both & 0xFFFFFFFF) * 100000000 + (both >> 32);
 }
+
+/// 5^-k modulo 2^64 for k from 0 to 15: multiplying a multiple of 5^k by it divides exactly.
+inline constexpr std::uint64_t inverse_powers_of_five[] = {0x1,
+                                                           0xcccccccccccccccd,
+                                                           0x8f5c28f5c28f5c29,
+                                                           0x1cac083126e978d5,
+                                                           0xd288ce703afb7e91,
+                                                           0x5d4e8fb00bcbe61d,
+                                                           0x790fb65668c26139,
+                                                           0xe5032477ae8d46a5,
+                                                           0xc767074b22e90e21,
+                                                           0x8e47ce423a2e9c6d,
+                                                           0x4fa7f60d3ed61f49,
+                                                           0x0fee64690c913975,
+                                                           0x3662e0e1cf503eb1,
+                                                           0xa47a2cf9f6433fbd,
+                                                           0x54186f653140a659,
+                                                           0x7738164770402145};
 
 /// The value of the first `n` digits (1 to 3) of the 3 at `p`, the others taken as zeros; the 4
 /// bytes at `p` must be readable.
@@ -357,10 +361,17 @@ inline std::uint32_t three_digits_value(const char* p, int n) noexcept {
     const char* after = p + whole_digits;
     if (*after != '.') {
         if (whole_digits > 19 || (*after | 0x20) == 'e') return quick_kind::none;
-        std::uint64_t whole = digits_value(p, std::min(whole_digits, 16));
-        if (whole_digits > 16) {
+        std::uint64_t whole = 0;
+        if (whole_digits <= 16) {
+            // The digits followed by zeros to 16 digits, then divided by 10^missing exactly:
+            // a shift and a multiplication.
+            const int missing = 16 - whole_digits;
+            whole =
+                (sixteen_digit_values(_mm_and_si128(first, first_bytes(whole_digits))) >> missing) *
+                inverse_powers_of_five[missing];
+        } else {
             // At most 19 digits: below 10^19, within 64 bits, but maybe not within an Int.
-            whole = whole * powers_of_ten_u64[whole_digits - 16] +
+            whole = sixteen_digit_values(first) * powers_of_ten_u64[whole_digits - 16] +
                     short_digits_value(p + 16, whole_digits - 16);
             constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
             if (whole > max + (negative ? 1 : 0)) return quick_kind::none;
@@ -375,9 +386,14 @@ inline std::uint32_t three_digits_value(const char* p, int n) noexcept {
     const int fraction_digits = stop - whole_digits - 1;
     const int digits = stop - 1;
     if (fraction_digits == 0 || digits > 19 || (p[stop] | 0x20) == 'e') return quick_kind::none;
-    // The significand of 16 or 19 digits, zeros in place of missing ones: its exponent is then
-    // told by the integer part alone.
-    std::uint64_t m = sixteen_digits_value(p, first, whole_digits, digits);
+    // The significand of 16 or 19 digits, zeros in place of missing ones, so that the integer
+    // part alone tells its exponent. Its first 16 digits are the bytes before the point from
+    // `p`, the others from `p + 1`.
+    const __m128i before = first_bytes(whole_digits);
+    const __m128i merged =
+        _mm_or_si128(_mm_and_si128(before, first), _mm_andnot_si128(before, digit_values16(p + 1)));
+    std::uint64_t m =
+        sixteen_digit_values(_mm_and_si128(merged, first_bytes(std::min(digits, 16))));
     long exponent = whole_digits - 16;
     if (digits > 16) {
         // The digits after the first 16 are all in the fraction.
