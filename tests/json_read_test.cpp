@@ -238,18 +238,7 @@ TEST(json_read, decimals_of_any_size_and_exponent_round_correctly) {
 // correctly rounded double of every decimal.
 TEST(json_read, numbers_read_at_once_match_the_general_parse) {
     std::mt19937_64 rng(17);
-    const auto digits = [&](std::size_t n) {
-        std::string s;
-        while (s.size() < n) s += static_cast<char>('0' + rng() % 10);
-        return s;
-    };
-    for (int i = 0; i < 200'000; ++i) {
-        // Up to 21 integer digits, up to 21 fraction digits, maybe an exponent: every length
-        // around the 16 and 19 digits that the quick read takes and the 32 bytes it looks at.
-        std::string text = rng() % 2 ? "-" : "";
-        text += rng() % 5 == 0 ? "0" : std::to_string(1 + rng() % 9) + digits(rng() % 21);
-        if (const std::size_t n = rng() % 22; n > 0) text += '.' + digits(n);
-        if (rng() % 5 == 0) text += "e" + std::to_string(static_cast<int>(rng() % 60) - 30);
+    const auto expect_as_general = [&](const std::string& text) {
         yojson expected;
         std::int64_t integer = 0;
         double decimal = 0;
@@ -266,6 +255,28 @@ TEST(json_read, numbers_read_at_once_match_the_general_parse) {
         ASSERT_EQ(read(text + after), expected) << text << " with " << after.size() << " after";
         ASSERT_EQ(read("[" + text + "," + after + "0]"), yojson::List({expected, yojson::Int(0)}))
             << text;
+    };
+    for (const char* text : {"0", "-0", "0.0", "-0.0", "0.0000000000000001", "9223372036854775807",
+                             "-9223372036854775808", "9223372036854775808", "1234567890123456.5",
+                             "9007199254740993.0", "0.30000000000000004", "-65.613616999999977"}) {
+        for (int i = 0; i < 40; ++i) expect_as_general(text);
+    }
+    const auto digits = [&](std::size_t n) {
+        std::string s;
+        while (s.size() < n) s += static_cast<char>('0' + rng() % 10);
+        return s;
+    };
+    for (int i = 0; i < 200'000; ++i) {
+        // Up to 21 integer digits, up to 21 fraction digits, maybe an exponent: every length
+        // around the 16 and 19 digits that the quick read takes and the 32 bytes it looks at.
+        std::string text = rng() % 2 ? "-" : "";
+        text += rng() % 5 == 0 ? "0" : std::to_string(1 + rng() % 9) + digits(rng() % 21);
+        if (const std::size_t n = rng() % 22; n > 0) text += '.' + digits(n);
+        if (rng() % 5 == 0) {
+            text += 'e';
+            text += std::to_string(static_cast<int>(rng() % 60) - 30);
+        }
+        expect_as_general(text);
     }
 }
 
