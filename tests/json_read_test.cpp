@@ -294,6 +294,12 @@ TEST(json_read, malformed_numbers_far_from_the_end_fail_alike) {
     check_error("1.5.5" + after, 1, 4, "unexpected character '.' after the value");
     check_error("[1.25-3" + after + "]", 1, 6, "unexpected character '-', expected ',' or ']'");
     check_error("[12345678901234567,1e400" + after + "]", 1, 20, "number out of range of a double");
+    check_error("-Infinity" + after, 1, 2, "unexpected character 'I' in number");
+    read_options nonfinite;
+    nonfinite.allow_nan_infinity = true;
+    check("[-Infinity," + after + "-1]",
+          yojson::List({yojson::Float(-std::numeric_limits<double>::infinity()), yojson::Int(-1)}),
+          nonfinite);
 }
 
 TEST(json_read, strings_decode_escapes_and_keep_utf8) {
