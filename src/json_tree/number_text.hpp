@@ -243,28 +243,6 @@ inline bool decimal_value(const char* start, const char* digits, const char* int
     return true;
 }
 
-/// 10^n for n from 0 to 19, all that fit 64 bits.
-inline constexpr std::uint64_t powers_of_ten_u64[] = {1,
-                                                      10,
-                                                      100,
-                                                      1000,
-                                                      10000,
-                                                      100000,
-                                                      1000000,
-                                                      10000000,
-                                                      100000000,
-                                                      1000000000,
-                                                      10000000000,
-                                                      100000000000,
-                                                      1000000000000,
-                                                      10000000000000,
-                                                      100000000000000,
-                                                      1000000000000000,
-                                                      10000000000000000,
-                                                      100000000000000000,
-                                                      1000000000000000000,
-                                                      10000000000000000000u};
-
 /// What `quick_number` read.
 enum class quick_kind : unsigned char { none, integer, decimal };
 
@@ -371,7 +349,8 @@ inline std::uint32_t three_digits_value(const char* p, int n) noexcept {
                 inverse_powers_of_five[missing];
         } else {
             // At most 19 digits: below 10^19, within 64 bits, but maybe not within an Int.
-            whole = sixteen_digit_values(first) * powers_of_ten_u64[whole_digits - 16] +
+            static constexpr std::uint64_t tens[] = {1, 10, 100, 1000};
+            whole = sixteen_digit_values(first) * tens[whole_digits - 16] +
                     short_digits_value(p + 16, whole_digits - 16);
             constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
             if (whole > max + (negative ? 1 : 0)) return quick_kind::none;
