@@ -47,13 +47,15 @@ inline std::uint64_t eight_digits_value(std::uint64_t chunk) noexcept {
     return eight_digit_values(chunk - 0x3030303030303030);
 }
 
+/// 10^n for n from 0 to 8.
+inline constexpr std::uint64_t powers_of_ten_u64[] = {1,      10,      100,      1000,     10000,
+                                                      100000, 1000000, 10000000, 100000000};
+
 /// Steps over the digits at `p` (up to `end`), adding them to `m` (modulo 2^64), eight at a
 /// time where it can.
 [[gnu::always_inline]] inline const char* scan_digits(const char* p, const char* end,
                                                       std::uint64_t& m) noexcept {
     if constexpr (std::endian::native == std::endian::little) {
-        static constexpr std::uint64_t tens[] = {1,      10,      100,      1000,     10000,
-                                                 100000, 1000000, 10000000, 100000000};
         while (end - p >= 8) {
             std::uint64_t chunk;
             std::memcpy(&chunk, p, 8);
@@ -62,7 +64,7 @@ inline std::uint64_t eight_digits_value(std::uint64_t chunk) noexcept {
             if (n == 0) return p;
             // The first n bytes go to the top, '0's fill in below them.
             if (n < 8) chunk = (chunk << (64 - 8 * n)) | (0x3030303030303030 >> (8 * n));
-            m = m * tens[n] + eight_digits_value(chunk);
+            m = m * powers_of_ten_u64[n] + eight_digits_value(chunk);
             p += n;
             if (n < 8) return p;
         }
@@ -278,10 +280,6 @@ inline constexpr unsigned char leading_bytes[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF
 inline __m128i first_bytes(int n) noexcept {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(leading_bytes + 16 - n));
 }
-
-/// 10^n for n from 0 to 8.
-inline constexpr std::uint64_t powers_of_ten_u64[] = {1,      10,      100,      1000,     10000,
-                                                      100000, 1000000, 10000000, 100000000};
 
 /// The value of the 16 digit values (0 to 9) in the bytes of `v`, the first the most
 /// significant: pairs, fours and eights are combined in the vector lanes.

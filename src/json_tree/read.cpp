@@ -8,6 +8,7 @@
 #include "string_text.hpp"
 #include "text_scan.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -110,9 +111,11 @@ public:
 
 private:
     /// A key without escapes read before: where it is in the text, and its copy in the arena.
+    /// Trivial, so that the cache costs nothing until a depth's places are cleared.
     struct known_key {
-        const char* text = nullptr;
-        std::string_view stored;
+        const char* text;  // null: no key known here
+        const char* stored;
+        std::size_t size;
     };
 
     struct frame {
@@ -230,12 +233,20 @@ private:
             fail(p_, "unexpected " + show(p_, end_) + ", expected a string key");
         // The last 8 depths, 64 places in each: nested objects of one shape do not evict each
         // other's keys.
-        known_key& cached = key_cache_[(frames_.size() % 8) * 64 +
-                                       (values_.size() - frames_.back().values_begin) % 64];
-        const std::size_t n = cached.stored.size();
+        const std::size_t depth = frames_.size() % 8;
+        if ((key_rows_ready_ & (1u << depth)) == 0) {
+            // A depth's places are cleared when its first key comes, so a small document does
+            // not pay for clearing the whole cache.
+            std::fill_n(key_cache_.begin() + static_cast<std::ptrdiff_t>(depth * 64), 64,
+                        known_key{nullptr, nullptr, 0});
+            key_rows_ready_ |= 1u << depth;
+        }
+        known_key& cached =
+            key_cache_[depth * 64 + (values_.size() - frames_.back().values_begin) % 64];
+        const std::size_t n = cached.size;
         if (cached.text != nullptr && same_key(cached.text, n)) {
             p_ += n + 2;
-            keys_.push_back(cached.stored);
+            keys_.push_back(std::string_view(cached.stored, n));
         } else {
             const char* raw = p_ + 1;
             const std::string_view k = string();
@@ -244,7 +255,7 @@ private:
             const std::string_view stored(chars, k.size());
             keys_.push_back(stored);
             // No escapes: its bytes in the text are the key.
-            if (k.data() == raw) cached = {raw, stored};
+            if (k.data() == raw) cached = {raw, chars, k.size()};
         }
         // The usual `": "` without a loop; anything else through `skip_space`.
         if (p_ != end_ && *p_ == ':') {
@@ -573,7 +584,8 @@ private:
     /// Keys read lately, by depth and place in their object. Objects of one shape repeat their
     /// keys, which are then matched in the text instead of scanned and copied again; only keys
     /// without escapes are kept, so that the same bytes in the text are the same valid key.
-    std::array<known_key, 8 * 64> key_cache_{};
+    std::array<known_key, 8 * 64> key_cache_;  // a depth's places cleared by its first key
+    unsigned key_rows_ready_ = 0;              // the depths whose places are cleared
     /// Short strings read so far in this document, by their bytes (without Track).
     shared_string_table shared_strings_;
     flat_stack<frame> frames_;
