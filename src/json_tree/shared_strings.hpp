@@ -9,8 +9,6 @@
 
 #include <sylvane/json_tree/detail/nodes.hpp>
 
-#include "text_scan.hpp"
-
 namespace Sylvane::json_tree::detail {
 
 /// The longest string value that the reader shares: longer ones seldom repeat and cost more to
@@ -31,22 +29,33 @@ public:
     /// is remembered for the strings after it.
     template <class Make>
     string_node* shared(std::string_view s, Make make) {
-        slot& e = slots_[index(s)];
-        if (e.generation == generation_) {
-            const std::string_view t = e.node->text;
-            if (t.size() == s.size() && same_bytes(t.data(), s.data(), s.size())) return e.node;
-        }
+        const words w = words_of(s);
+        slot& e = slots_[index(w, s.size())];
+        // A slot keeps the bytes of its string, so that a miss never reads a node made long ago,
+        // which on a large document is a cache miss.
+        const std::uint64_t tag = generation_ << size_bits | s.size();
+        if (e.tag == tag && e.bytes.a == w.a && e.bytes.b == w.b) return e.node;
         string_node* made = make();
-        e = {made, generation_};
+        e = {made, tag, w};
         return made;
     }
 
 private:
+    /// All the bytes of a string of at most 16 bytes, as two words that may overlap: with its
+    /// size they tell equal strings from others exactly.
+    struct words {
+        std::uint64_t a;
+        std::uint64_t b;
+    };
     struct slot {
         string_node* node;
-        std::uint64_t generation;  // 64 bits never wrap, so a stale slot never looks current
+        std::uint64_t tag;  // generation and size; 64 bits never wrap, so a stale slot never
+                            // looks current
+        words bytes;
     };
     static constexpr int index_bits = 10;
+    static constexpr int size_bits = 5;  // sizes up to 31
+    static_assert(short_string_max < (std::size_t{1} << size_bits));
 
     static std::array<slot, std::size_t{1} << index_bits>& slots() noexcept {
         static thread_local std::array<slot, std::size_t{1} << index_bits> table{};
@@ -57,8 +66,8 @@ private:
         return generation;
     }
 
-    /// A hash of the at most 16 bytes of `s`, read as two overlapping words without a loop.
-    static std::size_t index(std::string_view s) noexcept {
+    /// The at most 16 bytes of `s`, read without a loop.
+    static words words_of(std::string_view s) noexcept {
         const char* p = s.data();
         const std::size_t n = s.size();
         std::uint64_t a = 0, b = 0;
@@ -77,7 +86,11 @@ private:
             };
             a = byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16;
         }
-        const std::uint64_t h = a * 0x9E3779B97F4A7C15u ^ (b + n) * 0xC2B2AE3D27D4EB4Fu;
+        return {a, b};
+    }
+
+    static std::size_t index(words w, std::size_t n) noexcept {
+        const std::uint64_t h = w.a * 0x9E3779B97F4A7C15u ^ (w.b + n) * 0xC2B2AE3D27D4EB4Fu;
         return static_cast<std::size_t>(h >> (64 - index_bits));
     }
 
