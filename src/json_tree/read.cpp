@@ -68,7 +68,7 @@ public:
             for (;;) {
                 if (frames_.empty()) {
                     skip_space();
-                    if (p_ != end_) fail(p_, "unexpected " + show(p_, end_) + " after the value");
+                    if (p_ != end_) fail_unexpected(p_, " after the value");
                     yojson root = tree_access::counted(values_.back());
                     if constexpr (Track) {
                         positions_->by_address_.seal();
@@ -103,8 +103,7 @@ public:
                     close();
                     continue;
                 }
-                fail(p_, "unexpected " + show(p_, end_) +
-                             (object ? ", expected ',' or '}'" : ", expected ',' or ']'"));
+                fail_unexpected(p_, object ? ", expected ',' or '}'" : ", expected ',' or ']'");
             }
         }
     }
@@ -129,9 +128,25 @@ private:
         return static_cast<std::size_t>(p - begin_);
     }
 
-    [[noreturn]] void fail(const char* at, std::string reason) const {
+    // The failures are out of line and cold: the reading paths only pass them pointers, and so
+    // stay small enough to be inlined into the loop of `run`.
+    [[noreturn, gnu::cold, gnu::noinline]] void fail(const char* at, std::string reason) const {
         throw parse_error(position_in(std::string_view(begin_, offset(end_)), offset(at)),
                           std::move(reason));
+    }
+    [[noreturn, gnu::cold, gnu::noinline]] void fail(const char* at, const char* reason) const {
+        fail(at, std::string(reason));
+    }
+    /// Fails with "unexpected <the byte at `at`>" followed by `context`.
+    [[noreturn, gnu::cold, gnu::noinline]] void fail_unexpected(const char* at,
+                                                                const char* context = "") const {
+        fail(at, "unexpected " + show(at, end_) + context);
+    }
+    [[noreturn, gnu::cold, gnu::noinline]] void fail_too_deep() const {
+        fail(p_, "nesting deeper than " + std::to_string(options_.max_depth));
+    }
+    [[noreturn, gnu::cold, gnu::noinline]] void fail_control() const {
+        fail(p_, "unescaped control " + show(p_, end_) + " in string");
     }
 
     arena& memory() {
@@ -168,14 +183,13 @@ private:
 
     /// Reads the value at `p_`. Returns false when it opened a container that has elements:
     /// `p_` then stands at the first one (after the first key for an object).
-    bool value() {
-        if (p_ == end_) fail(p_, "unexpected end of input");
+    [[gnu::always_inline]] bool value() {
+        if (p_ == end_) fail_unexpected(p_);
         const char* start = p_;
         switch (*p_) {
             case '{':
             case '[': {
-                if (frames_.size() >= options_.max_depth)
-                    fail(p_, "nesting deeper than " + std::to_string(options_.max_depth));
+                if (frames_.size() >= options_.max_depth) fail_too_deep();
                 const bool object = *p_ == '{';
                 frames_.push_back({values_.size(), keys_.size(), offset(p_), object});
                 ++p_;
@@ -224,13 +238,12 @@ private:
             case '9': push(number(), start); return true;
             default: break;
         }
-        fail(p_, "unexpected " + show(p_, end_));
+        fail_unexpected(p_);
     }
 
     /// Reads `"key" :` and the space after it.
-    void key() {
-        if (p_ == end_ || *p_ != '"')
-            fail(p_, "unexpected " + show(p_, end_) + ", expected a string key");
+    [[gnu::always_inline]] void key() {
+        if (p_ == end_ || *p_ != '"') fail_unexpected(p_, ", expected a string key");
         // The last 8 depths, 64 places in each: nested objects of one shape do not evict each
         // other's keys.
         const std::size_t depth = frames_.size() % 8;
@@ -262,8 +275,7 @@ private:
             ++p_;
         } else {
             skip_space();
-            if (p_ == end_ || *p_ != ':')
-                fail(p_, "unexpected " + show(p_, end_) + ", expected ':'");
+            if (p_ == end_ || *p_ != ':') fail_unexpected(p_, ", expected ':'");
             ++p_;
         }
         if (p_ != end_ && *p_ == ' ') ++p_;
@@ -360,7 +372,7 @@ private:
             bad_literal(word);
         p_ += n;
     }
-    [[noreturn]] void bad_literal(std::string_view word) const {
+    [[noreturn, gnu::cold, gnu::noinline]] void bad_literal(std::string_view word) const {
         const char* q = p_;
         for (std::size_t i = 0; q != end_ && i < word.size() && *q == word[i]; ++i) ++q;
         fail(q, "unexpected " + show(q, end_) + " in literal '" + std::string(word) + "'");
@@ -405,7 +417,7 @@ private:
 
     /// Reads the string at `p_` (its opening quote) and returns its bytes: a view into the text,
     /// or into the scratch buffer when it had escapes (valid until the next string is read).
-    std::string_view string() {
+    [[gnu::always_inline]] std::string_view string() {
         const char* start = ++p_;
         for (;;) {
             p_ = scan_plain<true>(p_, end_);
@@ -423,8 +435,8 @@ private:
 
     /// Steps over a control byte (refused) or over the checked text that starts at `p_` with a
     /// byte of 0x80 or above: text in other scripts runs on, so it is checked in blocks.
-    void other_byte(unsigned char c) {
-        if (c < 0x20) fail(p_, "unescaped control " + show(p_, end_) + " in string");
+    [[gnu::noinline]] void other_byte(unsigned char c) {
+        if (c < 0x20) fail_control();
         for (;;) {
             p_ = string_text(p_, end_);
             if (p_ == end_ || static_cast<unsigned char>(*p_) < 0x80) return;
@@ -434,7 +446,7 @@ private:
     }
 
     /// The rest of a string that has escapes, decoded into a scratch buffer.
-    std::string_view escaped(const char* start) {
+    [[gnu::noinline]] std::string_view escaped(const char* start) {
         scratch_.assign(start, p_);
         for (;;) {
             const char* run = p_;
