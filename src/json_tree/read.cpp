@@ -388,6 +388,8 @@ private:
                     p_ = skip_blanks_lines(p_, end_, [&](const char* q) { line_start(q); });
                 else
                     p_ = skip_blanks(p_ + 1, end_);
+                // Blanks end at a byte that is not one: only a comment may follow.
+                if (!options_.allow_comments) return;
             } else if (c == '/' && options_.allow_comments) {
                 comment();
             } else {
@@ -505,7 +507,7 @@ private:
         return static_cast<std::uint32_t>(v);
     }
 
-    raw_tree number() {
+    [[gnu::always_inline]] raw_tree number() {
         const char* start = p_;
         const char* q = p_;
         const bool negative = *q == '-';
