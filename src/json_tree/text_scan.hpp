@@ -80,13 +80,33 @@ inline const char* scan_plain(const char* p, const char* end) noexcept {
 }
 
 inline bool is_blank(char c) noexcept {
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+    constexpr std::uint64_t one = 1;
+    constexpr std::uint64_t blanks = one << ' ' | one << '\n' | one << '\r' | one << '\t';
+    const auto u = static_cast<unsigned char>(c);
+    return u <= ' ' && (blanks >> u & 1) != 0;
 }
 
 /// Advances `p` over JSON whitespace (space, line feed, carriage return, tab) to the first other
-/// byte or to `end`; runs of indentation 16 bytes at a time.
+/// byte or to `end`; runs of indentation 32 bytes at a time.
 inline const char* skip_blanks(const char* p, const char* end) noexcept {
 #if defined(__SSE2__)
+    // Indentation is spaces: the first byte that is not one is found 32 bytes at a time, and only
+    // it is checked for the other blanks.
+    const __m128i space = _mm_set1_epi8(' ');
+    while (end - p >= 32) {
+        const auto lo = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), space)));
+        const auto hi = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), space)));
+        const unsigned others = ~(lo | hi << 16);
+        if (others == 0) {
+            p += 32;
+            continue;
+        }
+        p += std::countr_zero(others);
+        if (!is_blank(*p)) return p;
+        ++p;  // a line feed, carriage return or tab
+    }
     while (end - p >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const __m128i blank = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')),
