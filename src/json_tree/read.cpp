@@ -284,17 +284,21 @@ private:
 
     /// Whether the key at `p_` is the `n` bytes at `known`, an earlier key of the text that a
     /// quote ends.
-    bool same_key(const char* known, std::size_t n) const noexcept {
+    [[gnu::always_inline]] bool same_key(const char* known, std::size_t n) const noexcept {
 #if defined(__SSE2__)
-        // The key and its quote in one compare. `known` lies before `p_`, so 16 bytes from
-        // either are in the text.
+        const auto equal16 = [](const char* a, const char* b) {
+            return static_cast<unsigned>(_mm_movemask_epi8(
+                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)))));
+        };
+        // The key and its quote in one compare, or in two overlapping ones up to 32 bytes.
+        // `known` lies before `p_`, so 16 bytes from either are in the text.
         if (n < 16 && end_ - p_ > 16) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_ + 1));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(known));
-            const auto equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
             const unsigned want = (2u << n) - 1;
-            return (equal & want) == want;
+            return (equal16(p_ + 1, known) & want) == want;
         }
+        if (n >= 16 && n < 32 && end_ - p_ > static_cast<std::ptrdiff_t>(n + 1))
+            return (equal16(p_ + 1, known) & equal16(p_ + n - 14, known + n - 15)) == 0xFFFF;
 #endif
         return static_cast<std::size_t>(end_ - p_) > n + 1 && p_[n + 1] == '"' &&
                same_bytes(p_ + 1, known, n);
@@ -421,8 +425,8 @@ private:
     /// or into the scratch buffer when it had escapes (valid until the next string is read).
     [[gnu::always_inline]] std::string_view string() {
         const char* start = ++p_;
+        p_ = scan_plain_short(p_, end_);
         for (;;) {
-            p_ = scan_plain<true>(p_, end_);
             if (p_ == end_) fail(start - 1, "unterminated string");
             const auto c = static_cast<unsigned char>(*p_);
             if (c == '"') {
@@ -432,6 +436,7 @@ private:
             }
             if (c == '\\') return escaped(start);
             other_byte(c);
+            p_ = scan_plain<true>(p_, end_);
         }
     }
 
