@@ -76,20 +76,20 @@ public:
                     }
                     return root;
                 }
-                skip_space();
                 const bool object = frames_.back().object;
                 const char closer = object ? '}' : ']';
-                if (p_ != end_ && *p_ == ',') {
+                char c = after_space();
+                if (c == ',') {
                     ++p_;
-                    skip_space();
-                    if (options_.allow_trailing_commas && p_ != end_ && *p_ == closer) {
+                    c = after_space();
+                    if (options_.allow_trailing_commas && c == closer) {
                         ++p_;
                         close();
                         continue;
                     }
                     if (object) {
                         key();
-                    } else if (p_ != end_ && (is_digit(*p_) || *p_ == '-')) {
+                    } else if (is_digit(c) || c == '-') {
                         // The usual element of an array of numbers, read without the dispatch
                         // of `value`.
                         const char* start = p_;
@@ -98,7 +98,7 @@ public:
                     }
                     break;
                 }
-                if (p_ != end_ && *p_ == closer) {
+                if (c == closer) {
                     ++p_;
                     close();
                     continue;
@@ -184,17 +184,15 @@ private:
     /// Reads the value at `p_`. Returns false when it opened a container that has elements:
     /// `p_` then stands at the first one (after the first key for an object).
     [[gnu::always_inline]] bool value() {
-        if (p_ == end_) fail_unexpected(p_);
         const char* start = p_;
-        switch (*p_) {
+        switch (peek()) {
             case '{':
             case '[': {
                 if (frames_.size() >= options_.max_depth) fail_too_deep();
                 const bool object = *p_ == '{';
                 frames_.push_back({values_.size(), keys_.size(), offset(p_), object});
                 ++p_;
-                skip_space();
-                if (p_ != end_ && *p_ == (object ? '}' : ']')) {
+                if (after_space() == (object ? '}' : ']')) {
                     ++p_;
                     close();
                     return true;
@@ -243,7 +241,7 @@ private:
 
     /// Reads `"key" :` and the space after it.
     [[gnu::always_inline]] void key() {
-        if (p_ == end_ || *p_ != '"') fail_unexpected(p_, ", expected a string key");
+        if (peek() != '"') fail_unexpected(p_, ", expected a string key");
         // The last 8 depths, 64 places in each: nested objects of one shape do not evict each
         // other's keys.
         const std::size_t depth = frames_.size() % 8;
@@ -271,15 +269,10 @@ private:
             if (k.data() == raw) cached = {raw, chars, k.size()};
         }
         // The usual `": "` without a loop; anything else through `skip_space`.
-        if (p_ != end_ && *p_ == ':') {
-            ++p_;
-        } else {
-            skip_space();
-            if (p_ == end_ || *p_ != ':') fail_unexpected(p_, ", expected ':'");
-            ++p_;
-        }
-        if (p_ != end_ && *p_ == ' ') ++p_;
-        skip_space();
+        if (after_space() != ':') fail_unexpected(p_, ", expected ':'");
+        ++p_;
+        if (peek() == ' ') ++p_;
+        after_space();
     }
 
     /// Whether the key at `p_` is the `n` bytes at `known`, an earlier key of the text that a
@@ -380,6 +373,21 @@ private:
         const char* q = p_;
         for (std::size_t i = 0; q != end_ && i < word.size() && *q == word[i]; ++i) ++q;
         fail(q, "unexpected " + show(q, end_) + " in literal '" + std::string(word) + "'");
+    }
+
+    /// The byte at `p_`, or 0 at the end of the text: no token starts with 0, and a failure
+    /// still tells the end from a 0 byte by `p_`.
+    [[gnu::always_inline]] char peek() const noexcept {
+        return p_ != end_ ? *p_ : '\0';
+    }
+
+    /// Steps over blanks and comments and returns the byte after them, as `peek`. Text without
+    /// them, the usual case between tokens, costs one compare.
+    [[gnu::always_inline]] char after_space() {
+        const char c = peek();
+        if (static_cast<unsigned char>(c) > ' ' && c != '/') return c;
+        skip_space();
+        return peek();
     }
 
     [[gnu::always_inline]] void skip_space() {
@@ -597,7 +605,7 @@ private:
     const char* const begin_;
     const char* p_;
     const char* const end_;
-    const read_options& options_;
+    const read_options options_;  // a copy: one load less for each option tested
     locator* positions_;
     arena* arena_ = nullptr;
     /// Keys read lately, by depth and place in their object. Objects of one shape repeat their
