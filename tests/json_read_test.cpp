@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -106,7 +108,8 @@ TEST(json_read, repeated_keys_are_read_exactly) {
     // Keys of every length class that the comparison treats apart, differing in one byte, one
     // byte longer or shorter; far from the end of the text and near it.
     for (const std::string k :
-         {"abcde", "abcdefghij", "abcdefghijklmno", "abcdefghijklmnop", "abcdefghijklmnopqrstu"}) {
+         {"abcde", "abcdefghij", "abcdefghijklmno", "abcdefghijklmnop", "abcdefghijklmnopqrstu",
+          "abcdefghijklmnopqrstuvwxyz01234", "abcdefghijklmnopqrstuvwxyz012345"}) {
         std::vector<std::string> others{k + "x", k.substr(0, k.size() - 1)};
         for (std::size_t i = 0; i < k.size(); ++i) {
             others.push_back(k);
@@ -622,6 +625,65 @@ TEST(json_read, positions_report_a_conversion_failure_at_its_line) {
         ASSERT_TRUE(by_address);
         EXPECT_EQ(*by_address, (text_position{9, 3, 2}));
         EXPECT_EQ(r.positions.position_of(e.tree()), by_address);  // by payload
+    }
+}
+
+// Indentation is skipped in blocks; any blank may stand anywhere in a run, and any other byte
+// ends it where it is.
+TEST(json_read, blank_runs_of_any_length_and_mix) {
+    for (std::size_t n = 0; n <= 70; ++n) {
+        for (std::size_t at = 0; at < n; ++at) {
+            for (const char other : {'\n', '\t', '\r', '\f', '\0'}) {
+                std::string run(n, ' ');
+                run[at] = other;
+                const std::string text = "[" + run + "1" + run + "]";
+                if (other == '\f' || other == '\0') {
+                    const std::string shown = other == '\f' ? "0x0C" : "0x00";
+                    check_error(text, 1, at + 2, "unexpected byte " + shown);
+                } else {
+                    check(text, yojson::List({yojson::Int(1)}));
+                }
+            }
+        }
+    }
+}
+
+// Text cut anywhere is refused where it ends, or at the string left open there; never read
+// past. Each prefix is a buffer of its own so that AddressSanitizer sees any byte read past it.
+TEST(json_read, text_cut_at_any_length_fails_where_it_ends) {
+    const std::string doc =
+        R"({"id": 1234567890123, "name": "a name", "tags": ["x", "yy", "a longer string value"],)"
+        "\n        \"nested\": {\"deep\": [[], {}, [1.5, -2.25e-3, 0, -0.0, 12345678901234567890]],"
+        "\n\t\t\"flags\": [true, false, null]},\r\n"
+        R"( "a": {"k": "v"}, "b": {"k": "w"}, "esc\"aped": "\u00e9\n", "utf8": "été ☃",)"
+        R"( "last": [{"a key of twenty-five bytes": 1}, {"a key of twenty-five bytes": 2}]})";
+    ASSERT_NO_THROW(read(doc));
+    for (std::size_t n = 0; n < doc.size(); ++n) {
+        const auto cut = std::make_unique<char[]>(n);
+        std::copy_n(doc.data(), n, cut.get());
+        const std::string_view text(cut.get(), n);
+        SCOPED_TRACE(std::string(text));
+        try {
+            read(text);
+            ADD_FAILURE() << "accepted";
+        } catch (const parse_error& e) {
+            if (e.reason() == "unterminated string") {
+                EXPECT_EQ(text[e.offset()], '"');
+            } else if (e.reason() == "invalid \\u escape") {
+                EXPECT_EQ(text[e.offset()], '\\');
+            } else if (e.reason() == "invalid UTF-8 in string") {
+                EXPECT_GT(e.offset() + 4, n) << "a character cut by the end";
+            } else {
+                EXPECT_EQ(e.offset(), n) << e.what();
+                EXPECT_EQ(e.reason().substr(0, 23), "unexpected end of input") << e.what();
+            }
+            try {
+                read_with_positions(text);
+                ADD_FAILURE() << "accepted with positions";
+            } catch (const parse_error& tracked) {
+                EXPECT_STREQ(tracked.what(), e.what());
+            }
+        }
     }
 }
 
