@@ -212,8 +212,7 @@ inline void copy_bytes(char* d, const char* s, std::size_t n) noexcept {
 }
 
 /// Whether the `n` bytes at `a` and at `b` are equal; short runs without a call.
-[[gnu::always_inline]] inline bool same_bytes(const char* a, const char* b,
-                                              std::size_t n) noexcept {
+inline bool same_bytes(const char* a, const char* b, std::size_t n) noexcept {
     const auto equal = [&](std::size_t at, auto word) {
         decltype(word) x, y;
         std::memcpy(&x, a + at, sizeof x);
