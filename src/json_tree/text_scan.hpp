@@ -108,8 +108,8 @@ inline bool is_blank(char c) noexcept {
 /// byte or to `end`; runs of indentation 32 bytes at a time.
 inline const char* skip_blanks(const char* p, const char* end) noexcept {
 #if defined(__SSE2__)
-    // Indentation is spaces: the first byte that is not one is found 32 bytes at a time, and only
-    // it is checked for the other blanks.
+    // Indentation after a line feed is usually spaces: the first byte that is not one is found
+    // 32 bytes at a time, and only it is checked for the other blanks.
     const __m128i space = _mm_set1_epi8(' ');
     while (end - p >= 32) {
         const auto lo = static_cast<unsigned>(_mm_movemask_epi8(
@@ -123,7 +123,7 @@ inline const char* skip_blanks(const char* p, const char* end) noexcept {
         }
         p += std::countr_zero(others);
         if (!is_blank(*p)) return p;
-        ++p;  // a line feed, carriage return or tab
+        break;  // a line feed, carriage return or tab: any mix of blanks is taken below
     }
     while (end - p >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
