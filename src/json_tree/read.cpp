@@ -61,9 +61,14 @@ public:
     yojson run() {
         skip_space();
         if constexpr (Track) positions_->root_offset_ = offset(p_);
-        // Every way into this loop has stepped over the blanks before the value.
+        // Every way into this loop has stepped over the blanks before the value, whose first
+        // byte is `c`.
+        char c = peek();
         for (;;) {
-            if (!value()) continue;  // a container opened: its first element follows
+            if (!value(c)) {  // a container opened: its first element follows
+                c = peek();
+                continue;
+            }
             // A value is complete: close containers until one expects another element.
             for (;;) {
                 if (frames_.empty()) {
@@ -78,7 +83,7 @@ public:
                 }
                 const bool object = frames_.back().object;
                 const char closer = object ? '}' : ']';
-                char c = after_space();
+                c = after_space();
                 if (c == ',') {
                     ++p_;
                     c = after_space();
@@ -88,7 +93,7 @@ public:
                         continue;
                     }
                     if (object) {
-                        key();
+                        c = key();
                     } else if (is_digit(c) || c == '-') {
                         // The usual element of an array of numbers, read without the dispatch
                         // of `value`.
@@ -181,15 +186,16 @@ private:
         return text_node(yojson_kind::String, s, start);
     }
 
-    /// Reads the value at `p_`. Returns false when it opened a container that has elements:
-    /// `p_` then stands at the first one (after the first key for an object).
-    [[gnu::always_inline]] bool value() {
+    /// Reads the value at `p_`, whose first byte is `c` (as `peek`). Returns false when it opened
+    /// a container that has elements: `p_` then stands at the first one (after the first key
+    /// for an object).
+    [[gnu::always_inline]] bool value(char c) {
         const char* start = p_;
-        switch (peek()) {
+        switch (c) {
             case '{':
             case '[': {
                 if (frames_.size() >= options_.max_depth) fail_too_deep();
-                const bool object = *p_ == '{';
+                const bool object = c == '{';
                 std::size_t values_begin = values_.size();
 #if defined(__GNUC__)
                 // Kept out of a vector register: g++ would load it with the stack's capacity in
@@ -245,8 +251,8 @@ private:
         fail_unexpected(p_);
     }
 
-    /// Reads `"key" :` and the space after it.
-    [[gnu::always_inline]] void key() {
+    /// Reads `"key" :` and the space after it, and returns the byte after them, as `peek`.
+    [[gnu::always_inline]] char key() {
         if (peek() != '"') fail_unexpected(p_, ", expected a string key");
         // The last 8 depths, 64 places in each: nested objects of one shape do not evict each
         // other's keys.
@@ -278,7 +284,7 @@ private:
         if (after_space() != ':') fail_unexpected(p_, ", expected ':'");
         ++p_;
         if (peek() == ' ') ++p_;
-        after_space();
+        return after_space();
     }
 
     /// Whether the key at `p_` is the `n` bytes at `known`, an earlier key of the text that a
