@@ -209,7 +209,17 @@ private:
                     close();
                     return true;
                 }
-                if (object) key();
+                if (object) {
+                    // A depth's places in the key cache are cleared before its first key, so a
+                    // small document does not pay for clearing the whole cache.
+                    const std::size_t depth = frames_.size() % 8;
+                    if ((key_rows_ready_ & (1u << depth)) == 0) {
+                        std::fill_n(key_cache_.begin() + static_cast<std::ptrdiff_t>(depth * 64),
+                                    64, known_key{nullptr, nullptr, 0});
+                        key_rows_ready_ |= 1u << depth;
+                    }
+                    key();
+                }
                 return false;
             }
             case '"': push(string_value(string(), start), start); return true;
@@ -257,13 +267,6 @@ private:
         // The last 8 depths, 64 places in each: nested objects of one shape do not evict each
         // other's keys.
         const std::size_t depth = frames_.size() % 8;
-        if ((key_rows_ready_ & (1u << depth)) == 0) {
-            // A depth's places are cleared when its first key comes, so a small document does
-            // not pay for clearing the whole cache.
-            std::fill_n(key_cache_.begin() + static_cast<std::ptrdiff_t>(depth * 64), 64,
-                        known_key{nullptr, nullptr, 0});
-            key_rows_ready_ |= 1u << depth;
-        }
         known_key& cached =
             key_cache_[depth * 64 + (values_.size() - frames_.back().values_begin) % 64];
         const std::size_t n = cached.size;
