@@ -3,9 +3,23 @@
 #include <sylvane/json_tree/locator.hpp>
 
 #include <algorithm>
+#include <cstddef>
 #include <iterator>
+#include <type_traits>
 
 namespace Sylvane::json_tree {
+
+namespace {
+
+static_assert(std::is_standard_layout_v<yojson::entry>);
+
+/// Where the first element of a container lies, from its node's address.
+std::uintptr_t first_element(std::uintptr_t node, bool assoc) noexcept {
+    return assoc ? node + sizeof(detail::assoc_node) + offsetof(yojson::entry, second)
+                 : node + sizeof(detail::list_node);
+}
+
+}  // namespace
 
 text_position locator::at(std::size_t offset) const noexcept {
     const auto next = std::upper_bound(line_starts_.begin(), line_starts_.end(), offset);
@@ -14,72 +28,157 @@ text_position locator::at(std::size_t offset) const noexcept {
 }
 
 template <class Item>
-void locator::runs<Item>::seal() {
-    const auto before = [](const Item& x, const Item& y) { return x.first < y.first; };
-    std::erase_if(runs_, [](const std::vector<Item>& r) { return r.empty(); });
-    // Chunks lie wherever the allocator put them: the runs are ordered by their first items.
-    std::sort(runs_.begin(), runs_.end(),
-              [&](const std::vector<Item>& x, const std::vector<Item>& y) {
-                  return before(x.front(), y.front());
-              });
-    bool ordered = true;
-    for (std::size_t r = 0; ordered && r < runs_.size(); ++r) {
-        ordered = std::is_sorted(runs_[r].begin(), runs_[r].end(), before) &&
-                  (r == 0 || before(runs_[r - 1].back(), runs_[r].front()));
+void locator::blocks<Item>::grow() {
+    if (capacity_ < block) {
+        // The first block doubles until it has its full size.
+        const std::size_t wanted = capacity_ == 0 ? 64 : capacity_ * 2;
+        auto first = std::make_unique_for_overwrite<Item[]>(wanted);
+        std::copy_n(tail_, size_, first.get());
+        if (blocks_.empty())
+            blocks_.push_back(std::move(first));
+        else
+            blocks_.front() = std::move(first);
+        capacity_ = wanted;
+    } else {
+        blocks_.push_back(std::make_unique_for_overwrite<Item[]>(block));
+        capacity_ += block;
     }
-    if (ordered) return;
-    // Should runs overlap after all, they become one sorted run.
-    std::vector<Item> all;
-    for (const std::vector<Item>& r : runs_) all.insert(all.end(), r.begin(), r.end());
-    std::sort(all.begin(), all.end(), before);
-    runs_.clear();
-    runs_.push_back(std::move(all));
+    tail_ = blocks_.back().get();
 }
 
 template <class Item>
-const Item* locator::runs<Item>::floor(std::uintptr_t key) const {
-    const auto run = std::upper_bound(
-        runs_.begin(), runs_.end(), key,
-        [](std::uintptr_t k, const std::vector<Item>& r) { return k < r.front().first; });
-    if (run == runs_.begin()) return nullptr;
-    const std::vector<Item>& r = *std::prev(run);
-    const auto it = std::upper_bound(r.begin(), r.end(), key,
-                                     [](std::uintptr_t k, const Item& e) { return k < e.first; });
-    return &*std::prev(it);  // the run's first item is not above the key
-}
-
-template class locator::runs<locator::elements>;
-template class locator::runs<locator::entry>;
-
-void locator::offsets::append(const std::size_t* from, std::size_t n) {
+void locator::blocks<Item>::append(const Item* from, std::size_t n) {
     while (n > 0) {
-        const std::size_t in_block = size_ % block;
-        if (in_block == 0) blocks_.push_back(std::make_unique_for_overwrite<std::size_t[]>(block));
-        const std::size_t k = std::min(n, block - in_block);
-        std::copy_n(from, k, blocks_.back().get() + in_block);  // short: no call
+        if (size_ == capacity_) grow();
+        const std::size_t k = std::min(n, capacity_ - size_);
+        std::copy_n(from, k, tail_ + size_ % block);
         from += k;
         n -= k;
         size_ += k;
     }
 }
 
+template <class Item>
+void locator::blocks<Item>::clear() noexcept {
+    blocks_.clear();
+    tail_ = nullptr;
+    size_ = capacity_ = 0;
+}
+
+template <class Record, class Offset>
+void locator::address_table<Record, Offset>::start(std::uintptr_t address) {
+    if (!runs_.empty()) runs_.back().end = records_.size();
+    runs_.push_back({address, records_.size(), records_.size()});
+}
+
+template <class Record, class Offset>
+void locator::address_table<Record, Offset>::seal() {
+    if (runs_.empty()) return;
+    runs_.back().end = records_.size();
+    // Chunks lie wherever the allocator put them: the runs are ordered by their bases. Within
+    // a run, records ascend as the arena hands out memory.
+    std::sort(runs_.begin(), runs_.end(),
+              [](const run& x, const run& y) { return x.base < y.base; });
+    bool apart = true;
+    for (std::size_t r = 1; apart && r < runs_.size(); ++r)
+        apart = address_of(runs_[r - 1], runs_[r - 1].end - 1) < runs_[r].base;
+    if (apart) return;
+    // Should runs overlap after all, every record is sorted by address into new runs.
+    std::vector<std::pair<std::uintptr_t, Record>> all;
+    all.reserve(records_.size());
+    for (const run& r : runs_)
+        for (std::size_t i = r.begin; i < r.end; ++i)
+            all.emplace_back(address_of(r, i), records_[i]);
+    std::sort(all.begin(), all.end(),
+              [](const auto& x, const auto& y) { return x.first < y.first; });
+    records_.clear();
+    runs_.clear();
+    for (auto& [address, record] : all) {
+        if (!fits(address)) start(address);
+        record.distance = static_cast<Offset>(distance(address) | (record.distance & 7u));
+        records_.push_back(record);
+    }
+    runs_.back().end = records_.size();
+}
+
+template <class Record, class Offset>
+const Record* locator::address_table<Record, Offset>::floor(std::uintptr_t key,
+                                                            std::uintptr_t& address) const {
+    const auto next = std::upper_bound(runs_.begin(), runs_.end(), key,
+                                       [](std::uintptr_t k, const run& r) { return k < r.base; });
+    if (next == runs_.begin()) return nullptr;
+    const run& r = *std::prev(next);
+    // The last record of the run at or below the key; the run's first record is at its base.
+    std::size_t low = r.begin, high = r.end;
+    while (high - low > 1) {
+        const std::size_t mid = low + (high - low) / 2;
+        if (address_of(r, mid) <= key)
+            low = mid;
+        else
+            high = mid;
+    }
+    address = address_of(r, low);
+    return &records_[low];
+}
+
+template <class Offset>
+std::optional<std::size_t> locator::offset_at(const tables<Offset>& t, std::uintptr_t address) {
+    std::uintptr_t node = 0;
+    const auto* c = t.containers.floor(address, node);
+    if (c == nullptr) return std::nullopt;
+    const bool assoc = (c->distance & 1u) != 0;
+    const std::uintptr_t first = first_element(node, assoc);
+    const std::size_t stride = assoc ? sizeof(yojson::entry) : sizeof(yojson);
+    if (address < first) return std::nullopt;
+    const std::uintptr_t past = address - first;
+    if (past % stride != 0 || past / stride >= c->count) return std::nullopt;
+    return static_cast<std::size_t>(t.offsets[c->at + past / stride]);
+}
+
+template <class Offset>
+std::optional<std::size_t> locator::offset_of_payload(const tables<Offset>& t, std::uintptr_t id,
+                                                      bool container) {
+    std::uintptr_t found = 0;
+    if (container) {
+        if (const auto* c = t.containers.floor(id, found); c != nullptr && found == id)
+            return static_cast<std::size_t>(c->offset);
+    } else {
+        if (const auto* s = t.texts.floor(id, found); s != nullptr && found == id)
+            return static_cast<std::size_t>(s->offset);
+    }
+    return std::nullopt;
+}
+
 std::optional<text_position> locator::position_of(const yojson* address) const {
     const auto key = reinterpret_cast<std::uintptr_t>(address);
-    const elements* e = by_address_.floor(key);
-    if (e == nullptr) return std::nullopt;
-    const std::uintptr_t past = key - e->first;
-    if (past % e->stride != 0 || past / e->stride >= e->count) return std::nullopt;
-    return at(offsets_[e->at + past / e->stride]);
+    const auto offset = wide_ ? offset_at(wide_tables_, key) : offset_at(narrow_tables_, key);
+    if (!offset) return std::nullopt;
+    return at(*offset);
 }
 
 std::optional<text_position> locator::position_of(const yojson& node) const {
     if (auto p = position_of(&node)) return p;
-    if (const void* id = detail::tree_access::payload(node)) {
-        const auto key = reinterpret_cast<std::uintptr_t>(id);
-        if (const entry* e = by_payload_.floor(key); e != nullptr && e->first == key)
-            return at(e->second);
-    }
-    return std::nullopt;
+    const void* id = detail::tree_access::payload(node);
+    if (id == nullptr) return std::nullopt;
+    const auto key = reinterpret_cast<std::uintptr_t>(id);
+    const bool container = node.kind() == yojson_kind::List || node.kind() == yojson_kind::Assoc;
+    const auto offset = wide_ ? offset_of_payload(wide_tables_, key, container)
+                              : offset_of_payload(narrow_tables_, key, container);
+    if (!offset) return std::nullopt;
+    return at(*offset);
 }
+
+template class locator::blocks<std::uint32_t>;
+template class locator::blocks<std::uint64_t>;
+template class locator::blocks<locator::tables<std::uint32_t>::text_record>;
+template class locator::blocks<locator::tables<std::uint32_t>::container_record>;
+template class locator::blocks<locator::tables<std::uint64_t>::text_record>;
+template class locator::blocks<locator::tables<std::uint64_t>::container_record>;
+template class locator::address_table<locator::tables<std::uint32_t>::text_record, std::uint32_t>;
+template class locator::address_table<locator::tables<std::uint32_t>::container_record,
+                                      std::uint32_t>;
+template class locator::address_table<locator::tables<std::uint64_t>::text_record, std::uint64_t>;
+template class locator::address_table<locator::tables<std::uint64_t>::container_record,
+                                      std::uint64_t>;
 
 }  // namespace Sylvane::json_tree

@@ -7,11 +7,13 @@
 #include "shared_strings.hpp"
 #include "string_text.hpp"
 #include "text_scan.hpp"
+#include "wide_positions.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <istream>
@@ -41,8 +43,8 @@ std::string show(const char* p, const char* end) {
 /// The reader: one pass over the text with an explicit stack of open containers. Every node goes
 /// into one arena. Elements of open containers wait on one value stack (keys, already in the
 /// arena, on a key stack) and move into their container's node when it closes. With `Track`, it
-/// also records where every node starts.
-template <bool Track>
+/// also records where every node starts, in offsets of type `Offset`.
+template <bool Track, class Offset>
 class parser {
 public:
     parser(std::string_view text, const read_options& options, locator* positions)
@@ -50,7 +52,9 @@ public:
           p_(text.data()),
           end_(text.data() + text.size()),
           options_(options),
-          positions_(positions) {}
+          positions_(positions) {
+        if constexpr (Track) positions_->wide_ = !std::is_same_v<Offset, std::uint32_t>;
+    }
     parser(const parser&) = delete;
     parser& operator=(const parser&) = delete;
     /// Lets go of the arena: the root holds it now, or nothing does and it is freed.
@@ -76,8 +80,8 @@ public:
                     if (p_ != end_) fail_unexpected(p_, " after the value");
                     yojson root = tree_access::counted(values_.back());
                     if constexpr (Track) {
-                        positions_->by_address_.seal();
-                        positions_->by_payload_.seal();
+                        tables().texts.seal();
+                        tables().containers.seal();
                     }
                     return root;
                 }
@@ -161,14 +165,14 @@ private:
 
     void push(raw_tree v, const char* start) {
         values_.push_back(v);
-        if constexpr (Track) offsets_.push_back(offset(start));
+        if constexpr (Track) offsets_.push_back(static_cast<Offset>(offset(start)));
     }
     void push(const yojson& scalar, const char* start) { push(tree_access::raw(scalar), start); }
 
     /// A `String` or `Intlit` node over a copy of `s`, in the arena, for the text at `start`.
     raw_tree text_node(yojson_kind kind, std::string_view s, const char* start) {
         string_node* node = memory().text(s);
-        if constexpr (Track) record_payload(node, offset(start));
+        if constexpr (Track) record_text(node, offset(start));
         return tree_access::raw_of(kind, node);
     }
 
@@ -321,25 +325,20 @@ private:
         raw_tree t;
         if (!f.object) {
             list_node* node = memory().list(n);
-            if constexpr (Track) record_payload(node, f.offset);
             yojson* items = node->items();
             for (std::size_t i = 0; i < n; ++i) tree_access::place(items + i, first[i]);
             node->size = n;
-            if constexpr (Track) record_elements(items, sizeof(yojson), n, f.values_begin);
+            if constexpr (Track) record_container(node, false, f.offset, n, f.values_begin);
             t = tree_access::raw_of(node);
         } else {
             assoc_node* node = memory().assoc(n, 0);  // its keys are in the arena already
-            if constexpr (Track) record_payload(node, f.offset);
             yojson::entry* entries = node->entries();
             const std::string_view* keys = keys_.data() + f.keys_begin;
             for (std::size_t i = 0; i < n; ++i)
                 tree_access::place_entry(entries + i, keys[i], first[i]);
             node->size = n;
             keys_.resize(f.keys_begin);
-            if constexpr (Track) {
-                if (n > 0)
-                    record_elements(&entries[0].second, sizeof(yojson::entry), n, f.values_begin);
-            }
+            if constexpr (Track) record_container(node, true, f.offset, n, f.values_begin);
             t = tree_access::raw_of(node);
         }
         values_.resize(f.values_begin);
@@ -347,28 +346,36 @@ private:
         push(t, begin_ + f.offset);
     }
 
-    // Elements are recorded as their containers close, payloads as they are made: both in the
-    // order the arena hands out memory, so each table gets a run for each arena chunk.
-    /// Records the `n` elements of the container just made, `stride` bytes apart from `first`,
-    /// whose offsets wait on `offsets_` from `waiting` on.
-    void record_elements(const yojson* first, std::size_t stride, std::size_t n,
-                         std::size_t waiting) {
-        if (n == 0) return;
-        note_chunk(address_chunk_, positions_->by_address_);
-        positions_->by_address_.push_back(
-            {reinterpret_cast<std::uintptr_t>(first), stride, n, positions_->offsets_.size()});
-        positions_->offsets_.append(offsets_.data() + waiting, n);
+    // Containers are recorded as they close, texts as they are made: both in the order the
+    // arena hands out memory, so each table gets a run of ascending addresses for each chunk.
+    locator::tables<Offset>& tables() noexcept {
+        return positions_->tables_of<Offset>();
     }
-    void record_payload(const payload_node* id, std::size_t at) {
-        note_chunk(payload_chunk_, positions_->by_payload_);
-        positions_->by_payload_.push_back({reinterpret_cast<std::uintptr_t>(id), at});
+    /// Records the container `node` that opened at `at`, and the offsets of its `n` elements,
+    /// which wait on `offsets_` from `waiting` on.
+    void record_container(const payload_node* node, bool assoc, std::size_t at, std::size_t n,
+                          std::size_t waiting) {
+        auto& t = tables();
+        const Offset distance = distance_in(t.containers, container_chunk_, node);
+        t.containers.push_back({static_cast<Offset>(distance | Offset{assoc}),
+                                static_cast<Offset>(at), static_cast<Offset>(t.offsets.size()),
+                                static_cast<Offset>(n)});
+        t.offsets.append(offsets_.data() + waiting, n);
     }
+    void record_text(const payload_node* node, std::size_t at) {
+        auto& t = tables();
+        t.texts.push_back({distance_in(t.texts, text_chunk_, node), static_cast<Offset>(at)});
+    }
+    /// The distance of `node` from the base of its run in `table`, which starts a run when the
+    /// arena has moved to another chunk since `seen` or the node is too far from the run's base.
     template <class Table>
-    void note_chunk(const void*& seen, Table& table) {
-        if (const void* c = arena_->chunk_in_use(); c != seen) {
+    Offset distance_in(Table& table, const void*& seen, const payload_node* node) {
+        const auto address = reinterpret_cast<std::uintptr_t>(node);
+        if (const void* c = arena_->chunk_in_use(); c != seen || !table.fits(address)) {
             seen = c;
-            table.start();
+            table.start(address);
         }
+        return table.distance(address);
     }
 
     /// With Track, records that a line starts at `q`.
@@ -633,23 +640,39 @@ private:
     flat_stack<frame> frames_;
     flat_stack<raw_tree> values_;
     flat_stack<std::string_view> keys_;
-    flat_stack<std::size_t> offsets_;  // with Track: where each waiting value starts
-    // With Track: the chunk that each table's last entry lies in.
-    const void* address_chunk_ = nullptr;
-    const void* payload_chunk_ = nullptr;
+    flat_stack<Offset> offsets_;  // with Track: where each waiting value starts
+    // With Track: the chunk that each table's last record lies in.
+    const void* container_chunk_ = nullptr;
+    const void* text_chunk_ = nullptr;
     std::string scratch_;
 };
 
 }  // namespace detail
 
+namespace detail {
+
+template <class Offset>
+positioned read_positioned(std::string_view text, const read_options& options) {
+    positioned result;
+    result.tree = parser<true, Offset>(text, options, &result.positions).run();
+    return result;
+}
+
+positioned read_with_wide_positions(std::string_view text, const read_options& options) {
+    return read_positioned<std::uint64_t>(text, options);
+}
+
+}  // namespace detail
+
 yojson read(std::string_view text, const read_options& options) {
-    return detail::parser<false>(text, options, nullptr).run();
+    return detail::parser<false, std::size_t>(text, options, nullptr).run();
 }
 
 positioned read_with_positions(std::string_view text, const read_options& options) {
-    positioned result;
-    result.tree = detail::parser<true>(text, options, &result.positions).run();
-    return result;
+    // Offsets and node counts stay below the text's size: 32 bits hold them for most texts.
+    if (text.size() <= std::numeric_limits<std::uint32_t>::max())
+        return detail::read_positioned<std::uint32_t>(text, options);
+    return detail::read_positioned<std::uint64_t>(text, options);
 }
 
 yojson read(std::istream& in, const read_options& options) {

@@ -3,9 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
-#include <utility>
 #include <vector>
 
 #include <sylvane/base/export.hpp>
@@ -15,7 +15,7 @@
 namespace Sylvane::json_tree {
 
 namespace detail {
-template <bool Track>
+template <bool Track, class Offset>
 class parser;
 }  // namespace detail
 
@@ -44,59 +44,115 @@ public:
     /// The position of the root value.
     text_position root() const { return at(root_offset_); }
     /// The number of nodes located by address (every node but the root).
-    std::size_t size() const noexcept { return offsets_.size(); }
+    std::size_t size() const noexcept {
+        return wide_ ? wide_tables_.offsets.size() : narrow_tables_.offsets.size();
+    }
 
 private:
-    template <bool Track>
+    template <bool Track, class Offset>
     friend class detail::parser;
-    using entry = std::pair<std::uintptr_t, std::size_t>;  // payload identity, byte offset
-    /// The elements of one container: `count` trees `stride` bytes apart from the address
-    /// `first`, whose offsets are the located offsets from index `at` on.
-    struct elements {
-        std::uintptr_t first;
-        std::size_t stride;
-        std::size_t count;
-        std::size_t at;
-    };
 
-    /// Items filled in ascending runs of their `first` member (a run for each chunk of the tree's
-    /// arena), looked up by run, then by item. Runs are kept apart rather than joined into one
-    /// large block, which would be copied and, on a large document, mapped afresh.
+    /// Items appended in blocks of a fixed size, so that none is copied once the first block is
+    /// full; the first block grows as a vector does, so a small tree costs little.
     template <class Item>
-    class runs {
+    class blocks {
     public:
-        /// Starts a run: what is added from now on lies above or below all earlier runs.
-        void start() { runs_.emplace_back().reserve(64); }
-        void push_back(const Item& item) { runs_.back().push_back(item); }
-        /// Orders the runs for lookup.
-        void seal();
-        /// The last item whose `first` is not above `key`, or null.
-        const Item* floor(std::uintptr_t key) const;
-
-    private:
-        std::vector<std::vector<Item>> runs_;
-    };
-
-    /// The offsets of the nodes located by address, in blocks of a fixed size.
-    class offsets {
-    public:
-        void append(const std::size_t* from, std::size_t n);
-        std::size_t operator[](std::size_t i) const noexcept {
+        void push_back(const Item& item) {
+            if (size_ == capacity_) grow();
+            tail_[size_ % block] = item;
+            ++size_;
+        }
+        void append(const Item* from, std::size_t n);
+        const Item& operator[](std::size_t i) const noexcept {
             return blocks_[i / block][i % block];
         }
         std::size_t size() const noexcept { return size_; }
+        void clear() noexcept;
 
     private:
         static constexpr std::size_t block = 4096;
-        std::vector<std::unique_ptr<std::size_t[]>> blocks_;
+        void grow();
+        std::vector<std::unique_ptr<Item[]>> blocks_;
+        Item* tail_ = nullptr;  // the last block
         std::size_t size_ = 0;
+        std::size_t capacity_ = 0;
     };
 
+    /// Records of nodes at ascending addresses, in runs: each run holds the records of one
+    /// stretch of an arena chunk, as distances from its base (the first record's address), so
+    /// that a record is small. The low three bits of a distance are free for the record's tag.
+    template <class Record, class Offset>
+    class address_table {
+    public:
+        /// Whether a record at `address` can be stored in the current run.
+        bool fits(std::uintptr_t address) const noexcept {
+            return !runs_.empty() && address - runs_.back().base <= max_distance;
+        }
+        /// Starts a run at `address`, above or below all earlier runs.
+        void start(std::uintptr_t address);
+        /// `address`'s distance from the current run's base, which `fits` it.
+        Offset distance(std::uintptr_t address) const noexcept {
+            return static_cast<Offset>(address - runs_.back().base);
+        }
+        void push_back(const Record& r) { records_.push_back(r); }
+        /// Orders the runs for lookup.
+        void seal();
+        /// The record of the highest address not above `key`, or null; `address` is set to
+        /// the record's address.
+        const Record* floor(std::uintptr_t key, std::uintptr_t& address) const;
+
+    private:
+        static constexpr std::uintptr_t max_distance =
+            std::numeric_limits<Offset>::max() & ~std::uintptr_t{7};
+        struct run {
+            std::uintptr_t base;
+            std::size_t begin, end;  // of its records
+        };
+        std::uintptr_t address_of(const run& r, std::size_t i) const noexcept {
+            return r.base + (records_[i].distance & ~Offset{7});
+        }
+        blocks<Record> records_;
+        std::vector<run> runs_;
+    };
+
+    /// The tables of one width: 32-bit offsets for a text under 4 GiB, 64-bit beyond.
+    template <class Offset>
+    struct tables {
+        /// A `String` or `Intlit` node.
+        struct text_record {
+            Offset distance;
+            Offset offset;
+        };
+        /// A `List` or `Assoc` node (tagged 1 in `distance`) and its `count` elements, whose
+        /// offsets are the located offsets from index `at` on.
+        struct container_record {
+            Offset distance;
+            Offset offset;
+            Offset at;
+            Offset count;
+        };
+        address_table<text_record, Offset> texts;
+        address_table<container_record, Offset> containers;
+        blocks<Offset> offsets;  // of the elements of each container in turn
+    };
+
+    template <class Offset>
+    tables<Offset>& tables_of() noexcept {
+        if constexpr (sizeof(Offset) == sizeof(std::uint32_t))
+            return narrow_tables_;
+        else
+            return wide_tables_;
+    }
+    template <class Offset>
+    static std::optional<std::size_t> offset_at(const tables<Offset>& t, std::uintptr_t address);
+    template <class Offset>
+    static std::optional<std::size_t> offset_of_payload(const tables<Offset>& t, std::uintptr_t id,
+                                                        bool container);
     text_position at(std::size_t offset) const noexcept;
 
-    runs<elements> by_address_;
-    runs<entry> by_payload_;
-    offsets offsets_;
+    tables<std::uint32_t> narrow_tables_;
+    tables<std::uint64_t> wide_tables_;
+    bool wide_ = false;  // which tables hold the positions
     std::vector<std::size_t> line_starts_{0};
     std::size_t root_offset_ = 0;
 };
