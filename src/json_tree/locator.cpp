@@ -69,6 +69,7 @@ template <class Record, class Offset>
 void locator::address_table<Record, Offset>::start(std::uintptr_t address) {
     if (!runs_.empty()) runs_.back().end = records_.size();
     runs_.push_back({address, records_.size(), records_.size()});
+    base_ = address;
 }
 
 template <class Record, class Offset>
@@ -94,7 +95,7 @@ void locator::address_table<Record, Offset>::seal() {
     records_.clear();
     runs_.clear();
     for (auto& [address, record] : all) {
-        if (!fits(address)) start(address);
+        if (runs_.empty() || !fits(address)) start(address);
         record.distance = static_cast<Offset>(distance(address) | (record.distance & 7u));
         records_.push_back(record);
     }

@@ -360,7 +360,13 @@ private:
         t.containers.push_back({static_cast<Offset>(distance | Offset{assoc}),
                                 static_cast<Offset>(at), static_cast<Offset>(t.offsets.size()),
                                 static_cast<Offset>(n)});
-        t.offsets.append(offsets_.data() + waiting, n);
+        // The usual few offsets without a call.
+        if (Offset* to = t.offsets.extend(n))
+            copy_bytes(reinterpret_cast<char*>(to),
+                       reinterpret_cast<const char*>(offsets_.data() + waiting),
+                       n * sizeof(Offset));
+        else
+            t.offsets.append(offsets_.data() + waiting, n);
     }
     void record_text(const payload_node* node, std::size_t at) {
         auto& t = tables();
@@ -371,7 +377,8 @@ private:
     template <class Table>
     Offset distance_in(Table& table, const void*& seen, const payload_node* node) {
         const auto address = reinterpret_cast<std::uintptr_t>(node);
-        if (const void* c = arena_->chunk_in_use(); c != seen || !table.fits(address)) {
+        if (const void* c = arena_->chunk_in_use(); c != seen || !table.fits(address))
+            [[unlikely]] {
             seen = c;
             table.start(address);
         }

@@ -62,6 +62,13 @@ private:
             tail_[size_ % block] = item;
             ++size_;
         }
+        /// Room for `n` more items, or null when they would not be in one block.
+        Item* extend(std::size_t n) noexcept {
+            if (n > capacity_ - size_) return nullptr;
+            Item* at = tail_ + size_ % block;
+            size_ += n;
+            return at;
+        }
         void append(const Item* from, std::size_t n);
         const Item& operator[](std::size_t i) const noexcept {
             return blocks_[i / block][i % block];
@@ -84,15 +91,14 @@ private:
     template <class Record, class Offset>
     class address_table {
     public:
-        /// Whether a record at `address` can be stored in the current run.
-        bool fits(std::uintptr_t address) const noexcept {
-            return !runs_.empty() && address - runs_.back().base <= max_distance;
-        }
+        /// Whether a record at `address`, not below the current run's base, can be stored in
+        /// that run. Only once a run is started.
+        bool fits(std::uintptr_t address) const noexcept { return address - base_ <= max_distance; }
         /// Starts a run at `address`, above or below all earlier runs.
         void start(std::uintptr_t address);
         /// `address`'s distance from the current run's base, which `fits` it.
         Offset distance(std::uintptr_t address) const noexcept {
-            return static_cast<Offset>(address - runs_.back().base);
+            return static_cast<Offset>(address - base_);
         }
         void push_back(const Record& r) { records_.push_back(r); }
         /// Orders the runs for lookup.
@@ -113,6 +119,7 @@ private:
         }
         blocks<Record> records_;
         std::vector<run> runs_;
+        std::uintptr_t base_ = 0;  // of the current run
     };
 
     /// The tables of one width: 32-bit offsets for a text under 4 GiB, 64-bit beyond.
