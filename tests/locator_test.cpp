@@ -50,7 +50,7 @@ std::vector<std::size_t> value_starts(std::string_view text) {
 /// nodes with a payload, with its line and column; and addresses that are no node.
 void check_every_node(const std::string& text, positioned r) {
     const std::vector<std::size_t> starts = value_starts(text);
-    const locator& positions = r.positions;
+    const locator& positions = r.positions;  // until it is moved from at the end
     std::size_t k = 0, line = 1, line_start = 0, scanned = 0;
     const auto expect_at = [&](const std::optional<text_position>& p, std::size_t offset) {
         for (; scanned < offset; ++scanned)
@@ -89,11 +89,17 @@ void check_every_node(const std::string& text, positioned r) {
     EXPECT_EQ(k, starts.size());
     EXPECT_EQ(positions.size(), starts.size() - 1);
     EXPECT_EQ(positions.root().offset, starts.front());
-    const yojson moved = std::move(r.tree);
-    EXPECT_EQ(positions.position_of(moved), positions.root());
     EXPECT_FALSE(positions.position_of(static_cast<const yojson*>(nullptr)));
     const yojson other = yojson::List({yojson::Int(1)});
     EXPECT_FALSE(positions.position_of(other.as_list().data()));
+    const yojson moved = std::move(r.tree);
+    EXPECT_EQ(positions.position_of(moved), positions.root());
+    // A moved-from locator answers nothing, and safely.
+    const locator taken = std::move(r.positions);
+    EXPECT_EQ(taken.position_of(moved), taken.root());
+    EXPECT_FALSE(r.positions.position_of(moved));
+    EXPECT_EQ(r.positions.size(), 0u);
+    EXPECT_EQ(r.positions.root().line, 1u);
 }
 
 void check_both_widths(const std::string& text) {

@@ -22,6 +22,7 @@ std::uintptr_t first_element(std::uintptr_t node, bool assoc) noexcept {
 }  // namespace
 
 text_position locator::at(std::size_t offset) const noexcept {
+    if (line_starts_.empty()) return {offset, 1, offset + 1};  // moved from
     const auto next = std::upper_bound(line_starts_.begin(), line_starts_.end(), offset);
     const std::size_t line = static_cast<std::size_t>(next - line_starts_.begin());
     return {offset, line, offset - line_starts_[line - 1] + 1};
@@ -33,7 +34,7 @@ void locator::blocks<Item>::grow() {
         // The first block doubles until it has its full size.
         const std::size_t wanted = capacity_ == 0 ? 64 : capacity_ * 2;
         auto first = std::make_unique_for_overwrite<Item[]>(wanted);
-        std::copy_n(tail_, size_, first.get());
+        if (size_ > 0) std::copy_n(tail_, size_, first.get());
         if (blocks_.empty())
             blocks_.push_back(std::move(first));
         else

@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <sylvane/base/export.hpp>
@@ -57,6 +58,20 @@ private:
     template <class Item>
     class blocks {
     public:
+        blocks() = default;
+        /// Leaves `other` empty, so that a moved-from locator answers nothing.
+        blocks(blocks&& other) noexcept
+            : blocks_(std::move(other.blocks_)),
+              tail_(std::exchange(other.tail_, nullptr)),
+              size_(std::exchange(other.size_, 0)),
+              capacity_(std::exchange(other.capacity_, 0)) {}
+        blocks& operator=(blocks&& other) noexcept {
+            blocks_ = std::move(other.blocks_);
+            tail_ = std::exchange(other.tail_, nullptr);
+            size_ = std::exchange(other.size_, 0);
+            capacity_ = std::exchange(other.capacity_, 0);
+            return *this;
+        }
         void push_back(const Item& item) {
             if (size_ == capacity_) grow();
             tail_[size_ % block] = item;
