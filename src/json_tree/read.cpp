@@ -44,7 +44,7 @@ std::string show(const char* p, const char* end) {
 /// into one arena. Elements of open containers wait on one value stack (keys, already in the
 /// arena, on a key stack) and move into their container's node when it closes. With `Track`, it
 /// also records where every node starts, in offsets of type `Offset`.
-template <bool Track, class Offset>
+template <bool Track, class Offset = std::uint32_t>
 class parser {
 public:
     parser(std::string_view text, const read_options& options, locator* positions)
@@ -672,7 +672,7 @@ positioned read_with_wide_positions(std::string_view text, const read_options& o
 }  // namespace detail
 
 yojson read(std::string_view text, const read_options& options) {
-    return detail::parser<false, std::size_t>(text, options, nullptr).run();
+    return detail::parser<false>(text, options, nullptr).run();
 }
 
 positioned read_with_positions(std::string_view text, const read_options& options) {
