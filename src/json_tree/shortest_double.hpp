@@ -120,14 +120,27 @@ inline char* digits_before(char* end, std::uint64_t x) noexcept {
         end -= 2;
         std::memcpy(end, pairs + 2 * two, 2);
     };
-    // Eight digits at a time in 32-bit arithmetic, then pairs.
+    // Four digits as two pairs; eight as two fours. The halves' divisions do not wait on each
+    // other, where one chain of divisions by 100 would.
+    const auto four = [&](std::uint32_t digits) {
+        pair(digits % 100);
+        pair(digits / 100);
+    };
     while (x >= 100'000'000) {
-        auto block = static_cast<std::uint32_t>(x % 100'000'000);
+        const auto block = static_cast<std::uint32_t>(x % 100'000'000);
         x /= 100'000'000;
-        for (int i = 0; i < 4; ++i, block /= 100) pair(block % 100);
+        four(block % 10'000);
+        four(block / 10'000);
     }
-    auto y = static_cast<std::uint32_t>(x);
-    for (; y >= 100; y /= 100) pair(y % 100);
+    auto y = static_cast<std::uint32_t>(x);  // at most 8 digits
+    if (y >= 10'000) {
+        four(y % 10'000);
+        y /= 10'000;
+    }
+    if (y >= 100) {
+        pair(y % 100);
+        y /= 100;
+    }
     if (y >= 10) {
         pair(y);
     } else {
