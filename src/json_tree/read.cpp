@@ -216,10 +216,11 @@ private:
                 if (object) {
                     // A depth's places in the key cache are cleared before its first key, so a
                     // small document does not pay for clearing the whole cache.
-                    const std::size_t depth = frames_.size() % 8;
+                    const std::size_t depth = frames_.size() % key_depths;
                     if ((key_rows_ready_ & (1u << depth)) == 0) {
-                        std::fill_n(key_cache_.begin() + static_cast<std::ptrdiff_t>(depth * 64),
-                                    64, known_key{nullptr, nullptr, 0});
+                        std::fill_n(
+                            key_cache_.begin() + static_cast<std::ptrdiff_t>(depth * key_places),
+                            key_places, known_key{nullptr, nullptr, 0});
                         key_rows_ready_ |= 1u << depth;
                     }
                     key();
@@ -268,11 +269,11 @@ private:
     /// Reads `"key" :` and the space after it, and returns the byte after them, as `peek`.
     [[gnu::always_inline]] char key() {
         if (peek() != '"') fail_unexpected(p_, ", expected a string key");
-        // The last 8 depths, 64 places in each: nested objects of one shape do not evict each
-        // other's keys.
-        const std::size_t depth = frames_.size() % 8;
-        known_key& cached =
-            key_cache_[depth * 64 + (values_.size() - frames_.back().values_begin) % 64];
+        // The last `key_depths` depths, `key_places` places in each: nested objects of one shape
+        // do not evict each other's keys.
+        const std::size_t depth = frames_.size() % key_depths;
+        known_key& cached = key_cache_[depth * key_places +
+                                       (values_.size() - frames_.back().values_begin) % key_places];
         const std::size_t n = cached.size;
         if (cached.text != nullptr && same_key(cached.text, n)) {
             p_ += n + 2;
@@ -454,7 +455,7 @@ private:
                 each_line_start(body, body + close, [&](std::size_t at) { line_start(body + at); });
             p_ = body + close + 2;
         } else {
-            fail(p_, "unexpected character '/'");
+            fail_unexpected(p_);
         }
     }
 
@@ -573,7 +574,7 @@ private:
             return tree_access::raw(yojson::Float(-std::numeric_limits<double>::infinity()));
         }
         const char* digits = q;
-        if (q == end_ || !is_digit(*q)) fail(q, "unexpected " + show(q, end_) + " in number");
+        if (q == end_ || !is_digit(*q)) fail_unexpected(q, " in number");
         std::uint64_t scanned = 0;  // the digits' value, exact while there are at most 19
         if (*q == '0') {
             ++q;
@@ -587,8 +588,7 @@ private:
         bool integral = true;
         if (q != end_ && *q == '.') {
             ++q;
-            if (q == end_ || !is_digit(*q))
-                fail(q, "unexpected " + show(q, end_) + " in number, expected a digit");
+            if (q == end_ || !is_digit(*q)) fail_unexpected(q, " in number, expected a digit");
             q = scan_digits(q, end_, scanned);
             frac_end = exp_start = q;
             integral = false;
@@ -600,8 +600,7 @@ private:
             exp_start = q;
             const bool minus = q != end_ && *q == '-';
             if (q != end_ && (*q == '+' || *q == '-')) ++q;
-            if (q == end_ || !is_digit(*q))
-                fail(q, "unexpected " + show(q, end_) + " in number, expected a digit");
+            if (q == end_ || !is_digit(*q)) fail_unexpected(q, " in number, expected a digit");
             const char* e = q;
             for (; q != end_ && is_digit(*q); ++q)
                 if (q - e < 5) exponent = exponent * 10 + (*q - '0');
@@ -640,8 +639,10 @@ private:
     /// Keys read lately, by depth and place in their object. Objects of one shape repeat their
     /// keys, which are then matched in the text instead of scanned and copied again; only keys
     /// without escapes are kept, so that the same bytes in the text are the same valid key.
-    std::array<known_key, 8 * 64> key_cache_;  // a depth's places cleared by its first key
-    unsigned key_rows_ready_ = 0;              // the depths whose places are cleared
+    static constexpr std::size_t key_depths = 8;
+    static constexpr std::size_t key_places = 64;
+    std::array<known_key, key_depths * key_places> key_cache_;  // cleared a depth at a time
+    unsigned key_rows_ready_ = 0;  // the depths whose places are cleared
     /// Short strings read so far in this document, by their bytes (without Track).
     shared_string_table shared_strings_;
     flat_stack<frame> frames_;
