@@ -794,3 +794,38 @@ TEST(json_read_memory, equal_short_strings_share_one_node_within_a_document) {
     ASSERT_TRUE(p.positions.position_of(second).has_value());
     EXPECT_EQ(p.positions.position_of(second)->line, 2u);
 }
+
+// Empty lists and objects of one plain read are one node; they must read as empty wherever they
+// stand (root, element, value, with blanks inside), and with positions each keeps its own.
+TEST(json_read_memory, empty_containers_share_one_node_within_a_document) {
+    const std::string text =
+        "{\"a\": [], \"b\": { }, \"c\": [[\n], {}, [1, []]], \"d\": {\"e\": {}}}";
+    const yojson empty_list = yojson::List({});
+    const yojson empty_assoc = yojson::Assoc({});
+    const yojson expected = yojson::Assoc(
+        {{"a", empty_list},
+         {"b", empty_assoc},
+         {"c", yojson::List({empty_list, empty_assoc, yojson::List({yojson::Int(1), empty_list})})},
+         {"d", yojson::Assoc({{"e", empty_assoc}})}});
+    const auto value = [](const yojson& t, std::size_t i) { return t.as_assoc()[i].second; };
+
+    const yojson t = read(text);
+    EXPECT_EQ(t, expected);
+    const yojson c = value(t, 2);
+    EXPECT_EQ(value(t, 0).as_list().data(), c.as_list()[0].as_list().data());
+    EXPECT_EQ(value(t, 1).as_assoc().data(), c.as_list()[1].as_assoc().data());
+    EXPECT_EQ(read("[]"), empty_list);
+    EXPECT_EQ(read(" { } "), empty_assoc);
+
+    const positioned p = read_with_positions(text);
+    const yojson pc = value(p.tree, 2);
+    EXPECT_NE(value(p.tree, 0).as_list().data(), pc.as_list()[0].as_list().data());
+    const auto at = [&](const yojson& node) { return *p.positions.position_of(node); };
+    EXPECT_EQ(at(value(p.tree, 0)).column, 7u);
+    EXPECT_EQ(at(value(p.tree, 1)).column, 16u);
+    EXPECT_EQ(at(pc.as_list()[0]).column, 27u);
+    EXPECT_EQ(at(pc.as_list()[1]).line, 2u);
+    EXPECT_EQ(at(pc.as_list()[1]).column, 4u);
+    EXPECT_EQ(at(value(value(p.tree, 3), 0)).line, 2u);
+    EXPECT_EQ(at(value(value(p.tree, 3), 0)).column, 29u);
+}

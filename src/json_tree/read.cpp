@@ -200,19 +200,19 @@ private:
             case '[': {
                 if (frames_.size() >= options_.max_depth) fail_too_deep();
                 const bool object = c == '{';
+                ++p_;
+                if (after_space() == (object ? '}' : ']')) {
+                    ++p_;
+                    push(empty_container(object, start), start);
+                    return true;
+                }
                 std::size_t values_begin = values_.size();
 #if defined(__GNUC__)
                 // Kept out of a vector register: g++ would load it with the stack's capacity in
                 // one 16-byte load, which waits for the 8-byte store of the last push to retire.
                 asm("" : "+r"(values_begin));
 #endif
-                frames_.push_back({values_begin, keys_.size(), offset(p_), object});
-                ++p_;
-                if (after_space() == (object ? '}' : ']')) {
-                    ++p_;
-                    close();
-                    return true;
-                }
+                frames_.push_back({values_begin, keys_.size(), offset(start), object});
                 if (object) {
                     // A depth's places in the key cache are cleared before its first key, so a
                     // small document does not pay for clearing the whole cache.
@@ -315,6 +315,29 @@ private:
 #endif
         return static_cast<std::size_t>(end_ - p_) > n + 1 && p_[n + 1] == '"' &&
                same_bytes(p_ + 1, known, n);
+    }
+
+    /// An empty list or object, read at `start`. Without Track, all the empty ones of a
+    /// document are one node, as equal short strings are: documents are full of empty lists,
+    /// and the shared node costs neither memory nor a stack frame. With Track each has its own.
+    raw_tree empty_container(bool object, const char* start) {
+        if constexpr (Track) {
+            if (object) {
+                assoc_node* node = memory().assoc(0, 0);
+                record_container(node, true, offset(start), 0, values_.size());
+                return tree_access::raw_of(node);
+            }
+            list_node* node = memory().list(0);
+            record_container(node, false, offset(start), 0, values_.size());
+            return tree_access::raw_of(node);
+        } else {
+            if (object) {
+                if (empty_assoc_ == nullptr) empty_assoc_ = memory().assoc(0, 0);
+                return tree_access::raw_of(empty_assoc_);
+            }
+            if (empty_list_ == nullptr) empty_list_ = memory().list(0);
+            return tree_access::raw_of(empty_list_);
+        }
     }
 
     /// Builds the innermost open container from its waiting elements and pushes it.
@@ -645,6 +668,9 @@ private:
     unsigned key_rows_ready_ = 0;  // the depths whose places are cleared
     /// Short strings read so far in this document, by their bytes (without Track).
     shared_string_table shared_strings_;
+    /// Without Track, the node of every empty list and of every empty object, once one is read.
+    list_node* empty_list_ = nullptr;
+    assoc_node* empty_assoc_ = nullptr;
     flat_stack<frame> frames_;
     flat_stack<raw_tree> values_;
     flat_stack<std::string_view> keys_;
