@@ -22,10 +22,24 @@ std::uintptr_t first_element(std::uintptr_t node, bool assoc) noexcept {
 }  // namespace
 
 text_position locator::at(std::size_t offset) const noexcept {
-    if (line_starts_.empty()) return {offset, 1, offset + 1};  // moved from
-    const auto next = std::upper_bound(line_starts_.begin(), line_starts_.end(), offset);
-    const std::size_t line = static_cast<std::size_t>(next - line_starts_.begin());
-    return {offset, line, offset - line_starts_[line - 1] + 1};
+    return wide_ ? at(wide_tables_, offset) : at(narrow_tables_, offset);
+}
+
+template <class Offset>
+text_position locator::at(const tables<Offset>& t, std::size_t offset) noexcept {
+    // The lines after the first that start at or before `offset`.
+    std::size_t before = 0;
+    for (std::size_t rest = t.line_starts.size(); rest > 0;) {
+        const std::size_t half = rest / 2;
+        if (t.line_starts[before + half] <= offset) {
+            before += half + 1;
+            rest -= half + 1;
+        } else {
+            rest = half;
+        }
+    }
+    const std::size_t line_start = before == 0 ? 0 : t.line_starts[before - 1];
+    return {offset, before + 1, offset - line_start + 1};
 }
 
 template <class Item>

@@ -411,7 +411,7 @@ private:
 
     /// With Track, records that a line starts at `q`.
     void line_start(const char* q) {
-        if constexpr (Track) positions_->line_starts_.push_back(offset(q));
+        if constexpr (Track) tables().line_starts.push_back(static_cast<Offset>(offset(q)));
     }
 
     /// Steps over `word`; its length is a constant, so the comparison is inlined.

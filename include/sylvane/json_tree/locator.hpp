@@ -155,7 +155,8 @@ private:
         };
         address_table<text_record, Offset> texts;
         address_table<container_record, Offset> containers;
-        blocks<Offset> offsets;  // of the elements of each container in turn
+        blocks<Offset> offsets;      // of the elements of each container in turn
+        blocks<Offset> line_starts;  // the offset after each line feed, ascending
     };
 
     template <class Offset>
@@ -171,11 +172,12 @@ private:
     static std::optional<std::size_t> offset_of_payload(const tables<Offset>& t, std::uintptr_t id,
                                                         bool container);
     text_position at(std::size_t offset) const noexcept;
+    template <class Offset>
+    static text_position at(const tables<Offset>& t, std::size_t offset) noexcept;
 
     tables<std::uint32_t> narrow_tables_;
     tables<std::uint64_t> wide_tables_;
     bool wide_ = false;  // which tables hold the positions
-    std::vector<std::size_t> line_starts_{0};
     std::size_t root_offset_ = 0;
 };
 
