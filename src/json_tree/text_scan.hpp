@@ -105,8 +105,13 @@ inline bool is_blank(char c) noexcept {
 }
 
 /// Advances `p` over JSON whitespace (space, line feed, carriage return, tab) to the first other
-/// byte or to `end`; runs of indentation 32 bytes at a time.
-inline const char* skip_blanks(const char* p, const char* end) noexcept {
+/// byte or to `end`. With `Lines`, calls `line(q)` with the address `q` after every line feed it
+/// steps over, in order.
+template <bool Lines, class F>
+[[gnu::always_inline]] inline const char* skip_blanks_with(const char* p, const char* end, F line) {
+    if constexpr (Lines) {
+        if (p != end && *p == '\n') line(++p);
+    }
 #if defined(__SSE2__)
     // Indentation after a line feed is usually spaces: the first byte that is not one is found
     // 32 bytes at a time, and only it is checked for the other blanks.
@@ -127,17 +132,29 @@ inline const char* skip_blanks(const char* p, const char* end) noexcept {
     }
     while (end - p >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i blank = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')),
-                                                        _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+        const __m128i lf = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
+        const __m128i blank = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, space), lf),
                                            _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')),
                                                         _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
         const auto others = static_cast<unsigned>(~_mm_movemask_epi8(blank)) & 0xFFFFu;
+        if constexpr (Lines) {
+            auto feeds = static_cast<unsigned>(_mm_movemask_epi8(lf));
+            if (others != 0) feeds &= (others & (0u - others)) - 1;  // those before the first other
+            for (; feeds != 0; feeds &= feeds - 1) line(p + std::countr_zero(feeds) + 1);
+        }
         if (others != 0) return p + std::countr_zero(others);
         p += 16;
     }
 #endif
-    while (p != end && is_blank(*p)) ++p;
+    for (; p != end && is_blank(*p); ++p)
+        if (Lines && *p == '\n') line(p + 1);
     return p;
+}
+
+/// Advances `p` over JSON whitespace to the first other byte or to `end`; runs of indentation 32
+/// bytes at a time.
+inline const char* skip_blanks(const char* p, const char* end) noexcept {
+    return skip_blanks_with<false>(p, end, [](const char*) {});
 }
 
 /// As `skip_blanks`, also calling `line(q)` with the address `q` after every line feed it steps
@@ -145,24 +162,7 @@ inline const char* skip_blanks(const char* p, const char* end) noexcept {
 template <class F>
 [[gnu::always_inline]] inline const char* skip_blanks_lines(const char* p, const char* end,
                                                             F line) {
-#if defined(__SSE2__)
-    while (end - p >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i lf = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
-        const __m128i blank = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), lf),
-                                           _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')),
-                                                        _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
-        const auto others = static_cast<unsigned>(~_mm_movemask_epi8(blank)) & 0xFFFFu;
-        auto feeds = static_cast<unsigned>(_mm_movemask_epi8(lf));
-        if (others != 0) feeds &= (others & (0u - others)) - 1;  // those before the first other
-        for (; feeds != 0; feeds &= feeds - 1) line(p + std::countr_zero(feeds) + 1);
-        if (others != 0) return p + std::countr_zero(others);
-        p += 16;
-    }
-#endif
-    for (; p != end && is_blank(*p); ++p)
-        if (*p == '\n') line(p + 1);
-    return p;
+    return skip_blanks_with<true>(p, end, line);
 }
 
 /// Calls `f` with the offset after every line feed in `[begin, end)`, in order: 16 bytes at a
