@@ -15,7 +15,7 @@ class flat_stack {
     static_assert(std::is_trivially_copyable_v<T>);
 
 public:
-    void push_back(const T& item) {
+    [[gnu::always_inline]] void push_back(const T& item) {
         if (size_ == capacity_) [[unlikely]]
             grow();
         data_[size_++] = item;

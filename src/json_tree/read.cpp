@@ -167,7 +167,6 @@ private:
         values_.push_back(v);
         if constexpr (Track) offsets_.push_back(static_cast<Offset>(offset(start)));
     }
-    void push(const yojson& scalar, const char* start) { push(tree_access::raw(scalar), start); }
 
     /// A `String` or `Intlit` node over a copy of `s`, in the arena, for the text at `start`.
     raw_tree text_node(yojson_kind kind, std::string_view s, const char* start) {
@@ -230,25 +229,25 @@ private:
             case '"': push(string_value(string(), start), start); return true;
             case 't':
                 literal("true");
-                push(yojson::Bool(true), start);
+                push(tree_access::raw_bool(true), start);
                 return true;
             case 'f':
                 literal("false");
-                push(yojson::Bool(false), start);
+                push(tree_access::raw_bool(false), start);
                 return true;
             case 'n':
                 literal("null");
-                push(yojson::Null(), start);
+                push(tree_access::raw_null(), start);
                 return true;
             case 'N':
                 if (!options_.allow_nan_infinity) break;
                 literal("NaN");
-                push(yojson::Float(std::numeric_limits<double>::quiet_NaN()), start);
+                push(tree_access::raw_float(std::numeric_limits<double>::quiet_NaN()), start);
                 return true;
             case 'I':
                 if (!options_.allow_nan_infinity) break;
                 literal("Infinity");
-                push(yojson::Float(std::numeric_limits<double>::infinity()), start);
+                push(tree_access::raw_float(std::numeric_limits<double>::infinity()), start);
                 return true;
             case '-':
             case '0':
@@ -581,8 +580,8 @@ private:
         std::int64_t i;
         double d;
         switch (quick_number(q, end_, negative, i, d)) {
-            case quick_kind::integer: p_ = q; return tree_access::raw(yojson::Int(i));
-            case quick_kind::decimal: p_ = q; return tree_access::raw(yojson::Float(d));
+            case quick_kind::integer: p_ = q; return tree_access::raw_int(i);
+            case quick_kind::decimal: p_ = q; return tree_access::raw_float(d);
             case quick_kind::none: break;
         }
         return any_number(start, q, negative);
@@ -594,7 +593,7 @@ private:
         if (options_.allow_nan_infinity && negative && q != end_ && *q == 'I') {
             p_ = q;
             literal("Infinity");
-            return tree_access::raw(yojson::Float(-std::numeric_limits<double>::infinity()));
+            return tree_access::raw_float(-std::numeric_limits<double>::infinity());
         }
         const char* digits = q;
         if (q == end_ || !is_digit(*q)) fail_unexpected(q, " in number");
@@ -636,9 +635,8 @@ private:
             // More than 19 digits never fit 64 bits; 19 may.
             constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
             if (int_end - digits <= 19 && scanned <= max + (negative ? 1 : 0))
-                return tree_access::raw(yojson::Int(negative
-                                                        ? static_cast<std::int64_t>(0 - scanned)
-                                                        : static_cast<std::int64_t>(scanned)));
+                return tree_access::raw_int(negative ? static_cast<std::int64_t>(0 - scanned)
+                                                     : static_cast<std::int64_t>(scanned));
             return text_node(yojson_kind::Intlit,
                              std::string_view(start, static_cast<std::size_t>(q - start)), start);
         }
@@ -647,10 +645,10 @@ private:
         const long fraction_digits = frac_end == int_end ? 0 : frac_end - int_end - 1;
         if ((int_end - digits) + fraction_digits <= 19 && short_exponent &&
             short_decimal(scanned, exponent - fraction_digits, negative, d))
-            return tree_access::raw(yojson::Float(d));
+            return tree_access::raw_float(d);
         if (!decimal_value(start, digits, int_end, frac_end, exp_start, q, negative, scanned, d))
             fail(start, "number out of range of a double");
-        return tree_access::raw(yojson::Float(d));
+        return tree_access::raw_float(d);
     }
 
     const char* const begin_;

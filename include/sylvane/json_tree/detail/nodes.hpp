@@ -2,7 +2,10 @@
 // The payloads of containers, the internal access to trees, and the accessors that need both.
 // Included by yojson.hpp only, after the tree type is complete.
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <span>
 #include <string_view>
@@ -35,6 +38,20 @@ struct tree_access {
         return t.is_heap() ? t.node() : nullptr;
     }
     static raw_tree raw(const yojson& t) noexcept { return {t.kind_, t.bits_}; }
+    /// The bits of the scalar trees, as their factories make them, with no tree to destroy: in
+    /// the reader's loop, the destructor of a temporary is a call.
+    static raw_tree raw_null() noexcept { return {yojson_kind::Null, 0}; }
+    static raw_tree raw_bool(bool b) noexcept {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &b, sizeof b);  // where the union keeps `bool_`
+        return {yojson_kind::Bool, bits};
+    }
+    static raw_tree raw_int(std::int64_t n) noexcept {
+        return {yojson_kind::Int, std::bit_cast<std::uint64_t>(n)};
+    }
+    static raw_tree raw_float(double d) noexcept {
+        return {yojson_kind::Float, std::bit_cast<std::uint64_t>(d)};
+    }
     /// A tree over `r` that holds a reference of its own.
     static yojson counted(raw_tree r) noexcept {
         yojson t(r);
