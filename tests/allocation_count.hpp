@@ -16,14 +16,26 @@ std::atomic<long> frees{0};
 }
 }  // namespace
 
-/// Whether the allocations are counted: under ThreadSanitizer, its runtime's `operator new` is
-/// used instead of the one below.
+/// Whether the allocations are counted: not under ThreadSanitizer, whose runtime keeps its own
+/// allocation functions.
 [[maybe_unused]] inline bool allocations_counted() {
     const long before = allocations.load();
     ::operator delete(::operator new(1));
     return allocations.load() != before;
 }
 
+// ThreadSanitizer's runtime keeps its own allocation functions (replacing them fails to link
+// where its own are pulled in): nothing is replaced or counted there.
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define SYLVANE_TEST_THREAD_SANITIZER
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define SYLVANE_TEST_THREAD_SANITIZER
+#endif
+
+#if !defined(SYLVANE_TEST_THREAD_SANITIZER)
 // Out of line, or g++ -O2 sees `free` on memory from `operator new` and warns.
 [[gnu::noinline]] void* operator new(std::size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);
@@ -38,3 +50,14 @@ std::atomic<long> frees{0};
     if (p != nullptr) frees.fetch_add(1, std::memory_order_relaxed);
     std::free(p);
 }
+// The array forms too: AddressSanitizer's runtime has its own, which would not count.
+[[gnu::noinline]] void* operator new[](std::size_t size) {
+    return ::operator new(size);
+}
+[[gnu::noinline]] void operator delete[](void* p) noexcept {
+    ::operator delete(p);
+}
+[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept {
+    ::operator delete(p);
+}
+#endif

@@ -5,16 +5,36 @@
 #include <cstring>
 #include <memory>
 #include <type_traits>
+#include <utility>
 
 namespace Sylvane::json_tree::detail {
 
 /// A stack of trivially copyable items whose push is inline and whose growth is not: the
-/// reader pushes every value of the text.
+/// reader pushes every value of the text. Its storage is taken from, and given back to, one
+/// spare buffer per thread and item type, so that reading many small documents allocates no
+/// stacks; a buffer larger than `kept_bytes` is freed instead of kept.
 template <class T>
 class flat_stack {
     static_assert(std::is_trivially_copyable_v<T>);
 
 public:
+    static constexpr std::size_t kept_bytes = std::size_t{64} << 10;
+
+    flat_stack() noexcept {
+        spare_buffer& kept = spare();
+        data_ = std::move(kept.data);
+        capacity_ = std::exchange(kept.capacity, 0);
+    }
+    ~flat_stack() {
+        spare_buffer& kept = spare();
+        if (capacity_ * sizeof(T) <= kept_bytes && capacity_ > kept.capacity) {
+            kept.data = std::move(data_);
+            kept.capacity = capacity_;
+        }
+    }
+    flat_stack(const flat_stack&) = delete;
+    flat_stack& operator=(const flat_stack&) = delete;
+
     [[gnu::always_inline]] void push_back(const T& item) {
         if (size_ == capacity_) [[unlikely]]
             grow();
@@ -30,6 +50,16 @@ public:
     bool empty() const noexcept { return size_ == 0; }
 
 private:
+    struct spare_buffer {
+        std::unique_ptr<T[]> data;
+        std::size_t capacity = 0;
+    };
+    /// This thread's spare buffer: empty while a stack of this type uses it.
+    static spare_buffer& spare() noexcept {
+        static thread_local spare_buffer kept;
+        return kept;
+    }
+
     [[gnu::noinline]] void grow() {
         const std::size_t capacity = capacity_ == 0 ? 64 : capacity_ * 2;
         auto data = std::make_unique_for_overwrite<T[]>(capacity);
