@@ -13,6 +13,23 @@ namespace {
 
 static_assert(std::is_standard_layout_v<yojson::entry>);
 
+/// How many of the indexes from `first` to `last` (excluded) satisfy `holds`, which holds for a
+/// leading run of them and then for none: a binary search.
+template <class Holds>
+std::size_t count_while(std::size_t first, std::size_t last, Holds holds) {
+    std::size_t count = 0;
+    for (std::size_t rest = last - first; rest > 0;) {
+        const std::size_t half = rest / 2;
+        if (holds(first + count + half)) {
+            count += half + 1;
+            rest -= half + 1;
+        } else {
+            rest = half;
+        }
+    }
+    return count;
+}
+
 /// Where the first element of a container lies, from its node's address.
 std::uintptr_t first_element(std::uintptr_t node, bool assoc) noexcept {
     return assoc ? node + sizeof(detail::assoc_node) + offsetof(yojson::entry, second)
@@ -28,16 +45,8 @@ text_position locator::at(std::size_t offset) const noexcept {
 template <class Offset>
 text_position locator::at(const tables<Offset>& t, std::size_t offset) noexcept {
     // The lines after the first that start at or before `offset`.
-    std::size_t before = 0;
-    for (std::size_t rest = t.line_starts.size(); rest > 0;) {
-        const std::size_t half = rest / 2;
-        if (t.line_starts[before + half] <= offset) {
-            before += half + 1;
-            rest -= half + 1;
-        } else {
-            rest = half;
-        }
-    }
+    const std::size_t before = count_while(
+        0, t.line_starts.size(), [&](std::size_t i) { return t.line_starts[i] <= offset; });
     const std::size_t line_start = before == 0 ? 0 : t.line_starts[before - 1];
     return {offset, before + 1, offset - line_start + 1};
 }
@@ -125,16 +134,11 @@ const Record* locator::address_table<Record, Offset>::floor(std::uintptr_t key,
     if (next == runs_.begin()) return nullptr;
     const run& r = *std::prev(next);
     // The last record of the run at or below the key; the run's first record is at its base.
-    std::size_t low = r.begin, high = r.end;
-    while (high - low > 1) {
-        const std::size_t mid = low + (high - low) / 2;
-        if (address_of(r, mid) <= key)
-            low = mid;
-        else
-            high = mid;
-    }
-    address = address_of(r, low);
-    return &records_[low];
+    const std::size_t last = r.begin - 1 + count_while(r.begin, r.end, [&](std::size_t i) {
+                                 return address_of(r, i) <= key;
+                             });
+    address = address_of(r, last);
+    return &records_[last];
 }
 
 template <class Offset>

@@ -318,25 +318,25 @@ private:
 
     /// An empty list or object, read at `start`. Without Track, all the empty ones of a
     /// document are one node, as equal short strings are: documents are full of empty lists,
-    /// and the shared node costs neither memory nor a stack frame. With Track each has its own.
+    /// and the shared node costs neither memory nor a stack frame. With Track each has its own,
+    /// since positions are looked up by node.
     raw_tree empty_container(bool object, const char* start) {
-        if constexpr (Track) {
-            if (object) {
-                assoc_node* node = memory().assoc(0, 0);
-                record_container(node, true, offset(start), 0, values_.size());
-                return tree_access::raw_of(node);
-            }
-            list_node* node = memory().list(0);
-            record_container(node, false, offset(start), 0, values_.size());
-            return tree_access::raw_of(node);
-        } else {
-            if (object) {
-                if (empty_assoc_ == nullptr) empty_assoc_ = memory().assoc(0, 0);
-                return tree_access::raw_of(empty_assoc_);
-            }
-            if (empty_list_ == nullptr) empty_list_ = memory().list(0);
-            return tree_access::raw_of(empty_list_);
+        if constexpr (!Track) {
+            raw_tree& shared = object ? empty_assoc_ : empty_list_;
+            if (shared.kind == yojson_kind::Null) shared = new_empty_container(object, start);
+            return shared;
         }
+        return new_empty_container(object, start);
+    }
+    raw_tree new_empty_container(bool object, const char* start) {
+        if (object) {
+            assoc_node* node = memory().assoc(0, 0);
+            if constexpr (Track) record_container(node, true, offset(start), 0, values_.size());
+            return tree_access::raw_of(node);
+        }
+        list_node* node = memory().list(0);
+        if constexpr (Track) record_container(node, false, offset(start), 0, values_.size());
+        return tree_access::raw_of(node);
     }
 
     /// Builds the innermost open container from its waiting elements and pushes it.
@@ -666,9 +666,9 @@ private:
     unsigned key_rows_ready_ = 0;  // the depths whose places are cleared
     /// Short strings read so far in this document, by their bytes (without Track).
     shared_string_table shared_strings_;
-    /// Without Track, the node of every empty list and of every empty object, once one is read.
-    list_node* empty_list_ = nullptr;
-    assoc_node* empty_assoc_ = nullptr;
+    /// Without Track, every empty list and every empty object, once one is read (`Null` before).
+    raw_tree empty_list_ = tree_access::raw_null();
+    raw_tree empty_assoc_ = tree_access::raw_null();
     flat_stack<frame> frames_;
     flat_stack<raw_tree> values_;
     flat_stack<std::string_view> keys_;
@@ -678,10 +678,6 @@ private:
     const void* text_chunk_ = nullptr;
     std::string scratch_;
 };
-
-}  // namespace detail
-
-namespace detail {
 
 template <class Offset>
 positioned read_positioned(std::string_view text, const read_options& options) {
