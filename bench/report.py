@@ -42,6 +42,12 @@ REAL_DOCUMENTS = [("canada", "canada.json"), ("citm", "citm_catalog.json"),
 TASKS += [(f"{d}_{t}", f"{file}, {what} (per byte)") for d, file in REAL_DOCUMENTS
           for t, what in (("read", "read"), ("read_positions", "read with positions"),
                           ("write", "write"))]
+# A small document, timed like the real ones but judged by no goal: what a read costs besides
+# its bytes.
+SMALL_DOCUMENTS = [("status", "one status of twitter.json")]
+TASKS += [(f"status_{t}", f"one status of twitter.json (3 KB), {what} (per byte)")
+          for t, what in (("read", "read"), ("read_positions", "read with positions"),
+                          ("write", "write"))]
 DOCUMENTS = [("document", "the 20 MB document")] + REAL_DOCUMENTS
 SIDES = [
     ("sylvane", "Sylvane"),
@@ -118,7 +124,7 @@ def throughput_table(table, throughput):
     """Megabytes per second of every side on the documents, with each side's time over
     Sylvane's in brackets."""
     tasks = [t for t in task_rows(table)
-             if any(t.startswith(d + "_") for d, _ in DOCUMENTS) and t in table]
+             if any(t.startswith(d + "_") for d, _ in DOCUMENTS + SMALL_DOCUMENTS) and t in table]
     cols = [c for c in columns(table) if any((t, c) in throughput for t in tasks)]
     lines = ["| task | " + " | ".join(SIDE_NAME.get(c, c) for c in cols) + " |",
              "|---|" + "---:|" * len(cols)]
@@ -441,8 +447,8 @@ def main():
           "element (per record for the 20 MB document), the median of "
           f"{reps} repetitions; in brackets each side's time divided by "
           "Sylvane's, so above 1 means Sylvane is faster. A dash: the side has no such task. "
-          "The real documents (canada.json, citm_catalog.json, twitter.json) are timed per "
-          "byte.", "",
+          "The real documents (canada.json, citm_catalog.json, twitter.json, and one status of "
+          "twitter.json alone, a small document) are timed per byte.", "",
           markdown_table(table), "",
           "## Documents in megabytes per second", "",
           "The median throughput of each side (10⁶ bytes of JSON text per second; for writing, of "

@@ -125,6 +125,12 @@ TEST(json_read, repeated_keys_are_read_exactly) {
             }
         }
     }
+    // Keys are remembered by where they are in the text, and the places outlive a read: a
+    // later read of other keys in the same buffer, at the same places, must read its own.
+    std::string buffer = R"({"ab":1,"k":{"cd":2}})";
+    check(buffer, yojson::Assoc(fields{{"ab", yojson::Int(1)}, {"k", obj({{"cd", 2}})}}));
+    buffer = R"({"xy":1,"k":{"zw":2}})";
+    check(buffer, yojson::Assoc(fields{{"xy", yojson::Int(1)}, {"k", obj({{"zw", 2}})}}));
 }
 
 // Short decimals take a fast path; it must round exactly as the general parse does.

@@ -1,25 +1,28 @@
 #pragma once
-// The reader's stacks.
+// The reader's stacks and scratch text, kept per thread between reads.
 
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <type_traits>
 #include <utility>
 
 namespace Sylvane::json_tree::detail {
 
+/// The largest buffer that a thread keeps for its next read; a larger one is freed, so that one
+/// large document does not leave its memory behind.
+inline constexpr std::size_t kept_buffer_bytes = std::size_t{64} << 10;
+
 /// A stack of trivially copyable items whose push is inline and whose growth is not: the
 /// reader pushes every value of the text. Its storage is taken from, and given back to, one
 /// spare buffer per thread and item type, so that reading many small documents allocates no
-/// stacks; a buffer larger than `kept_bytes` is freed instead of kept.
+/// stacks; a buffer larger than `kept_buffer_bytes` is freed instead of kept.
 template <class T>
 class flat_stack {
     static_assert(std::is_trivially_copyable_v<T>);
 
 public:
-    static constexpr std::size_t kept_bytes = std::size_t{64} << 10;
-
     flat_stack() noexcept {
         spare_buffer& kept = spare();
         data_ = std::move(kept.data);
@@ -27,7 +30,7 @@ public:
     }
     ~flat_stack() {
         spare_buffer& kept = spare();
-        if (capacity_ * sizeof(T) <= kept_bytes && capacity_ > kept.capacity) {
+        if (capacity_ * sizeof(T) <= kept_buffer_bytes && capacity_ > kept.capacity) {
             kept.data = std::move(data_);
             kept.capacity = capacity_;
         }
@@ -71,6 +74,29 @@ private:
     std::unique_ptr<T[]> data_;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
+};
+
+/// A string for decoded text, taken from and given back to one spare per thread, as the stacks
+/// are, so that reading small documents with escapes allocates none.
+class kept_string {
+public:
+    kept_string() noexcept : text(std::exchange(spare(), std::string())) {}
+    ~kept_string() {
+        if (text.capacity() <= kept_buffer_bytes) {
+            text.clear();
+            spare() = std::move(text);
+        }
+    }
+    kept_string(const kept_string&) = delete;
+    kept_string& operator=(const kept_string&) = delete;
+
+    std::string text;
+
+private:
+    static std::string& spare() noexcept {
+        static thread_local std::string kept;
+        return kept;
+    }
 };
 
 }  // namespace Sylvane::json_tree::detail

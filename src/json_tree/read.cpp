@@ -3,14 +3,13 @@
 #include "arena.hpp"
 #include "escapes.hpp"
 #include "flat_stack.hpp"
+#include "known_keys.hpp"
 #include "number_text.hpp"
 #include "shared_strings.hpp"
 #include "string_text.hpp"
 #include "text_scan.hpp"
 #include "wide_positions.hpp"
 
-#include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -118,14 +117,6 @@ public:
     }
 
 private:
-    /// A key without escapes read before: where it is in the text, and its copy in the arena.
-    /// Trivial, so that the cache costs nothing until a depth's places are cleared.
-    struct known_key {
-        const char* text;  // null: no key known here
-        const char* stored;
-        std::size_t size;
-    };
-
     struct frame {
         std::size_t values_begin;
         std::size_t keys_begin;
@@ -159,7 +150,9 @@ private:
     }
 
     arena& memory() {
-        if (arena_ == nullptr) arena_ = arena::create(offset(end_));
+        // A small text's tree takes a few times its bytes (node headers, 32-byte entries): its
+        // first chunk is sized to hold all of it. Chunks are capped, so a large text's is not.
+        if (arena_ == nullptr) arena_ = arena::create(offset(end_) * 4 + 512);
         return *arena_;
     }
 
@@ -212,18 +205,7 @@ private:
                 asm("" : "+r"(values_begin));
 #endif
                 frames_.push_back({values_begin, keys_.size(), offset(start), object});
-                if (object) {
-                    // A depth's places in the key cache are cleared before its first key, so a
-                    // small document does not pay for clearing the whole cache.
-                    const std::size_t depth = frames_.size() % key_depths;
-                    if ((key_rows_ready_ & (1u << depth)) == 0) {
-                        std::fill_n(
-                            key_cache_.begin() + static_cast<std::ptrdiff_t>(depth * key_places),
-                            key_places, known_key{nullptr, nullptr, 0});
-                        key_rows_ready_ |= 1u << depth;
-                    }
-                    key();
-                }
+                if (object) key();
                 return false;
             }
             case '"': push(string_value(string(), start), start); return true;
@@ -268,13 +250,10 @@ private:
     /// Reads `"key" :` and the space after it, and returns the byte after them, as `peek`.
     [[gnu::always_inline]] char key() {
         if (peek() != '"') fail_unexpected(p_, ", expected a string key");
-        // The last `key_depths` depths, `key_places` places in each: nested objects of one shape
-        // do not evict each other's keys.
-        const std::size_t depth = frames_.size() % key_depths;
-        known_key& cached = key_cache_[depth * key_places +
-                                       (values_.size() - frames_.back().values_begin) % key_places];
+        known_keys::key& cached =
+            known_keys_.at(frames_.size(), values_.size() - frames_.back().values_begin);
         const std::size_t n = cached.size;
-        if (cached.text != nullptr && same_key(cached.text, n)) {
+        if (known_keys_.known(cached) && same_key(cached.text, n)) {
             p_ += n + 2;
             keys_.push_back(std::string_view(cached.stored, n));
         } else {
@@ -285,7 +264,7 @@ private:
             const std::string_view stored(chars, k.size());
             keys_.push_back(stored);
             // No escapes: its bytes in the text are the key.
-            if (k.data() == raw) cached = {raw, chars, k.size()};
+            if (k.data() == raw) known_keys_.remember(cached, raw, chars, k.size());
         }
         // The usual `": "` without a loop; anything else through `skip_space`.
         if (after_space() != ':') fail_unexpected(p_, ", expected ':'");
@@ -514,23 +493,23 @@ private:
 
     /// The rest of a string that has escapes, decoded into a scratch buffer.
     [[gnu::noinline]] std::string_view escaped(const char* start) {
-        scratch_.assign(start, p_);
+        scratch_.text.assign(start, p_);
         for (;;) {
             const char* run = p_;
             p_ = scan_plain<true>(p_, end_);
-            scratch_.append(run, p_);
+            scratch_.text.append(run, p_);
             if (p_ == end_) fail(start - 1, "unterminated string");
             const auto c = static_cast<unsigned char>(*p_);
             if (c == '"') {
                 ++p_;
-                return scratch_;
+                return scratch_.text;
             }
             if (c == '\\') {
                 escape(start);
             } else {
                 run = p_;
                 other_byte(c);
-                scratch_.append(run, p_);
+                scratch_.text.append(run, p_);
             }
         }
     }
@@ -541,7 +520,7 @@ private:
         ++p_;
         if (p_ == end_) fail(start - 1, "unterminated string");
         if (const char byte = simple_escape(*p_)) {
-            scratch_ += byte;
+            scratch_.text += byte;
             ++p_;
             return;
         }
@@ -561,7 +540,7 @@ private:
             if (lo < 0xDC00 || lo > 0xDFFF) fail(at, "lone surrogate in \\u escape");
             cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
         }
-        append_utf8(scratch_, cp);
+        append_utf8(scratch_.text, cp);
     }
 
     /// Four hex digits at `p_`, for the escape at `at`.
@@ -657,13 +636,7 @@ private:
     const read_options options_;  // a copy: one load less for each option tested
     locator* positions_;
     arena* arena_ = nullptr;
-    /// Keys read lately, by depth and place in their object. Objects of one shape repeat their
-    /// keys, which are then matched in the text instead of scanned and copied again; only keys
-    /// without escapes are kept, so that the same bytes in the text are the same valid key.
-    static constexpr std::size_t key_depths = 8;
-    static constexpr std::size_t key_places = 64;
-    std::array<known_key, key_depths * key_places> key_cache_;  // cleared a depth at a time
-    unsigned key_rows_ready_ = 0;  // the depths whose places are cleared
+    known_keys known_keys_;
     /// Short strings read so far in this document, by their bytes (without Track).
     shared_string_table shared_strings_;
     /// Without Track, every empty list and every empty object, once one is read (`Null` before).
@@ -676,7 +649,7 @@ private:
     // With Track: the chunk that each table's last record lies in.
     const void* container_chunk_ = nullptr;
     const void* text_chunk_ = nullptr;
-    std::string scratch_;
+    kept_string scratch_;
 };
 
 template <class Offset>

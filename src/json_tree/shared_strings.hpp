@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include <sylvane/json_tree/detail/nodes.hpp>
+#include "read_generation.hpp"
 
 namespace Sylvane::json_tree::detail {
 
@@ -17,11 +18,11 @@ inline constexpr std::size_t short_string_max = 16;
 
 /// The short strings that one read has made so far, found by their bytes: each slot holds the
 /// last string that hashed to it. The slots belong to the thread and outlive the read, so that no
-/// read begins by clearing them; each read owns a generation of its own, and a slot of another
-/// generation counts as empty, so a read never sees another read's nodes.
+/// read begins by clearing them; a slot of another read's generation counts as empty, so a read
+/// never sees another read's nodes.
 class shared_string_table {
 public:
-    shared_string_table() noexcept : slots_(slots().data()), generation_(++last_generation()) {}
+    shared_string_table() noexcept : slots_(slots().data()), generation_(next_read_generation()) {}
     shared_string_table(const shared_string_table&) = delete;
     shared_string_table& operator=(const shared_string_table&) = delete;
 
@@ -60,10 +61,6 @@ private:
     static std::array<slot, std::size_t{1} << index_bits>& slots() noexcept {
         static thread_local std::array<slot, std::size_t{1} << index_bits> table{};
         return table;
-    }
-    static std::uint64_t& last_generation() noexcept {
-        static thread_local std::uint64_t generation = 0;
-        return generation;
     }
 
     /// The at most 16 bytes of `s`, read without a loop.

@@ -1,0 +1,55 @@
+#pragma once
+// The keys a read has met lately, by depth and place in their object; not part of the API.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "read_generation.hpp"
+
+namespace Sylvane::json_tree::detail {
+
+/// Keys read lately, by depth and place in their object. Objects of one shape repeat their
+/// keys, which are then matched in the text instead of scanned and copied again; only keys
+/// without escapes are kept, so that the same bytes in the text are the same valid key. The last
+/// `depths` depths have `places` places each, so nested objects of one shape do not evict each
+/// other's keys. The places belong to the thread, and one read's are told from another's by
+/// generation, so that a read of a small document does not begin by clearing them.
+class known_keys {
+public:
+    struct key {
+        const char* text;    // in the text, before its closing quote
+        const char* stored;  // its copy in the read's arena
+        std::size_t size;
+        std::uint64_t generation;
+    };
+
+    known_keys() noexcept : places_(places().data()), generation_(next_read_generation()) {}
+    known_keys(const known_keys&) = delete;
+    known_keys& operator=(const known_keys&) = delete;
+
+    /// The place of the key at `place` in an object at `depth`.
+    key& at(std::size_t depth, std::size_t place) noexcept {
+        return places_[depth % depths * places_per_depth + place % places_per_depth];
+    }
+    /// Whether `k` holds a key of this read.
+    bool known(const key& k) const noexcept { return k.generation == generation_; }
+    void remember(key& k, const char* text, const char* stored, std::size_t size) noexcept {
+        k = {text, stored, size, generation_};
+    }
+
+private:
+    static constexpr std::size_t depths = 8;
+    static constexpr std::size_t places_per_depth = 64;
+    using table = std::array<key, depths * places_per_depth>;
+
+    static table& places() noexcept {
+        static thread_local table t{};  // generation 0: no read's
+        return t;
+    }
+
+    key* places_;
+    std::uint64_t generation_;
+};
+
+}  // namespace Sylvane::json_tree::detail
