@@ -327,6 +327,40 @@ TEST(json_read, strings_decode_escapes_and_keep_utf8) {
     }
 }
 
+// Escapes are decoded into a buffer grown ahead of them: runs of plain text of every length
+// between escapes of every kind, in strings long enough to grow it many times.
+TEST(json_read, strings_with_many_escapes_decode_whole) {
+    const std::pair<const char*, std::string> escapes[] = {{"\\/", "/"},
+                                                           {"\\n", "\n"},
+                                                           {"\\\"", "\""},
+                                                           {"\\u00e9", "\xc3\xa9"},
+                                                           {"\\u65E5", "\xe6\x97\xa5"},
+                                                           {"\\ud83d\\ude00", "\xf0\x9f\x98\x80"},
+                                                           {"\\u0041", "A"}};
+    std::string text = "\"", want;
+    for (std::size_t i = 0; want.size() < 200'000; ++i) {
+        const auto& [escape, decoded] = escapes[i % std::size(escapes)];
+        const std::string plain(i % 37, static_cast<char>('a' + i % 26));
+        const std::string other = i % 5 == 0 ? "\xe2\x82\xac" : "";
+        text += plain + other + escape;
+        want += plain + other + decoded;
+    }
+    check(text + '"', yojson::String(want));
+    check("{" + text + "\": [" + text + "\"]}",
+          yojson::Assoc({{want, yojson::List({yojson::String(want)})}}));
+    // Hex digits of either case; a byte just outside each range of digits, at every place of
+    // the four.
+    check(R"(["\u00E9\u00e9", "\uABCD", "\uabcd", "\u09Af"])",
+          yojson::List({yojson::String("\xc3\xa9\xc3\xa9"), yojson::String("\xea\xaf\x8d"),
+                        yojson::String("\xea\xaf\x8d"), yojson::String("\xe0\xa6\xaf")}));
+    for (std::size_t at = 0; at < 4; ++at)
+        for (const char bad : {'/', ':', '@', 'G', '`', 'g', '\x80'}) {
+            std::string digits = "00e9";
+            digits[at] = bad;
+            check_error("\"ab\\u" + digits + '"', 1, 4, "invalid \\u escape");
+        }
+}
+
 TEST(json_read, strings_that_are_not_utf8_are_refused_unless_allowed) {
     for (const char* bad : {"\x80", "\xc0\xaf", "\xc3", "\xe0\x80\xaf", "\xed\xa0\x80",
                             "\xf4\x90\x80\x80", "\xf8\x88\x80\x80\x80", "\xff", "\xe2\x82"}) {

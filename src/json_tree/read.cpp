@@ -10,6 +10,7 @@
 #include "text_scan.hpp"
 #include "wide_positions.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -491,38 +492,47 @@ private:
         }
     }
 
-    /// The rest of a string that has escapes, decoded into a scratch buffer.
+    /// The rest of a string that has escapes, decoded into the scratch string, which is used as
+    /// a buffer and written through a pointer. No escape decodes to more bytes than its text
+    /// (`\uXXXX` to at most 3, a pair of them to 4), so the text read so far, plus room for one
+    /// escape, bounds the bytes decoded.
     [[gnu::noinline]] std::string_view escaped(const char* start) {
-        scratch_.text.assign(start, p_);
+        std::string& out = scratch_.text;
+        std::size_t used = 0;
+        const char* run = start;  // the text not decoded yet
         for (;;) {
-            const char* run = p_;
-            p_ = scan_plain<true>(p_, end_);
-            scratch_.text.append(run, p_);
-            if (p_ == end_) fail(start - 1, "unterminated string");
-            const auto c = static_cast<unsigned char>(*p_);
-            if (c == '"') {
-                ++p_;
-                return scratch_.text;
-            }
-            if (c == '\\') {
-                escape(start);
-            } else {
-                run = p_;
+            // To the next quote or backslash, over plain text and checked non-ASCII runs.
+            for (;;) {
+                p_ = scan_plain<true>(p_, end_);
+                if (p_ == end_) fail(start - 1, "unterminated string");
+                const auto c = static_cast<unsigned char>(*p_);
+                if (c == '"' || c == '\\') break;
                 other_byte(c);
-                scratch_.text.append(run, p_);
             }
+            const std::size_t need = offset(p_) - offset(start) + 4;
+            if (out.size() < need) out.resize(std::max(need, 2 * out.size()));
+            char* to = out.data();
+            copy_bytes(to + used, run, static_cast<std::size_t>(p_ - run));
+            used += static_cast<std::size_t>(p_ - run);
+            if (*p_ == '"') {
+                ++p_;
+                return std::string_view(to, used);
+            }
+            used += escape(to + used, start);
+            run = p_;
         }
     }
 
-    /// Decodes the escape at `p_` in the string whose text begins at `start`.
-    void escape(const char* start) {
+    /// Decodes the escape at `p_` in the string whose text begins at `start` into `to`, which has
+    /// room for 4 bytes; returns how many it wrote.
+    std::size_t escape(char* to, const char* start) {
         const char* at = p_;
         ++p_;
         if (p_ == end_) fail(start - 1, "unterminated string");
         if (const char byte = simple_escape(*p_)) {
-            scratch_.text += byte;
+            *to = byte;
             ++p_;
-            return;
+            return 1;
         }
         if (*p_ != 'u') {
             const auto c = static_cast<unsigned char>(*p_);
@@ -540,7 +550,7 @@ private:
             if (lo < 0xDC00 || lo > 0xDFFF) fail(at, "lone surrogate in \\u escape");
             cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
         }
-        append_utf8(scratch_.text, cp);
+        return put_utf8(to, cp);
     }
 
     /// Four hex digits at `p_`, for the escape at `at`.
