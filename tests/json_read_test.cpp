@@ -808,8 +808,8 @@ TEST(json_read_memory, equal_short_strings_share_one_node_within_a_document) {
     std::string text = "[";
     std::vector<yojson> items;
     for (int i = 0; i < 6'000; ++i) {
-        // Lengths 0 to 17 around the shared limit; few distinct values, so most repeat and
-        // many collide in the table.
+        // Lengths 0 to 17, on both sides of the shared limit; few distinct values, so most repeat
+        // and many collide in the table.
         std::string s(static_cast<std::size_t>(rng() % 18), 'a');
         for (char& c : s) c = static_cast<char>('a' + rng() % 3);
         text += '"' + s + "\",";
