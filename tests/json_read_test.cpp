@@ -686,6 +686,27 @@ TEST(json_read, blank_runs_of_any_length_and_mix) {
             }
         }
     }
+    // A line feed and indentation of any length, up to the end of a buffer of the text's own
+    // size, so that AddressSanitizer sees any read past it.
+    for (std::size_t n = 0; n <= 40; ++n) {
+        const std::string indented = "[1,\n" + std::string(n, ' ');
+        for (const std::string& whole : {indented + "2]", indented}) {
+            const auto buffer = std::make_unique<char[]>(whole.size());
+            std::copy_n(whole.data(), whole.size(), buffer.get());
+            const std::string_view text(buffer.get(), whole.size());
+            if (whole == indented) {
+                check_error(text, 2, n + 1, "unexpected end of input");
+                EXPECT_THROW(read_with_positions(text), parse_error);
+                continue;
+            }
+            check(text, yojson::List({yojson::Int(1), yojson::Int(2)}));
+            const positioned p = read_with_positions(text);
+            const auto at = p.positions.position_of(p.tree.as_list()[1]);
+            ASSERT_TRUE(at.has_value());
+            EXPECT_EQ(at->line, 2u);
+            EXPECT_EQ(at->column, n + 1);
+        }
+    }
 }
 
 // Text cut anywhere is refused where it ends, or at the string left open there; never read
