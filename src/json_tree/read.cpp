@@ -494,13 +494,13 @@ private:
                 return s;
             }
             if (c == '\\') return escaped(start);
-            other_byte(c);
-            p_ = scan_plain<true>(p_, end_);
+            other_byte(c);  // stops where a scan of plain text would
         }
     }
 
     /// Steps over a control byte (refused) or over the checked text that starts at `p_` with a
-    /// byte of 0x80 or above: text in other scripts runs on, so it is checked in blocks.
+    /// byte of 0x80 or above: text in other scripts runs on, so it is checked in blocks, ASCII
+    /// included, up to a quote, a backslash, a control byte or the end.
     [[gnu::noinline]] void other_byte(unsigned char c) {
         if (c < 0x20) fail_control();
         for (;;) {
