@@ -11,8 +11,8 @@
 //     <doc>_write           a tree read beforehand to compact text
 //
 // where <doc> is `document`, `canada`, `citm`, `twitter` or `status`: the first status of
-// twitter.json alone, compact, as a web API returns one (about 3 KB), whose read is mostly what
-// every read costs besides its bytes.
+// twitter.json alone, compact, as a web API returns one (2.5 KB), which shows what a read costs
+// besides its bytes.
 
 #include <cstdint>
 #include <filesystem>

@@ -45,7 +45,7 @@ TASKS += [(f"{d}_{t}", f"{file}, {what} (per byte)") for d, file in REAL_DOCUMEN
 # A small document, timed like the real ones but judged by no goal: what a read costs besides
 # its bytes.
 SMALL_DOCUMENTS = [("status", "one status of twitter.json")]
-TASKS += [(f"status_{t}", f"one status of twitter.json (3 KB), {what} (per byte)")
+TASKS += [(f"status_{t}", f"one status of twitter.json (2.5 KB), {what} (per byte)")
           for t, what in (("read", "read"), ("read_positions", "read with positions"),
                           ("write", "write"))]
 DOCUMENTS = [("document", "the 20 MB document")] + REAL_DOCUMENTS
