@@ -39,13 +39,10 @@ TASKS = [
 ]
 REAL_DOCUMENTS = [("canada", "canada.json"), ("citm", "citm_catalog.json"),
                   ("twitter", "twitter.json")]
-TASKS += [(f"{d}_{t}", f"{file}, {what} (per byte)") for d, file in REAL_DOCUMENTS
-          for t, what in (("read", "read"), ("read_positions", "read with positions"),
-                          ("write", "write"))]
 # A small document, timed like the real ones but judged by no goal: what a read costs besides
 # its bytes.
-SMALL_DOCUMENTS = [("status", "one status of twitter.json")]
-TASKS += [(f"status_{t}", f"one status of twitter.json (2.5 KB), {what} (per byte)")
+SMALL_DOCUMENTS = [("status", "one status of twitter.json (2.5 KB)")]
+TASKS += [(f"{d}_{t}", f"{name}, {what} (per byte)") for d, name in REAL_DOCUMENTS + SMALL_DOCUMENTS
           for t, what in (("read", "read"), ("read_positions", "read with positions"),
                           ("write", "write"))]
 DOCUMENTS = [("document", "the 20 MB document")] + REAL_DOCUMENTS

@@ -11,7 +11,6 @@
 #include "wide_positions.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -423,12 +422,7 @@ private:
         // The usual blanks of indented text, a line feed and the next line's indentation of
         // fewer than 32 spaces, found with two compares and no call.
         if (c == '\n' && end_ - p_ > 33) {  // the 32 bytes after the line feed, and one more
-            const __m128i space = _mm_set1_epi8(' ');
-            const auto lo = static_cast<unsigned>(_mm_movemask_epi8(
-                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p_ + 1)), space)));
-            const auto hi = static_cast<unsigned>(_mm_movemask_epi8(
-                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p_ + 17)), space)));
-            const int n = std::countr_one(lo | hi << 16);
+            const int n = leading_spaces32(p_ + 1);
             const char next = p_[1 + n];
             if (static_cast<unsigned char>(next) > ' ' && next != '/') {
                 line_start(p_ + 1);

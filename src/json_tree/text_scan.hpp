@@ -104,6 +104,18 @@ inline bool is_blank(char c) noexcept {
     return u <= ' ' && (blanks >> u & 1) != 0;
 }
 
+#if defined(__SSE2__)
+/// How many of the 32 bytes at `p` are spaces before the first that is not one: 32 when all are.
+[[gnu::always_inline]] inline int leading_spaces32(const char* p) noexcept {
+    const __m128i space = _mm_set1_epi8(' ');
+    const auto lo = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), space)));
+    const auto hi = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), space)));
+    return std::countr_one(lo | hi << 16);
+}
+#endif
+
 /// Advances `p` over JSON whitespace (space, line feed, carriage return, tab) to the first other
 /// byte or to `end`. With `Lines`, calls `line(q)` with the address `q` after every line feed it
 /// steps over, in order.
@@ -115,21 +127,14 @@ template <bool Lines, class F>
 #if defined(__SSE2__)
     // Indentation after a line feed is usually spaces: the first byte that is not one is found
     // 32 bytes at a time, and only it is checked for the other blanks.
-    const __m128i space = _mm_set1_epi8(' ');
     while (end - p >= 32) {
-        const auto lo = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), space)));
-        const auto hi = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), space)));
-        const unsigned others = ~(lo | hi << 16);
-        if (others == 0) {
-            p += 32;
-            continue;
-        }
-        p += std::countr_zero(others);
+        const int spaces = leading_spaces32(p);
+        p += spaces;
+        if (spaces == 32) continue;
         if (!is_blank(*p)) return p;
         break;  // a line feed, carriage return or tab: any mix of blanks is taken below
     }
+    const __m128i space = _mm_set1_epi8(' ');
     while (end - p >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const __m128i lf = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
