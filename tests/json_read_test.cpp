@@ -493,9 +493,69 @@ TEST(json_read, options_are_off_by_default_and_each_opens_one_extension) {
     check_error("1e400", 1, 1, "number out of range of a double", nonfinite);
 }
 
+/// A stream buffer that hands out its text one byte at a time and never says how much is
+/// left, as a pipe or a socket does.
+class trickle : public std::streambuf {
+public:
+    explicit trickle(std::string text) : text_(std::move(text)) {}
+
+private:
+    int_type underflow() override {
+        if (at_ == text_.size()) return traits_type::eof();
+        char* c = text_.data() + at_++;
+        setg(c, c, c + 1);
+        return traits_type::to_int_type(*c);
+    }
+    std::string text_;
+    std::size_t at_ = 0;
+};
+
 TEST(json_read, streams_and_files) {
     std::istringstream in("  [1, \"two\"]  ");
     EXPECT_EQ(read(in), yojson::List({yojson::Int(1), yojson::String("two")}));
+
+    // Read whole, in blocks, however much the stream says is left; a stream that has been
+    // read from is read from where it stands, and errors count from there.
+    std::string many = "[";
+    for (int i = 0; i < 30'000; ++i) many += std::to_string(i * 7919) + ",";
+    many += "\"end\"]";
+    const yojson whole = read(many);
+    trickle slowly(many);
+    std::istream from_pipe(&slowly);
+    EXPECT_EQ(read(from_pipe), whole);
+    std::istringstream after_header("HEADER" + many);
+    after_header.ignore(6);
+    EXPECT_EQ(read(after_header), whole);
+    std::istringstream bad_after_header("HEADER[1,\n  ]");
+    bad_after_header.ignore(6);
+    try {
+        read(bad_after_header);
+        ADD_FAILURE() << "accepted";
+    } catch (const parse_error& e) {
+        EXPECT_EQ(e.what(), "2:3: unexpected character ']'"s);
+    }
+    std::istringstream broken("[1]");
+    broken.setstate(std::ios::badbit);
+    try {
+        read(broken);
+        ADD_FAILURE() << "read a bad stream";
+    } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code(), std::errc::io_error);
+        EXPECT_EQ(std::string(e.what()).rfind("cannot read the JSON stream", 0), 0u);
+    }
+    {
+        const std::string large = ::testing::TempDir() + "json_read_test_large.json";
+        std::ofstream(large, std::ios::binary) << many;
+        EXPECT_EQ(read_file(large), whole);
+        std::ofstream(large, std::ios::binary).flush();  // now empty
+        try {
+            read_file(large);
+            ADD_FAILURE() << "accepted an empty file";
+        } catch (const parse_error& e) {
+            EXPECT_EQ(e.what(), "1:1: unexpected end of input"s);
+        }
+        std::remove(large.c_str());
+    }
 
     const std::string path = ::testing::TempDir() + "json_read_test.json";
     {

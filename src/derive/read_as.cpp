@@ -3,10 +3,8 @@
 
 #include <sylvane/read_as.hpp>
 
-#include <cerrno>
-#include <fstream>
-#include <iterator>
-#include <system_error>
+#include "../json_tree/whole_text.hpp"
+
 #include <utility>
 #include <vector>
 
@@ -227,12 +225,7 @@ void raise_located(std::string_view text, const read_options& options, const yoj
 }
 
 std::string file_text(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::system_error(errno != 0 ? errno : ENOENT, std::generic_category(),
-                                "cannot read " + path.string());
-    }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return json_tree::detail::file_text(path);
 }
 
 }  // namespace derive::detail

@@ -8,20 +8,16 @@
 #include "shared_strings.hpp"
 #include "string_text.hpp"
 #include "text_scan.hpp"
+#include "whole_text.hpp"
 #include "wide_positions.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <istream>
-#include <iterator>
 #include <limits>
 #include <memory>
 #include <string>
-#include <system_error>
 #include <type_traits>
 
 namespace Sylvane::json_tree {
@@ -700,24 +696,10 @@ positioned read_with_positions(std::string_view text, const read_options& option
 }
 
 yojson read(std::istream& in, const read_options& options) {
-    const std::string text(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>{});
-    if (in.bad())
-        throw std::system_error(std::make_error_code(std::errc::io_error),
-                                "cannot read the JSON stream");
-    return read(text, options);
+    return read(detail::stream_text(in), options);
 }
 
 yojson read_file(const std::filesystem::path& path, const read_options& options) {
-    const auto fail = [&](int err) {
-        throw std::system_error(err, std::generic_category(), "cannot read " + path.string());
-    };
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!f) fail(errno);
-    std::string text;
-    char buf[1 << 16];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) text.append(buf, n);
-    if (std::ferror(f.get())) fail(errno != 0 ? errno : EIO);
-    return read(text, options);
+    return read(detail::file_text(path), options);
 }
 }  // namespace Sylvane::json_tree
