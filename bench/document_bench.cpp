@@ -9,6 +9,8 @@
 //     <doc>_read_only       the same with the tree freed outside it (the 20 MB document only)
 //     <doc>_read_positions  Sylvane's reader also recording where every node starts
 //     <doc>_write           a tree read beforehand to compact text
+//     <doc>_read_stream     text to tree through a `std::istream` (the real documents only;
+//                           the sides that read streams: Sylvane, nlohmann, RapidJSON)
 //
 // where <doc> is `document`, `canada`, `citm`, `twitter` or `status`: the first status of
 // twitter.json alone, compact, as a web API returns one (2.5 KB), which shows what a read costs
@@ -18,8 +20,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <istream>
 #include <memory>
 #include <stdexcept>
+#include <streambuf>
 #include <string>
 #include <utility>
 
@@ -164,6 +168,44 @@ void sides(const subject& s) {
 #endif
 }
 
+/// A stream buffer over a text held elsewhere, read without a copy, as a stream of a file would
+/// be with all of it buffered: what a stream costs a reader beside the text itself.
+class text_buffer : public std::streambuf {
+public:
+    explicit text_buffer(const std::string& text) {
+        char* p = const_cast<char*>(text.data());  // only ever read
+        setg(p, p, p + text.size());
+    }
+};
+
+/// Registers the sides that read `s` from a `std::istream`: `read(in)` makes a tree.
+template <class Read>
+void stream_side(const subject& s, const char* side_name, Read read) {
+    task(s, "read_stream", side_name, [=](benchmark::State& st, const subject& d) {
+        timing(st, d, false, [&] {
+            text_buffer buffer(d.text());
+            std::istream in(&buffer);
+            return read(in);
+        });
+    });
+}
+
+void stream_sides(const subject& s) {
+    stream_side(s, "sylvane", [](std::istream& in) { return Sylvane::json_tree::read(in); });
+#ifdef SYLVANE_BENCH_NLOHMANN
+    stream_side(s, "nlohmann", [](std::istream& in) { return nlohmann::json::parse(in); });
+#endif
+#ifdef SYLVANE_BENCH_RAPIDJSON
+    stream_side(s, "rapidjson", [](std::istream& in) {
+        rapidjson::IStreamWrapper wrapped(in);
+        auto tree = std::make_unique<rapidjson::Document>();
+        tree->ParseStream(wrapped);
+        if (tree->HasParseError()) throw std::runtime_error("rapidjson refused the document");
+        return tree;
+    });
+#endif
+}
+
 const document& generated() {
     static const document d = make_document();
     return d;
@@ -186,9 +228,12 @@ std::shared_ptr<const std::string> slurp(const std::filesystem::path& path) {
     const std::pair<const char*, const char*> real[] = {
         {"canada", "canada.json"}, {"citm", "citm_catalog.json"}, {"twitter", "twitter.json"}};
     for (const auto& [name, file] : real)
-        if (auto text = slurp(dir / file))
-            sides({name, [text]() -> const std::string& { return *text; },
-                   [text] { return text->size(); }});
+        if (auto text = slurp(dir / file)) {
+            const subject s{name, [text]() -> const std::string& { return *text; },
+                            [text] { return text->size(); }};
+            sides(s);
+            stream_sides(s);
+        }
     if (auto twitter = slurp(dir / "twitter.json")) {
         const Sylvane::yojson tree = Sylvane::json_tree::read(*twitter);
         for (const auto& [key, value] : tree.as_assoc())

@@ -10,6 +10,7 @@
 #endif
 #ifdef SYLVANE_BENCH_RAPIDJSON
 #include <rapidjson/document.h>
+#include <rapidjson/istreamwrapper.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 

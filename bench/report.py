@@ -43,8 +43,8 @@ REAL_DOCUMENTS = [("canada", "canada.json"), ("citm", "citm_catalog.json"),
 # its bytes.
 SMALL_DOCUMENTS = [("status", "one status of twitter.json (2.5 KB)")]
 TASKS += [(f"{d}_{t}", f"{name}, {what} (per byte)") for d, name in REAL_DOCUMENTS + SMALL_DOCUMENTS
-          for t, what in (("read", "read"), ("read_positions", "read with positions"),
-                          ("write", "write"))]
+          for t, what in (("read", "read"), ("read_stream", "read from a std::istream"),
+                          ("read_positions", "read with positions"), ("write", "write"))]
 DOCUMENTS = [("document", "the 20 MB document")] + REAL_DOCUMENTS
 SIDES = [
     ("sylvane", "Sylvane"),
