@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <system_error>
 #include <unordered_map>
 #include <variant>
 #include <vector>
@@ -371,6 +372,17 @@ TEST(read_direct, read_file_as_reads_straight_from_the_text) {
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].parent, 6);
     std::filesystem::remove(file);
+
+    // A read that fails is reported, not taken for the end of the text: a directory opens, and
+    // reading it fails. (It was read as an empty text, and failed as bad JSON.)
+    const auto directory = std::filesystem::temp_directory_path();
+    try {
+        Sylvane::read_file_as<std::vector<item>>(directory);
+        ADD_FAILURE() << "read a directory";
+    } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code(), std::errc::is_a_directory);
+        EXPECT_EQ(std::string(e.what()).rfind("cannot read " + directory.string(), 0), 0u);
+    }
 }
 
 TEST(read_direct, damaged_records_fail_as_the_tree_path_does) {
