@@ -141,9 +141,10 @@ template <class T, class F>
 requires std::same_as<F, of_converter_t<T>>
 struct direct_reader<std::vector<T>, Treeform::detail::bound<Treeform::list_of_yojson_fn, F>> {
     static std::vector<T> read(text_cursor& c) {
-        std::vector<T> out;
-        read_elements(c, out);
-        return out;
+        // Filled as a local, for the reason `Treeform::detail::sequence` gives.
+        std::vector<T> filled;
+        read_elements(c, filled);
+        return std::vector<T>(std::move(filled));
     }
 };
 
