@@ -121,8 +121,11 @@ inline bool is_blank(char c) noexcept {
 /// steps over, in order.
 template <bool Lines, class F>
 [[gnu::always_inline]] inline const char* skip_blanks_with(const char* p, const char* end, F line) {
-    if constexpr (Lines) {
-        if (p != end && *p == '\n') line(++p);
+    // A line feed first, as before each line's indentation: the spaces after it are found by
+    // the first loop below.
+    if (p != end && *p == '\n') {
+        ++p;
+        if constexpr (Lines) line(p);
     }
 #if defined(__SSE2__)
     // Indentation after a line feed is usually spaces: the first byte that is not one is found

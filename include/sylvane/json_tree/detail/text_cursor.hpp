@@ -107,6 +107,7 @@ public:
     /// if the text has another key or writes this one otherwise. Objects whose keys come as
     /// expected are read without scanning their keys.
     bool key_is(std::string_view expected) {
+        space();  // the blanks before the key: indented text has a line feed and indentation
         const std::size_t n = expected.size();
         if (static_cast<std::size_t>(end_ - p_) < n + 3 || *p_ != '"' || p_[n + 1] != '"' ||
             std::memcmp(p_ + 1, expected.data(), n) != 0)
@@ -144,6 +145,8 @@ private:
         if (p_ != end_ && static_cast<unsigned char>(*p_) <= ' ') more_space();
     }
     void more_space() noexcept;
+    /// As `space`, inlined into the cursor's own reads.
+    void step_space() noexcept;
     /// After a comma that trailing commas may follow: whether `closer` follows it, closing.
     bool closes_after_comma(char closer);
     /// The colon after a key, past white space; true, or gives up.
