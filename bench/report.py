@@ -44,7 +44,8 @@ REAL_DOCUMENTS = [("canada", "canada.json"), ("citm", "citm_catalog.json"),
 SMALL_DOCUMENTS = [("status", "one status of twitter.json (2.5 KB)")]
 TASKS += [(f"{d}_{t}", f"{name}, {what} (per byte)") for d, name in REAL_DOCUMENTS + SMALL_DOCUMENTS
           for t, what in (("read", "read"), ("read_stream", "read from a std::istream"),
-                          ("read_positions", "read with positions"), ("write", "write"))]
+                          ("read_positions", "read with positions"), ("write", "write"),
+                          ("text_to_values", "text to typed values"))]
 DOCUMENTS = [("document", "the 20 MB document")] + REAL_DOCUMENTS
 SIDES = [
     ("sylvane", "Sylvane"),

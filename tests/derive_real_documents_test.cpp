@@ -3,110 +3,14 @@
 
 #include "derive_support.hpp"
 #include "direct_differential.hpp"
+#include "real_document_models.hpp"
 #include "write_differential.hpp"
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
-
-namespace citm {
-struct event {
-    std::optional<std::string> description;
-    std::uint64_t id = 0;
-    std::optional<std::string> logo;
-    std::string name;
-    std::vector<std::uint64_t> subTopicIds;
-    std::optional<std::string> subjectCode;
-    std::optional<std::string> subtitle;
-    std::vector<std::uint64_t> topicIds;
-    bool operator==(const event&) const = default;
-};
-SYLVANE_RECORD(event, description, id, logo, name, subTopicIds, subjectCode, subtitle, topicIds)
-
-struct price {
-    std::uint64_t amount = 0;
-    std::uint64_t audienceSubCategoryId = 0;
-    std::uint64_t seatCategoryId = 0;
-    bool operator==(const price&) const = default;
-};
-SYLVANE_RECORD(price, amount, audienceSubCategoryId, seatCategoryId)
-
-struct area {
-    std::uint64_t areaId = 0;
-    std::vector<std::uint64_t> blockIds;
-    bool operator==(const area&) const = default;
-};
-SYLVANE_RECORD(area, areaId, blockIds)
-
-struct seat_category {
-    std::vector<area> areas;
-    std::uint64_t seatCategoryId = 0;
-    bool operator==(const seat_category&) const = default;
-};
-SYLVANE_RECORD(seat_category, areas, seatCategoryId)
-
-struct performance {
-    std::uint64_t eventId = 0;
-    std::uint64_t id = 0;
-    std::optional<std::string> logo;
-    std::optional<std::string> name;
-    std::vector<price> prices;
-    std::vector<seat_category> seatCategories;
-    std::optional<std::string> seatMapImage;
-    std::int64_t start = 0;
-    std::string venueCode;
-    bool operator==(const performance&) const = default;
-};
-SYLVANE_RECORD(performance, eventId, id, logo, name, prices, seatCategories, seatMapImage, start,
-               venueCode)
-
-using names = std::map<std::uint64_t, std::string>;
-struct catalog {
-    names areaNames;
-    names audienceSubCategoryNames;
-    names blockNames;
-    std::map<std::uint64_t, event> events;
-    std::vector<performance> performances;
-    names seatCategoryNames;
-    names subTopicNames;
-    names subjectNames;
-    names topicNames;
-    std::map<std::uint64_t, std::vector<std::uint64_t>> topicSubTopics;
-    std::map<std::string, std::string> venueNames;
-    bool operator==(const catalog&) const = default;
-};
-SYLVANE_RECORD(catalog, areaNames, audienceSubCategoryNames, blockNames, events, performances,
-               seatCategoryNames, subTopicNames, subjectNames, topicNames, topicSubTopics,
-               venueNames)
-}  // namespace citm
-
-namespace canada {
-struct polygon {
-    std::string type;
-    std::vector<std::vector<std::array<double, 2>>> coordinates;
-    bool operator==(const polygon&) const = default;
-};
-SYLVANE_RECORD(polygon, type, coordinates)
-
-struct feature {
-    std::string type;
-    std::map<std::string, std::string> properties;
-    polygon geometry;
-    bool operator==(const feature&) const = default;
-};
-SYLVANE_RECORD(feature, type, properties, geometry)
-
-struct collection {
-    std::string type;
-    std::vector<feature> features;
-    bool operator==(const collection&) const = default;
-};
-SYLVANE_RECORD(collection, type, features)
-}  // namespace canada
 
 namespace {
 
