@@ -173,6 +173,29 @@ TEST(derive_models, read_straight_from_the_text_as_through_the_tree) {
     direct_test::expect_same_when_damaged<geo::collection>(canada, 20);
 }
 
+/// A record of more than 32 fields (a user, 40) whose keys come in another order than its
+/// fields', or not at all, is read field by field all the same.
+TEST(derive_models, wide_record_with_keys_out_of_order) {
+    using direct_test::path;
+    if (!std::filesystem::exists(real / "twitter.json")) GTEST_SKIP() << "no " << real;
+    const yojson tweets = read(Sylvane::derive::detail::file_text(real / "twitter.json"));
+    const auto member = [](const yojson& t, std::string_view key) {
+        for (const auto& [k, v] : t.as_assoc())
+            if (k == key) return v;
+        return yojson();
+    };
+    std::vector<yojson::field> fields;
+    for (const auto& [k, v] : member(member(tweets, "statuses").as_list()[0], "user").as_assoc())
+        fields.emplace_back(std::string(k), v);
+    ASSERT_EQ(fields.size(), 40u);
+    const std::vector<yojson::field> reversed(fields.rbegin(), fields.rend());
+    direct_test::expect_same<twitter::user>(write(yojson::Assoc(reversed)), path::direct);
+    // Every other key left out, the rest in order: a required field missing fails both ways.
+    std::vector<yojson::field> some;
+    for (std::size_t i = 0; i < fields.size(); i += 2) some.push_back(fields[i]);
+    direct_test::expect_same<twitter::user>(write(yojson::Assoc(some)));
+}
+
 /// Written straight to the text, the models give the bytes of their trees: twitter's records
 /// without any tree, GeoJSON's with a tree per geometry (a variant).
 TEST(derive_models, written_straight_to_the_text_as_through_the_tree) {

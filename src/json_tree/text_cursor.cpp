@@ -185,6 +185,18 @@ std::string_view text_cursor::key() {
     return k;
 }
 
+bool text_cursor::key_is(std::string_view expected) {
+    step_space();  // indented text has a line feed and the indentation before each key
+    const std::size_t n = expected.size();
+    if (static_cast<std::size_t>(end_ - p_) < n + 3 || *p_ != '"' || p_[n + 1] != '"' ||
+        !same_bytes(p_ + 1, expected.data(), n))
+        return false;
+    p_ += n + 2;
+    if (*p_ != ':') return colon_after_space();
+    ++p_;  // the value's read steps over the white space before it
+    return true;
+}
+
 bool text_cursor::colon_after_space() {
     step_space();
     if (p_ == end_ || *p_ != ':') give_up();

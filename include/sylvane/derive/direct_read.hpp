@@ -261,21 +261,17 @@ private:
         return true;
     }();
 
+    static constexpr auto plain_keys = []<std::size_t... I>(std::index_sequence<I...>) {
+        return std::array<bool, table::size>{plain_key<I>...};
+    }
+    (std::make_index_sequence<table::size>{});
+
     /// `hint` if the next key is that field's, written plainly (the usual case: fields in
-    /// declaration order), with the key read; else `table::size`, with nothing read.
+    /// declaration order), with the key read; else `table::size`, with nothing read. Records of
+    /// any width: a wide one's fields come in order as often.
     static std::size_t expected_key(text_cursor& c, std::size_t hint) {
-        if constexpr (table::size <= table::small) {
-            return [&]<std::size_t... I>(std::index_sequence<I...>) {
-                std::size_t found = table::size;
-                (void)((hint == I && plain_key<I> && c.key_is(table::keys[I]) &&
-                        (found = I, true)) ||
-                       ...);
-                return found;
-            }
-            (std::make_index_sequence<table::size>{});
-        } else {
-            return table::size;
-        }
+        if (hint < table::size && plain_keys[hint] && c.key_is(table::keys[hint])) return hint;
+        return table::size;
     }
 
     template <class F>

@@ -106,17 +106,7 @@ public:
     /// themselves in a string (printable ASCII, no quote, no backslash); false, reading nothing,
     /// if the text has another key or writes this one otherwise. Objects whose keys come as
     /// expected are read without scanning their keys.
-    bool key_is(std::string_view expected) {
-        space();  // the blanks before the key: indented text has a line feed and indentation
-        const std::size_t n = expected.size();
-        if (static_cast<std::size_t>(end_ - p_) < n + 3 || *p_ != '"' || p_[n + 1] != '"' ||
-            std::memcmp(p_ + 1, expected.data(), n) != 0)
-            return false;
-        p_ += n + 2;
-        if (*p_ != ':') return colon_after_space();
-        ++p_;  // the value's read steps over the white space before it
-        return true;
-    }
+    bool key_is(std::string_view expected);
     /// After an entry's value: true when another entry follows, false when the object closes.
     bool next_entry() {
         space();
