@@ -3,7 +3,9 @@
 // both alike. Prints the median, over the rounds, of B's time divided by A's, its quartiles, and
 // each side's median time per byte.
 //
-//     ab_compare A.so B.so FILE MODE REPS ROUNDS      MODE: 0 read, 1 read with positions, 2 write
+//     ab_compare A.so B.so FILE MODE REPS ROUNDS
+//
+// MODE: 0 read, 1 read with positions, 2 write, 3 read_as into the text's model.
 
 #include <dlfcn.h>
 #if __has_include(<malloc.h>)
@@ -64,7 +66,8 @@ int main(int argc, char** argv) {
     const int rounds = std::max(1, std::atoi(argv[6]));
     const auto run = [&](timer t) { return t(text.data(), text.size(), reps, mode); };
     if (!in || run(a) < 0 || run(b) < 0) {  // also warms both sides' buffers
-        std::fprintf(stderr, "ab_compare: cannot read %s as JSON\n", argv[3]);
+        std::fprintf(stderr, "ab_compare: cannot read %s as JSON%s\n", argv[3],
+                     mode == 3 ? " into a model" : "");
         return 2;
     }
     std::vector<double> ta, tb, ratio;
