@@ -11,8 +11,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
@@ -29,10 +27,9 @@ namespace {
 /// file cannot be read.
 template <class T>
 void typed_sides(const char* name, const char* file) {
-    std::ifstream in(std::filesystem::path(SYLVANE_REAL_DOCUMENTS_DIR) / file, std::ios::binary);
-    if (!in) return;
-    auto text = std::make_shared<const std::string>(std::istreambuf_iterator<char>(in),
-                                                    std::istreambuf_iterator<char>{});
+    const std::filesystem::path path = std::filesystem::path(SYLVANE_REAL_DOCUMENTS_DIR) / file;
+    if (!std::filesystem::exists(path)) return;
+    auto text = std::make_shared<const std::string>(Sylvane::derive::detail::file_text(path));
     const auto side = [&](const char* side_name, auto convert) {
         const std::string task = std::string(name) + "_text_to_values/" + side_name;
         benchmark::RegisterBenchmark(task.c_str(), [text, convert](benchmark::State& state) {

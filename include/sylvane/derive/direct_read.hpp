@@ -251,20 +251,14 @@ struct direct_reader<T, record_of_tree<Desc>> {
     }
 
 private:
-    /// Whether field `I`'s key is written in the text as its own bytes.
-    template <std::size_t I>
-    static constexpr bool plain_key = [] {
-        if (table::skipped(I)) return false;
-        for (char ch : table::keys[I]) {
-            if (ch < 0x20 || ch > 0x7e || ch == '"' || ch == '\\') return false;
-        }
-        return true;
+    /// Whether each field's key is in the text as its own bytes, so that it can be matched
+    /// without a scan; a skipped field has no key.
+    static constexpr auto plain_keys = [] {
+        std::array<bool, table::size> plain{};
+        for (std::size_t i = 0; i < table::size; ++i)
+            plain[i] = !table::skipped(i) && table::plain_key(i);
+        return plain;
     }();
-
-    static constexpr auto plain_keys = []<std::size_t... I>(std::index_sequence<I...>) {
-        return std::array<bool, table::size>{plain_key<I>...};
-    }
-    (std::make_index_sequence<table::size>{});
 
     /// `hint` if the next key is that field's, written plainly (the usual case: fields in
     /// declaration order), with the key read; else `table::size`, with nothing read. Records of

@@ -203,15 +203,6 @@ struct direct_writer<T, record_to_tree<Desc>> {
     }
 
 private:
-    /// Whether field `I`'s key is written as its own bytes, needing neither escape nor check.
-    template <std::size_t I>
-    static constexpr bool plain_key = [] {
-        for (char ch : table::keys[I]) {
-            if (ch < 0x20 || ch > 0x7e || ch == '"' || ch == '\\') return false;
-        }
-        return true;
-    }();
-
     /// `,"key":` of a plain key.
     template <std::size_t I>
     static constexpr auto key_text = [] {
@@ -231,7 +222,7 @@ private:
             if constexpr (may_be_absent<F> && table::omit_empty(I)) {
                 if (is_empty(field)) return;
             }
-            if constexpr (plain_key<I>) {
+            if constexpr (table::plain_key(I)) {  // written without escape or check
                 // Copies of a constant length, inlined.
                 constexpr std::size_t n = key_text<I>.size();
                 char* p = out.room(n);

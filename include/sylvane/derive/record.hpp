@@ -125,6 +125,15 @@ struct record_table {
         return s;
     }();
 
+    /// Whether field `i`'s key stands for itself in JSON text (printable ASCII, no quote, no
+    /// backslash), so that it is written and matched as its own bytes.
+    static constexpr bool plain_key(std::size_t i) noexcept {
+        for (char ch : keys[i]) {
+            if (ch < 0x20 || ch > 0x7e || ch == '"' || ch == '\\') return false;
+        }
+        return true;
+    }
+
     static constexpr bool keys_distinct = [] {
         std::array<std::string_view, size> kept{};
         std::size_t n = 0;
