@@ -769,6 +769,44 @@ TEST(json_read, blank_runs_of_any_length_and_mix) {
     }
 }
 
+// Lines indented with spaces, tabs or both, switching from line to line, and elements after
+// `", "`: every element is read, at its line and column.
+TEST(json_read, indentation_of_spaces_or_tabs_and_spaced_commas) {
+    std::mt19937 random(7);
+    const auto below = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    std::string text = "[0";
+    std::vector<yojson> expected{yojson::Int(0)};
+    std::vector<text_position> where{{1, 1, 2}};  // offset, line, column
+    std::size_t line = 1, line_start = 0;
+    for (int k = 1; k < 400; ++k) {
+        const std::size_t style = below(6);
+        if (style == 0) {
+            text += ", ";
+        } else {
+            // Spaces or tabs of 0 to 40 bytes; now and then blank lines before (and at most
+            // two spaces), or a mix.
+            std::string indentation(below(style == 4 ? 3 : 41), style % 2 == 0 ? ' ' : '\t');
+            if (style == 5 && !indentation.empty())
+                indentation[below(indentation.size())] = "\t \r"[below(3)];
+            text += ",\n";
+            ++line;
+            for (std::size_t blank = style >= 4 ? below(3) : 0; blank > 0; --blank, ++line)
+                text += '\n';
+            line_start = text.size();
+            text += indentation;
+        }
+        where.push_back({text.size(), line, text.size() - line_start + 1});
+        text += std::to_string(k);
+        expected.push_back(yojson::Int(k));
+    }
+    text += "]";
+    check(text, yojson::List(expected));
+    const positioned p = read_with_positions(text);
+    const auto elements = p.tree.as_list();
+    for (std::size_t k = 0; k < elements.size(); ++k)
+        EXPECT_EQ(p.positions.position_of(elements[k]), where[k]) << "element " << k;
+}
+
 // Text cut anywhere is refused where it ends, or at the string left open there; never read
 // past. Each prefix is a buffer of its own so that AddressSanitizer sees any byte read past it.
 TEST(json_read, text_cut_at_any_length_fails_where_it_ends) {

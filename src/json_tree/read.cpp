@@ -86,7 +86,7 @@ public:
                 c = after_space();
                 if (c == ',') {
                     ++p_;
-                    c = after_space();
+                    c = after_space<true>();
                     if (options_.allow_trailing_commas && c == closer) {
                         ++p_;
                         close();
@@ -411,22 +411,33 @@ private:
 
     /// Steps over blanks and comments and returns the byte after them, as `peek`. Text without
     /// them, the usual case between tokens, costs one compare.
+    template <bool Comma = false>
     [[gnu::always_inline]] char after_space() {
         const char c = peek();
         if (static_cast<unsigned char>(c) > ' ' && c != '/') return c;
 #if defined(__SSE2__)
         // The usual blanks of indented text, a line feed and the next line's indentation of
-        // fewer than 32 spaces, found with two compares and no call.
+        // fewer than 32 spaces (or tabs), found with two compares and no call.
         if (c == '\n' && end_ - p_ > 33) {  // the 32 bytes after the line feed, and one more
-            const int n = leading_spaces32(p_ + 1);
+            const int n = leading_run32(p_ + 1, indentation_);
             const char next = p_[1 + n];
             if (static_cast<unsigned char>(next) > ' ' && next != '/') {
                 line_start(p_ + 1);
                 p_ += 1 + n;
                 return next;
             }
+            // A line indented with the other byte: the text's next lines likely are too.
+            if (n == 0 && (next == '\t' || next == ' ')) indentation_ = _mm_set1_epi8(next);
         }
 #endif
+        // One space, as some writers put after every comma, without a loop.
+        if (Comma && c == ' ' && end_ - p_ > 1) {
+            const char next = p_[1];
+            if (static_cast<unsigned char>(next) > ' ' && next != '/') {
+                ++p_;
+                return next;
+            }
+        }
         skip_space();
         return peek();
     }
@@ -661,6 +672,11 @@ private:
     /// Without Track, every empty list and every empty object, once one is read (`Null` before).
     raw_tree empty_list_ = tree_access::raw_null();
     raw_tree empty_assoc_ = tree_access::raw_null();
+#if defined(__SSE2__)
+    // The byte that indents the text's lines, in every lane: spaces, until a line starts with
+    // a tab.
+    __m128i indentation_ = _mm_set1_epi8(' ');
+#endif
     flat_stack<frame> frames_;
     flat_stack<raw_tree> values_;
     flat_stack<std::string_view> keys_;

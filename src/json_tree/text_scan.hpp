@@ -105,14 +105,19 @@ inline bool is_blank(char c) noexcept {
 }
 
 #if defined(__SSE2__)
-/// How many of the 32 bytes at `p` are spaces before the first that is not one: 32 when all are.
-[[gnu::always_inline]] inline int leading_spaces32(const char* p) noexcept {
-    const __m128i space = _mm_set1_epi8(' ');
+/// How many of the 32 bytes at `p` equal `byte` (the same in every lane) before the first that
+/// does not: 32 when all do.
+[[gnu::always_inline]] inline int leading_run32(const char* p, __m128i byte) noexcept {
     const auto lo = static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), space)));
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), byte)));
     const auto hi = static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), space)));
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), byte)));
     return std::countr_one(lo | hi << 16);
+}
+
+/// How many of the 32 bytes at `p` are spaces before the first that is not one.
+[[gnu::always_inline]] inline int leading_spaces32(const char* p) noexcept {
+    return leading_run32(p, _mm_set1_epi8(' '));
 }
 #endif
 
