@@ -6,6 +6,7 @@
 #include "real_document_models.hpp"
 #include "write_differential.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -56,6 +57,18 @@ TEST(real_documents, read_straight_from_the_text_as_through_the_tree) {
     const std::string citm = Sylvane::derive::detail::file_text(real_dir / "citm_catalog.json");
     direct_test::expect_same<citm::catalog>(citm, path::direct);
     direct_test::expect_same_when_damaged<citm::catalog>(citm, 40);
+    // Its lines indented with tabs instead, but every third one still with spaces.
+    std::string tabbed;
+    std::size_t line = 0;
+    for (std::size_t at = 0; at < citm.size(); ++line) {
+        const std::size_t spaces = citm.find_first_not_of(' ', at) - at;
+        tabbed.append(line % 3 == 0 ? spaces : spaces / 4, line % 3 == 0 ? ' ' : '\t');
+        const std::size_t next = std::min(citm.find('\n', at), citm.size() - 1) + 1;
+        tabbed.append(citm, at + spaces, next - at - spaces);
+        at = next;
+    }
+    ASSERT_NE(tabbed.find("\n\t\t\t"), std::string::npos);
+    direct_test::expect_same<citm::catalog>(tabbed, path::direct);
     const std::string canada = Sylvane::derive::detail::file_text(real_dir / "canada.json");
     direct_test::expect_same<canada::collection>(canada, path::direct);
     direct_test::expect_same_when_damaged<canada::collection>(canada, 20);

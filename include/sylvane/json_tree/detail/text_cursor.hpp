@@ -158,6 +158,8 @@ private:
     const char* end_;
     const read_options& options_;
     std::size_t depth_ = 0;  // containers open
+    // The byte that indents the text's lines: spaces, until a line starts with a tab.
+    char indentation_ = ' ';
     std::string scratch_;
 };
 
