@@ -426,8 +426,7 @@ private:
                 p_ += 1 + n;
                 return next;
             }
-            // A line indented with the other byte: the text's next lines likely are too.
-            if (n == 0 && (next == '\t' || next == ' ')) indentation_ = _mm_set1_epi8(next);
+            if (indented_with_other_byte(n, next)) indentation_ = _mm_set1_epi8(next);
         }
 #endif
         // One space, as some writers put after every comma, without a loop.

@@ -41,8 +41,7 @@ void text_cursor::more_space() noexcept {
                 p_ = p + 1 + n;
                 return;
             }
-            // A line indented with the other byte: the text's next lines likely are too.
-            if (n == 0 && (next == '\t' || next == ' ')) indentation_ = next;
+            if (indented_with_other_byte(n, next)) indentation_ = next;
         }
 #endif
     }

@@ -115,6 +115,13 @@ inline bool is_blank(char c) noexcept {
     return std::countr_one(lo | hi << 16);
 }
 
+/// Whether a line whose first `n` bytes were the text's indentation byte, followed by `next`,
+/// is indented with the other of space and tab: the text's next lines likely are too, so the
+/// caller takes that byte as the text's.
+[[gnu::always_inline]] inline bool indented_with_other_byte(int n, char next) noexcept {
+    return n == 0 && (next == '\t' || next == ' ');
+}
+
 /// How many of the 32 bytes at `p` are spaces before the first that is not one.
 [[gnu::always_inline]] inline int leading_spaces32(const char* p) noexcept {
     return leading_run32(p, _mm_set1_epi8(' '));
