@@ -11,6 +11,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -73,6 +74,55 @@ struct late_failure {
 };
 SYLVANE_RECORD(late_failure, d, l)
 
+/// Written by a hand-written converter that counts its calls and throws as `fault` says.
+struct counted {
+    enum fault { none, own, out_of_memory };
+    int n = 0;
+    fault fails = none;
+};
+
+/// What `counted`'s converter throws: no standard exception.
+struct converter_fault {
+    int n;
+};
+
+}  // namespace write_models
+
+template <>
+struct Sylvane::converter<write_models::counted> {
+    static inline thread_local int calls = 0;
+
+    static Sylvane::yojson to_yojson(const write_models::counted& c) {
+        ++calls;
+        if (c.fails == write_models::counted::own) throw write_models::converter_fault{c.n};
+        if (c.fails == write_models::counted::out_of_memory) throw std::bad_alloc();
+        return Sylvane::yojson::Int(c.n);
+    }
+    static write_models::counted of_yojson(const Sylvane::yojson& t) {
+        return {static_cast<int>(t.as_int())};
+    }
+};
+
+namespace write_models {
+
+/// Doubles around parts written by a hand-written converter.
+struct guarded {
+    double before = 0;
+    counted c;
+    double after = 0;
+    std::vector<counted> more;
+};
+SYLVANE_RECORD(guarded, before, c, after, more)
+
+/// Text long enough to span many of the writer's chunks, between two doubles.
+struct bulk {
+    double first = 0;
+    std::vector<std::string> texts;
+    Sylvane::yojson raw;
+    double last = 0;
+};
+SYLVANE_RECORD(bulk, first, texts, raw, last)
+
 }  // namespace write_models
 
 namespace {
@@ -106,14 +156,14 @@ TEST(write_direct, nan_and_infinity_fail_unless_allowed) {
     Sylvane::write_options allow;
     allow.allow_nan_infinity = true;
     for (double d : {nan, inf, -inf}) {
-        const auto refused = expect_same(std::vector<double>{1, d});
+        const auto refused = expect_same(std::vector<double>{1, d}, path::direct);
         EXPECT_NE(refused.failure.find("no JSON text"), std::string::npos) << refused.failure;
         expect_same(std::vector<double>{1, d}, path::direct, allow);
     }
     expect_same(std::numeric_limits<float>::infinity(), path::direct, allow);
     // Whatever fails first in the tree path is what fails: the enumeration, not the NaN.
     late_failure bad{nan, static_cast<level>(7)};
-    const auto o = expect_same(bad);
+    const auto o = expect_same(bad, path::direct);
     EXPECT_NE(o.failure.find("invalid_argument"), std::string::npos) << o.failure;
 }
 
@@ -136,9 +186,9 @@ TEST(write_direct, strings_with_escapes_control_and_non_utf8_bytes) {
         expect_same(s, path::either);
         expect_same(s, path::either, check);
     }
-    const auto refused = expect_same(std::string("bad \xff byte"), path::either, check);
+    const auto refused = expect_same(std::string("bad \xff byte"), path::direct, check);
     EXPECT_NE(refused.failure.find("not UTF-8"), std::string::npos);
-    expect_same(std::map<std::string, int>{{"k\xff", 1}}, path::either, check);
+    expect_same(std::map<std::string, int>{{"k\xff", 1}}, path::direct, check);
 }
 
 TEST(write_direct, containers) {
@@ -197,7 +247,7 @@ TEST(write_direct, records_with_renamed_skipped_omitted_and_defaulted_fields) {
 
 TEST(write_direct, enumerations) {
     expect_same(std::vector<level>{level::low, level::high}, path::direct);
-    const auto o = expect_same(static_cast<level>(9));
+    const auto o = expect_same(static_cast<level>(9), path::direct);
     EXPECT_NE(o.failure.find("invalid_argument"), std::string::npos) << o.failure;
 }
 
@@ -208,9 +258,9 @@ TEST(write_direct, other_types_are_written_through_their_own_trees) {
     m.t = {1, true, "x", 2.5};
     m.by_level = {{level::low, 1}};
     // Four parts through trees, each written in place; the record around them directly.
-    const std::size_t before = Sylvane::derive::detail::trees_written();
+    const std::size_t before = Sylvane::derive::detail::routes().trees_written;
     const std::string text = Sylvane::write(m);
-    EXPECT_EQ(Sylvane::derive::detail::trees_written() - before, 4u);
+    EXPECT_EQ(Sylvane::derive::detail::routes().trees_written - before, 4u);
     EXPECT_EQ(text, Sylvane::write(Sylvane::yojson_of(m)));
 
     m.s = std::string("label");
@@ -219,6 +269,100 @@ TEST(write_direct, other_types_are_written_through_their_own_trees) {
     m.raw = Sylvane::yojson::Intlit("12a");
     const auto o = expect_same(m);
     EXPECT_NE(o.failure.find("Intlit text is not a JSON integer"), std::string::npos);
+}
+
+/// The outcome of `write(value, options)` and the calls of `counted`'s converter it made.
+template <class T>
+std::pair<write_test::outcome, int> counted_write(const T& value,
+                                                  const Sylvane::write_options& options = {}) {
+    auto& calls = Sylvane::converter<counted>::calls;
+    calls = 0;
+    auto o = write_test::outcome_of([&] { return Sylvane::write(value, options); });
+    return {std::move(o), calls};
+}
+
+/// Whether `write(value, options)` throws `converter_fault` for `n`, having converted `calls`
+/// values.
+template <class T>
+void expect_converter_fault(const T& value, int n, int calls,
+                            const Sylvane::write_options& options = {}) {
+    auto& count = Sylvane::converter<counted>::calls;
+    count = 0;
+    try {
+        Sylvane::write(value, options);
+        ADD_FAILURE() << "no failure";
+    } catch (const converter_fault& e) {
+        EXPECT_EQ(e.n, n);
+    }
+    EXPECT_EQ(count, calls);
+}
+
+TEST(write_direct, a_converters_own_exception_reaches_the_caller_once) {
+    expect_converter_fault(counted{1, counted::own}, 1, 1);
+    expect_converter_fault(counted{1, counted::own}, 1, 1, {.pretty = true});
+    guarded g;
+    g.c = {2, counted::own};
+    expect_converter_fault(g, 2, 1);
+    // Converted first to last up to the one that fails, as in making the tree.
+    g.c = {};
+    g.more = {{3}, {4, counted::own}, {5, counted::own}};
+    expect_converter_fault(g, 4, 3);
+    expect_converter_fault(std::vector<counted>{{6}, {7, counted::own}, {8}}, 7, 2);
+    // Out of memory in a converter, or anywhere, is no failure of the write to hide.
+    g.more = {{9, counted::out_of_memory}};
+    auto& calls = Sylvane::converter<counted>::calls;
+    calls = 0;
+    EXPECT_THROW(Sylvane::write(g), std::bad_alloc);
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(write_direct, a_failing_write_converts_each_part_once) {
+    guarded g{nan, {1}, 2.5, {{2}, {3}}};
+    const auto refused = expect_same(g, path::tree);  // three parts through trees
+    EXPECT_NE(refused.failure.find("NaN has no JSON text"), std::string::npos) << refused.failure;
+    for (double* d : {&g.before, &g.after}) {
+        *d = -inf;
+        const std::size_t before = Sylvane::derive::detail::routes().trees_written;
+        const auto [o, calls] = counted_write(g);
+        EXPECT_EQ(Sylvane::derive::detail::routes().trees_written - before, 3u) << "a whole tree";
+        EXPECT_NE(o.failure.find("an infinite Float"), std::string::npos) << o.failure;
+        EXPECT_EQ(calls, 3);
+        Sylvane::write_options allow;
+        allow.allow_nan_infinity = true;
+        EXPECT_EQ(counted_write(g, allow).second, 3);
+        *d = 0;
+    }
+    // A converter failing after a refused double wins: the tree is made before it is written.
+    g.before = nan;
+    g.more.push_back({4, counted::own});
+    expect_converter_fault(g, 4, 4);
+    expect_same(late_failure{inf, static_cast<level>(7)}, path::direct);
+}
+
+TEST(write_direct, the_first_failure_in_the_text_is_the_one_raised) {
+    Sylvane::write_options check;
+    check.check_utf8 = true;
+    bulk b;
+    b.first = inf;
+    for (std::size_t i = 0; i < 3000; ++i)
+        b.texts.push_back(std::string(i % 97, static_cast<char>('a' + i % 26)));
+    b.texts.push_back(std::string(200000, '\n'));  // longer than any chunk
+    b.texts.push_back("\xc3");
+    b.raw = Sylvane::yojson::Intlit("-01");
+    b.last = nan;
+    // Each failure in turn is the first, the text before it spanning chunks or not; with none,
+    // the whole text is written.
+    for (int clear = 0; clear < 4; ++clear) {
+        Sylvane::write_options allow = check;
+        allow.allow_nan_infinity = true;
+        for (const auto& options : {Sylvane::write_options{}, check, allow}) {
+            const auto o = expect_same(b, path::tree, options);
+            EXPECT_EQ(o.value.has_value(), clear == 3 && options.allow_nan_infinity);
+        }
+        if (clear == 0) b.first = 0;
+        if (clear == 1) b.texts.back() = "\xc3\xa9";
+        if (clear == 2) b.raw = Sylvane::yojson::Intlit("-1");
+    }
 }
 
 TEST(write_direct, pretty_text_is_written_from_the_tree) {

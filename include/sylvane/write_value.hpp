@@ -5,15 +5,13 @@
 ///
 /// The text is byte for byte that of `write(yojson_of(value), options)`, failures included; the
 /// value is written straight to the text (`direct_write.hpp`), and only parts without a direct
-/// writer make a tree of their own. Pretty printing, and a write that fails, go through the
-/// value's whole tree.
+/// writer make a tree of their own. Pretty printing goes through the value's whole tree.
 
-#include <optional>
 #include <ostream>
 #include <string>
 #include <type_traits>
-#include <utility>
 
+#include <sylvane/derive/detail/routes.hpp>
 #include <sylvane/derive/direct_write.hpp>
 #include <sylvane/derive/mapping.hpp>
 #include <sylvane/json_tree/arena_scope.hpp>
@@ -25,22 +23,17 @@ namespace Sylvane {
 
 namespace derive::detail {
 
-/// The compact text of `value`, or nothing when the direct path gives up.
+/// The compact text of `value`. Fails as `write(yojson_of(value), options)` does, without
+/// making the value's tree.
 template <class T>
-std::optional<std::string> write_direct_text(const T& value, const write_options& options) {
-    try {
-        // Parts written through trees make them in one arena, not node by node on the heap.
-        const json_tree::detail::conversion_scope scope;
-        std::optional<std::string> text(std::in_place);
-        text_sink out(*text, options);
-        write_direct(out, value);
-        out.finish();
-        return text;
-    } catch (...) {
-        // Any failure: the tree path raises it as `write(yojson_of(value))` does, from the
-        // failure it meets first.
-        return std::nullopt;
-    }
+std::string write_direct_text(const T& value, const write_options& options) {
+    // Parts written through trees make them in one arena, not node by node on the heap.
+    const json_tree::detail::conversion_scope scope;
+    std::string text;
+    text_sink out(text, options);
+    write_direct(out, value);
+    out.finish();
+    return text;
 }
 
 }  // namespace derive::detail
@@ -54,11 +47,8 @@ requires(!std::is_same_v<T, yojson>) std::string
     write(const T& value, const write_options& options = {}) {
     derive::detail::require_converters<T>();
     if constexpr (Yojsonable_intf::yojsonable<T>) {
-        if (!options.pretty) {
-            if (auto text = derive::detail::write_direct_text(value, options))
-                return std::move(*text);
-        }
-        ++derive::detail::trees_written();
+        if (!options.pretty) return derive::detail::write_direct_text(value, options);
+        SYLVANE_COUNT_ROUTE(trees_written);
         return json_tree::write(yojson_of(value), options);
     } else {
         return {};

@@ -4,6 +4,7 @@
 #include "text_out.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace Sylvane::json_tree::detail {
 
@@ -12,12 +13,17 @@ namespace {
 constexpr std::size_t first_chunk = 4096;
 }  // namespace
 
+// The writers shared with `write` (text_out.hpp, `write` itself) report a piece without text by
+// throwing `write_error`; the sink catches exactly that, where it is thrown, around code that
+// runs no converter, and keeps it. Anything else (`std::bad_alloc`) goes through.
+
 text_sink::text_sink(std::string& out, const write_options& options)
     : out_(out), options_(options) {
     grow(0);
 }
 
 void text_sink::finish() {
+    if (failure_) throw *failure_;
     const auto used = static_cast<std::size_t>(next_ - chunk_.get());
     out_.reserve(out_.size() + full_bytes_ + used);
     for (const auto& [chunk, size] : full_) out_.append(chunk.get(), size);
@@ -25,6 +31,12 @@ void text_sink::finish() {
 }
 
 void text_sink::grow(std::size_t n) {
+    if (failure_) {
+        // Nothing written is kept any more: the chunk is written over from its start.
+        next_ = chunk_.get();
+        if (n <= chunk_size_) return;
+        chunk_.reset();
+    }
     // The full chunk is kept as it is and a new one started: nothing is copied until `finish`.
     if (chunk_) {
         const auto used = static_cast<std::size_t>(next_ - chunk_.get());
@@ -38,16 +50,40 @@ void text_sink::grow(std::size_t n) {
     end_ = next_ + chunk_size_;
 }
 
+void text_sink::fail(const write_error& e) {
+    if (failure_) return;  // `write` stops at the first
+    failure_.emplace(e);
+    full_.clear();
+    full_bytes_ = 0;
+}
+
 void text_sink::number(double d) {
-    put_float(*this, d, options_.allow_nan_infinity);
+    if (std::isfinite(d) || options_.allow_nan_infinity) [[likely]]
+        return put_float(*this, d, options_.allow_nan_infinity);
+    try {
+        put_float(*this, d, false);
+    } catch (const write_error& e) {
+        fail(e);
+    }
 }
 
 void text_sink::string(std::string_view s) {
-    options_.check_utf8 ? put_string<true>(*this, s) : put_string<false>(*this, s);
+    if (!options_.check_utf8) return put_string<false>(*this, s);
+    try {
+        put_string<true>(*this, s);
+    } catch (const write_error& e) {
+        fail(e);
+    }
 }
 
 void text_sink::tree(const yojson& t) {
-    const std::string text = write(t, options_);
+    if (failure_) return;
+    std::string text;
+    try {
+        text = write(t, options_);
+    } catch (const write_error& e) {
+        return fail(e);
+    }
     put(text.data(), text.size());
 }
 

@@ -6,8 +6,14 @@
 /// known: the primitive types and checked numbers, the standard sequences and sets, options,
 /// owning pointers, dictionaries with string or integer keys, derived records and enumerations.
 /// Any other type (variants, hand-written converters, tuples, the library's containers, trees)
-/// makes its own tree, which is written in place. Any failure gives up, and `write(value)` runs
-/// the tree path, which raises the failure exactly as `write(yojson_of(value))` would.
+/// makes its own tree, which is written in place.
+///
+/// Failures are those of `write(yojson_of(value))`. A converter's failure (an enumeration's
+/// value that is no enumerator, anything a hand-written converter throws) propagates as it is
+/// thrown, the value's parts being converted in the order its tree's are. A piece that has no
+/// text under the options is kept by the sink, and the rest of the value still converted, so
+/// that a converter failing later wins as it does when the tree is made before it is written;
+/// then `text_sink::finish` throws the piece's `write_error`. Each part is converted once.
 
 #include <array>
 #include <concepts>
@@ -22,8 +28,8 @@
 #include <utility>
 #include <vector>
 
-#include <sylvane/base/export.hpp>
 #include <sylvane/derive/containers.hpp>
+#include <sylvane/derive/detail/routes.hpp>
 #include <sylvane/derive/mapping.hpp>
 #include <sylvane/derive/may_be_absent.hpp>
 #include <sylvane/derive/numbers.hpp>
@@ -42,17 +48,12 @@ using json_tree::detail::text_sink;
 template <class T>
 using to_converter_t = std::remove_cvref_t<decltype(converters_of<T>().to)>;
 
-/// Counts, per thread, the values written by making their tree: parts without a direct writer,
-/// and whole values whose write the direct path gave up on or whose options it does not handle.
-/// For tests.
-SYLVANE_API std::size_t& trees_written() noexcept;
-
 /// Writes a `T` whose tree converter is `To`. By default: the value's tree, written.
 template <class T, class To>
 struct direct_writer {
     static constexpr bool through_tree = true;
     static void write(text_sink& out, const T& value) {
-        ++trees_written();
+        SYLVANE_COUNT_ROUTE(trees_written);
         out.tree(tree_of(value));
     }
 };

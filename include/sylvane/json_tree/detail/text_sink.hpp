@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,16 +20,22 @@
 namespace Sylvane::json_tree::detail {
 
 /// Writes compact JSON text, each piece exactly as `write` writes it in a tree: strings and keys
-/// escaped, doubles as `Float`s. A piece that has no text under the options throws
-/// `write_error` with `write`'s message. The text grows in chunks, so that nothing is copied
-/// while it grows; `finish` appends it to the string once.
+/// escaped, doubles as `Float`s. The text grows in chunks, so that nothing is copied while it
+/// grows; `finish` appends it to the string once.
+///
+/// A piece that has no text under the options (a refused NaN, a string that is not UTF-8, a tree
+/// that `write` refuses) does not throw: the sink keeps `write`'s `write_error` for it and
+/// `finish` throws that. The caller goes on writing the rest of the value, so that its
+/// converters run, and fail, as they would in making the value's tree before `write` saw it;
+/// from then on nothing written is kept, and trees are not written at all.
 class SYLVANE_API text_sink {
 public:
     text_sink(std::string& out, const write_options& options);
     text_sink(const text_sink&) = delete;
     text_sink& operator=(const text_sink&) = delete;
 
-    /// Appends the text written to the string.
+    /// Appends the text written to the string; after a piece without text, throws its
+    /// `write_error` instead and leaves the string as it was.
     void finish();
 
     const write_options& options() const noexcept { return options_; }
@@ -68,6 +75,8 @@ public:
 
 private:
     [[gnu::noinline]] void grow(std::size_t n);
+    /// Keeps the first failure and frees the text written so far.
+    void fail(const write_error& e);
 
     std::string& out_;
     const write_options& options_;
@@ -77,6 +86,7 @@ private:
     std::size_t chunk_size_ = 0;
     char* next_ = nullptr;
     char* end_ = nullptr;
+    std::optional<write_error> failure_;
 };
 
 }  // namespace Sylvane::json_tree::detail
