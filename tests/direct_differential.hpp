@@ -38,7 +38,8 @@ outcome outcome_of(F&& f) {
     } catch (const Sylvane::located_error& e) {
         o.failure = std::string("located_error ") + e.what() + " at " +
                     std::string(e.pointer().value_or("?")) + " " + std::to_string(e.line()) + ":" +
-                    std::to_string(e.column()) + " tree " + Sylvane::write(e.tree());
+                    std::to_string(e.column()) + " tree " +
+                    Sylvane::write(e.tree(), {.allow_nan_infinity = true});
     } catch (const Sylvane::parse_error& e) {
         o.failure = std::string("parse_error ") + e.what() + " at " + std::to_string(e.offset());
     } catch (const std::exception& e) {
@@ -74,13 +75,13 @@ enum class path { direct, tree, either };
 template <class T>
 outcome expect_same(std::string_view text, path expected = path::either,
                     const Sylvane::read_options& options = {}) {
-    const std::size_t before = Sylvane::derive::detail::tree_path_runs();
+    const std::size_t before = Sylvane::derive::detail::routes().trees_read;
     std::optional<T> direct_value;
     const outcome direct = outcome_of([&]() -> const T& {
         direct_value.emplace(Sylvane::read_as<T>(text, options));
         return *direct_value;
     });
-    const bool took_tree = Sylvane::derive::detail::tree_path_runs() != before;
+    const bool took_tree = Sylvane::derive::detail::routes().trees_read != before;
     std::optional<T> tree_value;
     const outcome tree = outcome_of([&]() -> const T& {
         tree_value.emplace(through_tree<T>(text, options));

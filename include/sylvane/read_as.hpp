@@ -4,12 +4,14 @@
 ///     auto t = Sylvane::read_as<timeline>(text);
 ///
 /// The value is read straight from the text, without a tree (`direct_read.hpp`). Only when that
-/// stops (text that is not JSON, a value that does not convert, anything unusual) is the text read
-/// with the plain reader and converted, which reports the failure; the text is then scanned
-/// again, along the failure's path, to find where the offending value starts. The
-/// failure is a `located_error`, still caught as `Treeform::Of_yojson_error`, whose `what()` ends
-/// with the place: "Sylvane__Treeform.Of_yojson_error: int_of_yojson: integer needed (at
-/// /statuses/0/id, line 12, column 9)".
+/// stops (text that is not JSON, a value that does not convert) is the text read a second time,
+/// as a tree with the places of its nodes: the reader reports text that is not JSON, the tree
+/// converter of the value where the direct read stopped reports that value's failure, and the
+/// places give where it starts. The failure is a `located_error`, still caught as
+/// `Treeform::Of_yojson_error`, whose `what()` ends with the place:
+/// "Sylvane__Treeform.Of_yojson_error: int_of_yojson: integer needed (at /statuses/0/id, line 12,
+/// column 9)". Converters run once per value; their exceptions other than conversion failures,
+/// and `std::bad_alloc`, reach the caller as they are.
 
 #include <cstddef>
 #include <filesystem>
@@ -21,6 +23,7 @@
 #include <utility>
 
 #include <sylvane/base/export.hpp>
+#include <sylvane/derive/detail/routes.hpp>
 #include <sylvane/derive/direct_read.hpp>
 #include <sylvane/derive/mapping.hpp>
 #include <sylvane/json_tree/parse_error.hpp>
@@ -70,6 +73,19 @@ namespace derive::detail {
 [[noreturn]] SYLVANE_API void raise_located(std::string_view text, const read_options& options,
                                             const yojson& root,
                                             const Treeform::Of_yojson_error& failure);
+/// Throws `failure` located in `doc`.
+[[noreturn]] SYLVANE_API void raise_located(const positioned& doc,
+                                            const Treeform::Of_yojson_error& failure);
+/// Throws `failure`, raised by a converter during the direct read of `text` and noted in
+/// `fault`, located in the text; a `parse_error` of the text comes first.
+[[noreturn]] SYLVANE_API void raise_noted(std::string_view text, const read_options& options,
+                                          const json_tree::detail::cursor_fault& fault,
+                                          const Treeform::Of_yojson_error& failure);
+/// After the direct read of `text` stopped at `fault`: the text read with positions (its
+/// `parse_error` thrown), and the failure of the value where the read stopped thrown, located.
+/// Returns the document when neither fails.
+SYLVANE_API positioned read_after_fault(std::string_view text, const read_options& options,
+                                        const json_tree::detail::cursor_fault& fault);
 
 /// The whole file at `path`; throws `std::system_error` if it cannot be read.
 SYLVANE_API std::string file_text(const std::filesystem::path& path);
@@ -80,15 +96,32 @@ SYLVANE_API std::string file_text(const std::filesystem::path& path);
 /// `located_error` when the value does not convert.
 template <class T>
 T read_as(std::string_view text, const read_options& options = {}) {
-    if constexpr (std::is_move_constructible_v<T>) {
-        if (std::optional<T> value = derive::detail::read_direct_text<T>(text, options))
-            return std::move(*value);
-    }
-    const yojson root = read(text, options);
-    try {
-        return of_yojson<T>(root);
-    } catch (const Treeform::Of_yojson_error& failure) {
-        derive::detail::raise_located(text, options, root, failure);
+    if constexpr (std::is_move_constructible_v<T> && !std::is_same_v<T, yojson>) {
+        json_tree::detail::text_cursor c(text, options);
+        try {
+            if (std::optional<T> value = derive::detail::read_direct_text<T>(c))
+                return std::move(*value);
+        } catch (const Treeform::Of_yojson_error& failure) {
+            derive::detail::raise_noted(text, options, c.fault(), failure);
+        }
+        // The value where the read stopped fails here; if its converter takes it after all, the
+        // whole tree is converted.
+        SYLVANE_COUNT_ROUTE(trees_read);
+        const positioned doc = derive::detail::read_after_fault(text, options, c.fault());
+        try {
+            return of_yojson<T>(doc.tree);
+        } catch (const Treeform::Of_yojson_error& failure) {
+            derive::detail::raise_located(doc, failure);
+        }
+    } else {
+        // A tree is what the reader makes.
+        SYLVANE_COUNT_ROUTE(trees_read);
+        const yojson root = read(text, options);
+        try {
+            return of_yojson<T>(root);
+        } catch (const Treeform::Of_yojson_error& failure) {
+            derive::detail::raise_located(text, options, root, failure);
+        }
     }
 }
 

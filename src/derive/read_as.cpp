@@ -5,45 +5,14 @@
 
 #include "../json_tree/whole_text.hpp"
 
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace Sylvane {
 
 namespace {
-
-/// The indexes (list items or object entries) that lead from `root` to the node at `address`;
-/// nothing if no node is there. Depth-first in document order, on an explicit stack.
-std::optional<std::vector<std::size_t>> path_to(const yojson& root, const yojson* address) {
-    if (&root == address) return std::vector<std::size_t>{};
-    struct frame {
-        const yojson* node;
-        std::size_t next;
-    };
-    std::vector<frame> stack{{&root, 0}};
-    while (!stack.empty()) {
-        frame& top = stack.back();
-        const yojson& node = *top.node;
-        const std::size_t size = node.kind() == yojson_kind::List    ? node.as_list().size()
-                                 : node.kind() == yojson_kind::Assoc ? node.as_assoc().size()
-                                                                     : 0;
-        if (top.next == size) {
-            stack.pop_back();
-            continue;
-        }
-        const std::size_t i = top.next++;
-        const yojson& child =
-            node.kind() == yojson_kind::List ? node.as_list()[i] : node.as_assoc()[i].second;
-        if (&child == address) {
-            std::vector<std::size_t> path;
-            path.reserve(stack.size());
-            for (const frame& f : stack) path.push_back(f.next - 1);
-            return path;
-        }
-        stack.push_back({&child, 0});
-    }
-    return std::nullopt;
-}
 
 /// The node of `root` at `path`.
 const yojson& follow(const yojson& root, const std::vector<std::size_t>& path) {
@@ -79,83 +48,39 @@ std::string pointer_of(const yojson& root, const std::vector<std::size_t>& path)
     return out;
 }
 
-/// A scanner over text that the reader has accepted (without comments): it skips values
-/// without checking them.
-class skipper {
-public:
-    explicit skipper(std::string_view text) noexcept : text_(text) {}
+/// The children of a container, by index.
+std::size_t child_count(const yojson& t) {
+    switch (t.kind()) {
+        case yojson_kind::List: return t.as_list().size();
+        case yojson_kind::Assoc: return t.as_assoc().size();
+        default: return 0;
+    }
+}
+const yojson& child(const yojson& t, std::size_t i) {
+    return t.kind() == yojson_kind::List ? t.as_list()[i] : t.as_assoc()[i].second;
+}
 
-    std::size_t at() const noexcept { return at_; }
-    char peek() const noexcept { return at_ < text_.size() ? text_[at_] : '\0'; }
-    void step() noexcept { ++at_; }
-
-    void space() noexcept {
-        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t' ||
-                                      text_[at_] == '\n' || text_[at_] == '\r')) {
-            ++at_;
+/// The indexes that lead from the root of `doc` to the node that starts at `offset` of its text;
+/// nothing if no node starts there. Children start in ascending order: the search descends into
+/// the last that starts at or before `offset`.
+std::optional<std::vector<std::size_t>> path_at(const positioned& doc, std::size_t offset) {
+    std::vector<std::size_t> path;
+    const yojson* node = &doc.tree;
+    for (;;) {
+        const auto here = doc.positions.position_of(*node);
+        if (!here || here->offset > offset) return std::nullopt;
+        if (here->offset == offset) return path;
+        const std::size_t n = child_count(*node);
+        std::size_t next = n;
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto start = doc.positions.position_of(child(*node, i));
+            if (!start || start->offset > offset) break;
+            next = i;
         }
+        if (next == n) return std::nullopt;
+        path.push_back(next);
+        node = &child(*node, next);
     }
-    void string() noexcept {
-        ++at_;  // the opening quote
-        while (at_ < text_.size() && text_[at_] != '"') at_ += text_[at_] == '\\' ? 2 : 1;
-        ++at_;
-    }
-    void value() noexcept {
-        const char c = peek();
-        if (c == '"') {
-            string();
-        } else if (c == '[' || c == '{') {
-            std::size_t depth = 0;
-            while (at_ < text_.size()) {
-                const char d = text_[at_];
-                if (d == '"') {
-                    string();
-                    continue;
-                }
-                ++at_;
-                if (d == '[' || d == '{') {
-                    ++depth;
-                } else if ((d == ']' || d == '}') && --depth == 0) {
-                    return;
-                }
-            }
-        } else {
-            while (at_ < text_.size() &&
-                   std::string_view(",]} \t\n\r").find(text_[at_]) == std::string_view::npos) {
-                ++at_;
-            }
-        }
-    }
-    /// Past the key and colon of an object entry.
-    void key() noexcept {
-        string();
-        space();
-        step();  // ':'
-        space();
-    }
-
-private:
-    std::string_view text_;
-    std::size_t at_ = 0;
-};
-
-/// The offset in `text` of the value at `path` (indexes into lists and objects).
-std::size_t offset_of(std::string_view text, const std::vector<std::size_t>& path) {
-    skipper s(text);
-    s.space();
-    for (std::size_t index : path) {
-        const bool object = s.peek() == '{';
-        s.step();
-        for (std::size_t k = 0;; ++k) {
-            s.space();
-            if (object) s.key();
-            if (k == index) break;
-            s.value();
-            s.space();
-            s.step();  // ','
-        }
-    }
-    return s.at();
 }
 
 std::string located_text(const char* what, const std::optional<std::string>& pointer,
@@ -203,25 +128,83 @@ std::optional<text_position> located_error::position() const noexcept {
 
 namespace derive::detail {
 
-std::size_t& tree_path_runs() noexcept {
-    thread_local std::size_t runs = 0;
-    return runs;
+using json_tree::detail::cursor_fault;
+
+std::optional<std::vector<std::size_t>> path_to(const yojson& root, const yojson* address) {
+    if (&root == address) return std::vector<std::size_t>{};
+    // Depth-first in document order, on an explicit stack.
+    struct frame {
+        const yojson* node;
+        std::size_t next;
+    };
+    std::vector<frame> stack{{&root, 0}};
+    while (!stack.empty()) {
+        frame& top = stack.back();
+        const yojson& node = *top.node;
+        if (top.next == child_count(node)) {
+            stack.pop_back();
+            continue;
+        }
+        const yojson& c = child(node, top.next++);
+        if (&c == address) {
+            std::vector<std::size_t> path;
+            path.reserve(stack.size());
+            for (const frame& f : stack) path.push_back(f.next - 1);
+            return path;
+        }
+        stack.push_back({&c, 0});
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+/// `failure` located at `path` of `doc`.
+[[noreturn]] void raise_at(const positioned& doc, const std::vector<std::size_t>& path,
+                           const Treeform::Of_yojson_error& failure) {
+    throw located_error(failure, pointer_of(doc.tree, path),
+                        doc.positions.position_of(follow(doc.tree, path)));
+}
+
+}  // namespace
+
+void raise_located(const positioned& doc, const Treeform::Of_yojson_error& failure) {
+    const auto path = path_to(doc.tree, failure.tree_address());
+    if (!path) throw located_error(failure, std::nullopt, std::nullopt);
+    raise_at(doc, *path, failure);
 }
 
 void raise_located(std::string_view text, const read_options& options, const yojson& root,
                    const Treeform::Of_yojson_error& failure) {
     const auto path = path_to(root, failure.tree_address());
     if (!path) throw located_error(failure, std::nullopt, std::nullopt);
-    std::optional<text_position> where;
-    if (options.allow_comments) {
-        // Comments may stand anywhere between values: the reader finds the place.
-        const positioned again = read_with_positions(text, options);
-        where = path->empty() ? std::optional(again.positions.root())
-                              : again.positions.position_of(follow(again.tree, *path));
-    } else {
-        where = json_tree::position_in(text, offset_of(text, *path));
+    // The same text read again gives the same tree, with the places of its nodes.
+    raise_at(read_with_positions(text, options), *path, failure);
+}
+
+void raise_noted(std::string_view text, const read_options& options, const cursor_fault& fault,
+                 const Treeform::Of_yojson_error& failure) {
+    // Text that is not JSON after the value fails first, as it does through the tree.
+    const positioned doc = read_with_positions(text, options);
+    auto path = fault.raised ? path_at(doc, fault.at) : std::nullopt;
+    if (!path || !fault.path) throw located_error(failure, std::nullopt, std::nullopt);
+    path->insert(path->end(), fault.path->begin(), fault.path->end());
+    raise_at(doc, *path, failure);
+}
+
+positioned read_after_fault(std::string_view text, const read_options& options,
+                            const cursor_fault& fault) {
+    positioned doc = read_with_positions(text, options);
+    if (fault.check != nullptr) {
+        if (const auto path = path_at(doc, fault.at)) {
+            try {
+                fault.check(follow(doc.tree, *path));
+            } catch (const Treeform::Of_yojson_error& failure) {
+                raise_located(doc, failure);
+            }
+        }
     }
-    throw located_error(failure, pointer_of(root, *path), where);
+    return doc;
 }
 
 std::string file_text(const std::filesystem::path& path) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace Sylvane::json_tree {
 
@@ -28,10 +29,14 @@ std::string error_text(const text_position& where, const std::string& reason) {
 }
 }  // namespace
 
-parse_error::parse_error(text_position where, std::string reason)
+parse_error::parse_error(text_position where, parse_errc code, std::string reason)
     : std::runtime_error(error_text(where, reason)),
       where_(where),
-      reason_start_(error_text(where, {}).size()) {}
+      reason_start_(error_text(where, {}).size()),
+      code_(code) {}
+
+parse_error::parse_error(text_position where, std::string reason)
+    : parse_error(where, parse_errc::other, std::move(reason)) {}
 
 parse_error::~parse_error() = default;
 

@@ -1,13 +1,11 @@
 #include <sylvane/json_tree/read.hpp>
 
 #include "arena.hpp"
-#include "escapes.hpp"
 #include "flat_stack.hpp"
 #include "known_keys.hpp"
-#include "number_text.hpp"
+#include "lexer.hpp"
+#include "read_value.hpp"
 #include "shared_strings.hpp"
-#include "string_text.hpp"
-#include "text_scan.hpp"
 #include "whole_text.hpp"
 #include "wide_positions.hpp"
 
@@ -23,23 +21,12 @@
 namespace Sylvane::json_tree {
 
 namespace detail {
-namespace {
-
-/// How a byte is shown in a reason: 'x' when printable, 0xNN otherwise.
-std::string show(const char* p, const char* end) {
-    if (p == end) return "end of input";
-    const auto c = static_cast<unsigned char>(*p);
-    if (c > 0x20 && c < 0x7f) return std::string("character '") + static_cast<char>(c) + '\'';
-    static constexpr char hex[] = "0123456789ABCDEF";
-    return std::string("byte 0x") + hex[c >> 4] + hex[c & 0xf];
-}
-
-}  // namespace
 
 /// The reader: one pass over the text with an explicit stack of open containers. Every node goes
 /// into one arena. Elements of open containers wait on one value stack (keys, already in the
 /// arena, on a key stack) and move into their container's node when it closes. With `Track`, it
-/// also records where every node starts, in offsets of type `Offset`.
+/// also records where every node starts, in offsets of type `Offset`. Tokens are read by the
+/// lexer, which throws through `fault`.
 template <bool Track, class Offset = std::uint32_t>
 class parser {
 public:
@@ -48,8 +35,16 @@ public:
           p_(text.data()),
           end_(text.data() + text.size()),
           options_(options),
+          depth_limit_(options.max_depth),
           positions_(positions) {
         if constexpr (Track) positions_->wide_ = !std::is_same_v<Offset, std::uint32_t>;
+    }
+    /// A parser of the one value at `at` in `text`, nested `depth` levels deep already.
+    parser(std::string_view text, std::size_t at, std::size_t depth, const read_options& options)
+        : parser(text, options, nullptr) {
+        p_ = begin_ + at;
+        depth_limit_ = depth < options.max_depth ? options.max_depth - depth : 0;
+        whole_text_ = false;
     }
     parser(const parser&) = delete;
     parser& operator=(const parser&) = delete;
@@ -58,6 +53,7 @@ public:
         if (arena_ != nullptr) release_arena(arena_);
     }
 
+    /// Reads the text's value; for a parser of one value, leaves `p_` after it.
     yojson run() {
         skip_space();
         if constexpr (Track) positions_->root_offset_ = offset(p_);
@@ -72,8 +68,9 @@ public:
             // A value is complete: close containers until one expects another element.
             for (;;) {
                 if (frames_.empty()) {
+                    if (!whole_text_) return tree_access::counted(values_.back());
                     skip_space();
-                    if (p_ != end_) fail_unexpected(p_, " after the value");
+                    if (p_ != end_) fault(p_, parse_errc::text_after_value);
                     yojson root = tree_access::counted(values_.back());
                     if constexpr (Track) {
                         tables().texts.seal();
@@ -108,12 +105,20 @@ public:
                     close();
                     continue;
                 }
-                fail_unexpected(p_, object ? ", expected ',' or '}'" : ", expected ',' or ']'");
+                fault(p_, object ? parse_errc::expected_comma_or_brace
+                                 : parse_errc::expected_comma_or_bracket);
             }
         }
     }
 
+    /// Where the reading stands.
+    std::size_t position() const noexcept { return offset(p_); }
+
 private:
+    friend struct lexer<parser>;
+    using lex = lexer<parser>;
+    static constexpr bool counts_lines = Track;
+
     struct frame {
         std::size_t values_begin;
         std::size_t keys_begin;
@@ -125,25 +130,13 @@ private:
         return static_cast<std::size_t>(p - begin_);
     }
 
-    // The failures are out of line and cold: the reading paths only pass them pointers, and so
+    // The failure is out of line and cold: the reading paths only pass it pointers, and so
     // stay small enough to be inlined into the loop of `run`.
-    [[noreturn, gnu::cold, gnu::noinline]] void fail(const char* at, std::string reason) const {
-        throw parse_error(position_in(std::string_view(begin_, offset(end_)), offset(at)),
-                          std::move(reason));
-    }
-    [[noreturn, gnu::cold, gnu::noinline]] void fail(const char* at, const char* reason) const {
-        fail(at, std::string(reason));
-    }
-    /// Fails with "unexpected <the byte at `at`>" followed by `context`.
-    [[noreturn, gnu::cold, gnu::noinline]] void fail_unexpected(const char* at,
-                                                                const char* context = "") const {
-        fail(at, "unexpected " + show(at, end_) + context);
-    }
-    [[noreturn, gnu::cold, gnu::noinline]] void fail_too_deep() const {
-        fail(p_, "nesting deeper than " + std::to_string(options_.max_depth));
-    }
-    [[noreturn, gnu::cold, gnu::noinline]] void fail_control() const {
-        fail(p_, "unescaped control " + show(p_, end_) + " in string");
+    [[noreturn, gnu::cold, gnu::noinline]] void fault(const char* at, parse_errc code,
+                                                      std::string_view word = {}) const {
+        const std::string_view text(begin_, offset(end_));
+        throw parse_error(position_in(text, offset(at)), code,
+                          fault_reason(code, at, end_, word, options_.max_depth));
     }
 
     arena& memory() {
@@ -187,7 +180,7 @@ private:
         switch (c) {
             case '{':
             case '[': {
-                if (frames_.size() >= options_.max_depth) fail_too_deep();
+                if (frames_.size() >= depth_limit_) fault(p_, parse_errc::too_deep);
                 const bool object = c == '{';
                 ++p_;
                 if (after_space() == (object ? '}' : ']')) {
@@ -207,25 +200,25 @@ private:
             }
             case '"': push(string_value(string(), start), start); return true;
             case 't':
-                literal("true");
+                lex::literal(*this, "true");
                 push(tree_access::raw_bool(true), start);
                 return true;
             case 'f':
-                literal("false");
+                lex::literal(*this, "false");
                 push(tree_access::raw_bool(false), start);
                 return true;
             case 'n':
-                literal("null");
+                lex::literal(*this, "null");
                 push(tree_access::raw_null(), start);
                 return true;
             case 'N':
                 if (!options_.allow_nan_infinity) break;
-                literal("NaN");
+                lex::literal(*this, "NaN");
                 push(tree_access::raw_float(std::numeric_limits<double>::quiet_NaN()), start);
                 return true;
             case 'I':
                 if (!options_.allow_nan_infinity) break;
-                literal("Infinity");
+                lex::literal(*this, "Infinity");
                 push(tree_access::raw_float(std::numeric_limits<double>::infinity()), start);
                 return true;
             case '-':
@@ -241,12 +234,12 @@ private:
             case '9': push(number(), start); return true;
             default: break;
         }
-        fail_unexpected(p_);
+        fault(p_, parse_errc::unexpected_byte);
     }
 
     /// Reads `"key" :` and the space after it, and returns the byte after them, as `peek`.
     [[gnu::always_inline]] char key() {
-        if (peek() != '"') fail_unexpected(p_, ", expected a string key");
+        if (peek() != '"') fault(p_, parse_errc::expected_key);
         known_keys::key& cached =
             known_keys_.at(frames_.size(), values_.size() - frames_.back().values_begin);
         const std::size_t n = cached.size;
@@ -264,7 +257,7 @@ private:
             if (k.data() == raw) known_keys_.remember(cached, raw, chars, k.size());
         }
         // The usual `": "` without a loop; anything else through `skip_space`.
-        if (after_space() != ':') fail_unexpected(p_, ", expected ':'");
+        if (after_space() != ':') fault(p_, parse_errc::expected_colon);
         ++p_;
         if (peek() == ' ') ++p_;
         return after_space();
@@ -389,280 +382,41 @@ private:
         if constexpr (Track) tables().line_starts.push_back(static_cast<Offset>(offset(q)));
     }
 
-    /// Steps over `word`; its length is a constant, so the comparison is inlined.
-    template <std::size_t N>
-    void literal(const char (&word)[N]) {
-        constexpr std::size_t n = N - 1;
-        if (static_cast<std::size_t>(end_ - p_) < n || std::memcmp(p_, word, n) != 0)
-            bad_literal(word);
-        p_ += n;
-    }
-    [[noreturn, gnu::cold, gnu::noinline]] void bad_literal(std::string_view word) const {
-        const char* q = p_;
-        for (std::size_t i = 0; q != end_ && i < word.size() && *q == word[i]; ++i) ++q;
-        fail(q, "unexpected " + show(q, end_) + " in literal '" + std::string(word) + "'");
-    }
-
-    /// The byte at `p_`, or 0 at the end of the text: no token starts with 0, and a failure
-    /// still tells the end from a 0 byte by `p_`.
     [[gnu::always_inline]] char peek() const noexcept {
-        return p_ != end_ ? *p_ : '\0';
+        return lex::peek(*this);
     }
-
-    /// Steps over blanks and comments and returns the byte after them, as `peek`. Text without
-    /// them, the usual case between tokens, costs one compare.
     template <bool Comma = false>
     [[gnu::always_inline]] char after_space() {
-        const char c = peek();
-        if (static_cast<unsigned char>(c) > ' ' && c != '/') return c;
-#if defined(__SSE2__)
-        // The usual blanks of indented text, a line feed and the next line's indentation of
-        // fewer than 32 spaces (or tabs), found with two compares and no call.
-        if (c == '\n' && end_ - p_ > 33) {  // the 32 bytes after the line feed, and one more
-            const int n = leading_run32(p_ + 1, indentation_);
-            const char next = p_[1 + n];
-            if (static_cast<unsigned char>(next) > ' ' && next != '/') {
-                line_start(p_ + 1);
-                p_ += 1 + n;
-                return next;
-            }
-            if (indented_with_other_byte(n, next)) indentation_ = _mm_set1_epi8(next);
-        }
-#endif
-        // One space, as some writers put after every comma, without a loop.
-        if (Comma && c == ' ' && end_ - p_ > 1) {
-            const char next = p_[1];
-            if (static_cast<unsigned char>(next) > ' ' && next != '/') {
-                ++p_;
-                return next;
-            }
-        }
-        skip_space();
-        return peek();
+        return lex::template after_space<Comma>(*this);
     }
-
     [[gnu::always_inline]] void skip_space() {
-        while (p_ != end_) {
-            const char c = *p_;
-            if (is_blank(c)) {
-                // Outside strings and comments, line feeds are all in blanks: with Track, the
-                // lines are counted as they are skipped.
-                if constexpr (Track)
-                    p_ = skip_blanks_lines(p_, end_, [&](const char* q) { line_start(q); });
-                else
-                    p_ = skip_blanks(p_ + 1, end_);
-                // Blanks end at a byte that is not one: only a comment may follow.
-                if (!options_.allow_comments) return;
-            } else if (c == '/' && options_.allow_comments) {
-                comment();
-            } else {
-                return;
-            }
-        }
+        lex::skip_space(*this);
     }
-
-    void comment() {
-        const char* start = p_;
-        if (end_ - p_ >= 2 && p_[1] == '/') {
-            const void* nl = std::memchr(p_, '\n', offset(end_) - offset(p_));
-            p_ = nl ? static_cast<const char*>(nl) + 1 : end_;
-            if (nl != nullptr) line_start(p_);
-        } else if (end_ - p_ >= 2 && p_[1] == '*') {
-            const char* body = p_ + 2;
-            const std::string_view rest(body, offset(end_) - offset(body));
-            const std::size_t close = rest.find("*/");
-            if (close == std::string_view::npos) fail(start, "unterminated comment");
-            if constexpr (Track)
-                each_line_start(body, body + close, [&](std::size_t at) { line_start(body + at); });
-            p_ = body + close + 2;
-        } else {
-            fail_unexpected(p_);
-        }
-    }
-
-    /// Reads the string at `p_` (its opening quote) and returns its bytes: a view into the text,
-    /// or into the scratch buffer when it had escapes (valid until the next string is read).
     [[gnu::always_inline]] std::string_view string() {
-        const char* start = ++p_;
-        p_ = scan_plain_short(p_, end_);
-        for (;;) {
-            if (p_ == end_) fail(start - 1, "unterminated string");
-            const auto c = static_cast<unsigned char>(*p_);
-            if (c == '"') {
-                std::string_view s(start, static_cast<std::size_t>(p_ - start));
-                ++p_;
-                return s;
-            }
-            if (c == '\\') return escaped(start);
-            other_byte(c);  // stops where a scan of plain text would
-        }
-    }
-
-    /// Steps over a control byte (refused) or over the checked text that starts at `p_` with a
-    /// byte of 0x80 or above: text in other scripts runs on, so it is checked in blocks, ASCII
-    /// included, up to a quote, a backslash, a control byte or the end.
-    [[gnu::noinline]] void other_byte(unsigned char c) {
-        if (c < 0x20) fail_control();
-        for (;;) {
-            p_ = string_text(p_, end_);
-            if (p_ == end_ || static_cast<unsigned char>(*p_) < 0x80) return;
-            if (!options_.allow_invalid_utf8) fail(p_, "invalid UTF-8 in string");
-            ++p_;
-        }
-    }
-
-    /// The rest of a string that has escapes, decoded into the scratch string, which is used as
-    /// a buffer and written through a pointer. No escape decodes to more bytes than its text
-    /// (`\uXXXX` to at most 3, a pair of them to 4), so the text read so far, plus room for one
-    /// escape, bounds the bytes decoded.
-    [[gnu::noinline]] std::string_view escaped(const char* start) {
-        std::string& out = scratch_.text;
-        std::size_t used = 0;
-        const char* run = start;  // the text not decoded yet
-        for (;;) {
-            // To the next quote or backslash, over plain text and checked non-ASCII runs.
-            for (;;) {
-                p_ = scan_plain<true>(p_, end_);
-                if (p_ == end_) fail(start - 1, "unterminated string");
-                const auto c = static_cast<unsigned char>(*p_);
-                if (c == '"' || c == '\\') break;
-                other_byte(c);
-            }
-            const std::size_t need = offset(p_) - offset(start) + 4;
-            if (out.size() < need) out.resize(std::max(need, 2 * out.size()));
-            char* to = out.data();
-            copy_bytes(to + used, run, static_cast<std::size_t>(p_ - run));
-            used += static_cast<std::size_t>(p_ - run);
-            if (*p_ == '"') {
-                ++p_;
-                return std::string_view(to, used);
-            }
-            used += escape(to + used, start);
-            run = p_;
-        }
-    }
-
-    /// Decodes the escape at `p_` in the string whose text begins at `start` into `to`, which has
-    /// room for 4 bytes; returns how many it wrote.
-    std::size_t escape(char* to, const char* start) {
-        const char* at = p_;
-        ++p_;
-        if (p_ == end_) fail(start - 1, "unterminated string");
-        if (const char byte = simple_escape(*p_)) {
-            *to = byte;
-            ++p_;
-            return 1;
-        }
-        if (*p_ != 'u') {
-            const auto c = static_cast<unsigned char>(*p_);
-            if (c > 0x20 && c < 0x7f) fail(at, "invalid escape '\\" + std::string(1, *p_) + "'");
-            fail(at, "invalid escape: " + show(p_, end_) + " after '\\'");
-        }
-        ++p_;
-        std::uint32_t cp = hex4(at);
-        if (cp >= 0xDC00 && cp <= 0xDFFF) fail(at, "lone surrogate in \\u escape");
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
-            if (end_ - p_ < 2 || p_[0] != '\\' || p_[1] != 'u')
-                fail(at, "lone surrogate in \\u escape");
-            p_ += 2;
-            const std::uint32_t lo = hex4(p_ - 2);
-            if (lo < 0xDC00 || lo > 0xDFFF) fail(at, "lone surrogate in \\u escape");
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
-        }
-        return put_utf8(to, cp);
-    }
-
-    /// Four hex digits at `p_`, for the escape at `at`.
-    std::uint32_t hex4(const char* at) {
-        const std::int32_t v = end_ - p_ < 4 ? -1 : hex4_value(p_);
-        if (v < 0) fail(at, "invalid \\u escape");
-        p_ += 4;
-        return static_cast<std::uint32_t>(v);
+        return lex::string(*this, scratch_.text);
     }
 
     [[gnu::always_inline]] raw_tree number() {
         const char* start = p_;
-        const char* q = p_;
-        const bool negative = *q == '-';
-        q += negative;  // without a branch: signs come in no order
         std::int64_t i;
         double d;
-        switch (quick_number(q, end_, negative, i, d)) {
-            case quick_kind::integer: p_ = q; return tree_access::raw_int(i);
-            case quick_kind::decimal: p_ = q; return tree_access::raw_float(d);
-            case quick_kind::none: break;
+        switch (lex::number(*this, i, d)) {
+            case number_kind::integer: return tree_access::raw_int(i);
+            case number_kind::decimal: return tree_access::raw_float(d);
+            case number_kind::big:
+            case number_kind::failed: break;  // a failure has thrown
         }
-        return any_number(start, q, negative);
-    }
-
-    /// The number at `start`, of any form, or the failure of a text that is not one; `q` is past
-    /// its sign.
-    [[gnu::noinline]] raw_tree any_number(const char* start, const char* q, bool negative) {
-        if (options_.allow_nan_infinity && negative && q != end_ && *q == 'I') {
-            p_ = q;
-            literal("Infinity");
-            return tree_access::raw_float(-std::numeric_limits<double>::infinity());
-        }
-        const char* digits = q;
-        if (q == end_ || !is_digit(*q)) fail_unexpected(q, " in number");
-        std::uint64_t scanned = 0;  // the digits' value, exact while there are at most 19
-        if (*q == '0') {
-            ++q;
-            if (q != end_ && is_digit(*q)) fail(start, "leading zero in number");
-        } else {
-            q = scan_digits(q, end_, scanned);
-        }
-        const char* int_end = q;
-        const char* frac_end = q;
-        const char* exp_start = q;
-        bool integral = true;
-        if (q != end_ && *q == '.') {
-            ++q;
-            if (q == end_ || !is_digit(*q)) fail_unexpected(q, " in number, expected a digit");
-            q = scan_digits(q, end_, scanned);
-            frac_end = exp_start = q;
-            integral = false;
-        }
-        long exponent = 0;  // the exponent part's value, when it has at most 5 digits
-        bool short_exponent = true;
-        if (q != end_ && (*q == 'e' || *q == 'E')) {
-            ++q;
-            exp_start = q;
-            const bool minus = q != end_ && *q == '-';
-            if (q != end_ && (*q == '+' || *q == '-')) ++q;
-            if (q == end_ || !is_digit(*q)) fail_unexpected(q, " in number, expected a digit");
-            const char* e = q;
-            for (; q != end_ && is_digit(*q); ++q)
-                if (q - e < 5) exponent = exponent * 10 + (*q - '0');
-            short_exponent = q - e <= 5;
-            if (minus) exponent = -exponent;
-            integral = false;
-        }
-        p_ = q;
-        if (integral) {
-            // More than 19 digits never fit 64 bits; 19 may.
-            constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
-            if (int_end - digits <= 19 && scanned <= max + (negative ? 1 : 0))
-                return tree_access::raw_int(negative ? static_cast<std::int64_t>(0 - scanned)
-                                                     : static_cast<std::int64_t>(scanned));
-            return text_node(yojson_kind::Intlit,
-                             std::string_view(start, static_cast<std::size_t>(q - start)), start);
-        }
-        double d = 0;
-        // The usual decimal has at most 19 digits, all of them in `scanned`.
-        const long fraction_digits = frac_end == int_end ? 0 : frac_end - int_end - 1;
-        if ((int_end - digits) + fraction_digits <= 19 && short_exponent &&
-            short_decimal(scanned, exponent - fraction_digits, negative, d))
-            return tree_access::raw_float(d);
-        if (!decimal_value(start, digits, int_end, frac_end, exp_start, q, negative, scanned, d))
-            fail(start, "number out of range of a double");
-        return tree_access::raw_float(d);
+        // An integer beyond 64 bits, kept as its text.
+        return text_node(yojson_kind::Intlit,
+                         std::string_view(start, static_cast<std::size_t>(p_ - start)), start);
     }
 
     const char* const begin_;
     const char* p_;
     const char* const end_;
     const read_options options_;  // a copy: one load less for each option tested
+    std::size_t depth_limit_;     // containers that may open: less than the option when nested
+    bool whole_text_ = true;      // whether the value is the whole text, or one inside it
     locator* positions_;
     arena* arena_ = nullptr;
     known_keys known_keys_;
@@ -695,6 +449,14 @@ positioned read_positioned(std::string_view text, const read_options& options) {
 
 positioned read_with_wide_positions(std::string_view text, const read_options& options) {
     return read_positioned<std::uint64_t>(text, options);
+}
+
+yojson read_value_at(std::string_view text, std::size_t& at, std::size_t depth,
+                     const read_options& options) {
+    parser<false> p(text, at, depth, options);
+    yojson value = p.run();
+    at = p.position();
+    return value;
 }
 
 }  // namespace detail

@@ -6,8 +6,10 @@
 /// checked numbers, the standard sequences, options, owning pointers, dictionaries with string
 /// or integer keys, derived records and enumerations. Any other type (variants, hand-written
 /// converters, tuples, sets, the library's containers) reads its value as a tree and converts
-/// it. Whatever the tree path would refuse, or would read in a way not mirrored here, gives
-/// up (`cursor_gave_up`, or the converter's own failure), and `read_as` reads the tree instead.
+/// it. A value that the tree converter would refuse, or would read in a way not mirrored here,
+/// stops the cursor at that value, naming its type's tree converter (`check_as<T>`), which
+/// `read_as` then runs on that value's tree for the exact failure. Nothing here throws to give
+/// up; the failures of converters run on trees propagate as they are, noted with their place.
 
 #include <array>
 #include <cstddef>
@@ -39,16 +41,58 @@
 namespace Sylvane::derive::detail {
 
 using json_tree::detail::text_cursor;
+using json_tree::detail::tree_check;
+
+/// Runs `T`'s tree converter on `tree`, for its failure.
+template <class T>
+void check_as(const yojson& tree) {
+    (void)of_yojson<T>(tree);
+}
+
+/// The indexes (list items or object entries) that lead from `root` to the node at `address`;
+/// nothing if no node is there.
+SYLVANE_API std::optional<std::vector<std::size_t>> path_to(const yojson& root,
+                                                            const yojson* address);
+
+/// Thrown only where a value must be returned after the cursor stopped and its type has no
+/// value to stand in for it (a type read as a tree that cannot be default-constructed).
+struct cursor_stopped {};
+
+/// A stand-in for the value of a read that did not happen: the cursor has stopped, and the
+/// whole read will be discarded.
+template <class T>
+T placeholder() {
+    if constexpr (std::is_default_constructible_v<T>) {
+        return T{};
+    } else {
+        throw cursor_stopped{};
+    }
+}
 
 /// The type of `T`'s tree-to-value converter.
 template <class T>
 using of_converter_t = std::remove_cvref_t<decltype(converters_of<T>().of)>;
 
+/// The next value of `c` read as a tree and converted to a `T`. A failure of the converter is
+/// noted with its place in the value, and goes on.
+template <class T>
+T read_as_tree(text_cursor& c) {
+    const yojson tree = c.read_tree();
+    if (c.failed()) [[unlikely]]
+        return placeholder<T>();
+    try {
+        return of_yojson<T>(tree);
+    } catch (const Treeform::Of_yojson_error& failure) {
+        c.note_raised(c.value_start(), path_to(tree, failure.tree_address()));
+        throw;
+    }
+}
+
 /// Reads a `T` whose tree converter is `Of`. By default: the value as a tree, converted.
 template <class T, class Of>
 struct direct_reader {
     static constexpr bool through_tree = true;
-    static T read(text_cursor& c) { return of_yojson<T>(c.read_tree()); }
+    static T read(text_cursor& c) { return read_as_tree<T>(c); }
 };
 
 /// Whether a `T` is read as a tree and converted, rather than straight from the text.
@@ -65,14 +109,14 @@ T read_direct(text_cursor& c) {
 
 template <>
 struct direct_reader<bool, Treeform::bool_of_yojson_fn> {
-    static bool read(text_cursor& c) { return c.read_bool(); }
+    static bool read(text_cursor& c) { return c.read_bool(&check_as<bool>); }
 };
 
 template <>
 struct direct_reader<std::string, Treeform::string_of_yojson_fn> {
     static std::string read(text_cursor& c) {
         std::string s;
-        c.read_string(s);
+        c.read_string(s, &check_as<std::string>);
         return s;
     }
 };
@@ -80,24 +124,30 @@ struct direct_reader<std::string, Treeform::string_of_yojson_fn> {
 template <class T>
 struct direct_reader<T, integer_of_tree<T>> {
     static T read(text_cursor& c) {
-        const std::int64_t n = c.read_int();
-        if (!std::in_range<T>(n)) text_cursor::give_up();
+        const std::int64_t n = c.read_int(&check_as<T>);
+        if (!std::in_range<T>(n)) [[unlikely]] {
+            c.reject(&check_as<T>);
+            return 0;
+        }
         return static_cast<T>(n);
     }
 };
 
 template <>
 struct direct_reader<double, double_of_tree> {
-    static double read(text_cursor& c) { return c.read_double(); }
+    static double read(text_cursor& c) { return c.read_double(&check_as<double>); }
 };
 
 template <>
 struct direct_reader<float, float_of_tree> {
     static float read(text_cursor& c) {
-        const double d = c.read_double();
-        // The converter's range check; a number beyond it fails there.
+        const double d = c.read_double(&check_as<float>);
+        // The converter's range check; a number beyond it is left to the converter.
         constexpr double limit = 0x1.ffffffp127;
-        if (d >= limit || d <= -limit) text_cursor::give_up();
+        if (d >= limit || d <= -limit) [[unlikely]] {
+            c.reject(&check_as<float>);
+            return 0;
+        }
         return static_cast<float>(d);
     }
 };
@@ -131,7 +181,7 @@ struct direct_reader<std::shared_ptr<T>, shared_of_tree<T>> {
 /// The elements of an array appended to `out` first to last.
 template <class Seq>
 void read_elements(text_cursor& c, Seq& out) {
-    if (!c.begin_array()) return;
+    if (!c.begin_array(&check_as<Seq>)) return;
     do {
         out.push_back(read_direct<typename Seq::value_type>(c));
     } while (c.next_element());
@@ -162,42 +212,58 @@ template <class T, std::size_t N>
 requires std::is_default_constructible_v<T> && std::is_move_assignable_v<T>
 struct direct_reader<std::array<T, N>, fixed_array_of_tree<T, N>> {
     static std::array<T, N> read(text_cursor& c) {
+        // The converter checks the length before any element: a failure of an element is
+        // the array's, so that the converter tells which comes first.
+        constexpr tree_check check = &check_as<std::array<T, N>>;
         std::array<T, N> out{};
         std::size_t n = 0;
-        if (c.begin_array()) {
+        const bool elements = c.begin_array(check);
+        const std::size_t at = c.value_start();
+        if (elements) {
             do {
-                if (n == N) text_cursor::give_up();
+                if (n == N) {
+                    c.reject_at(at, check);
+                    break;
+                }
                 out[n++] = read_direct<T>(c);
             } while (c.next_element());
         }
-        if (n != N) text_cursor::give_up();
+        if (n != N) c.reject_at(at, check);
+        c.blame(at, check);
         return out;
     }
 };
 
-/// A dictionary keyed by strings or integers; a key repeated, or no key of the type, gives up.
+/// A dictionary keyed by strings or integers. A key repeated, or no key of the type, is left
+/// to the converter, which reports it on the entry's value.
 template <class Map>
 requires std::same_as<typename Map::key_type, std::string> ||
     checked_integer<typename Map::key_type>
 struct direct_reader<Map, map_of_tree<Map>> {
     using key = typename Map::key_type;
     static Map read(text_cursor& c) {
+        constexpr tree_check check = &check_as<Map>;
         Map out;
-        if (!c.begin_object()) return out;
+        if (!c.begin_object(check)) return out;
+        const std::size_t at = c.value_start();
         do {
-            key k = key_of(c.key());  // taken before the value: the key's view is short-lived
-            if (!out.try_emplace(std::move(k), read_direct<typename Map::mapped_type>(c)).second)
-                text_cursor::give_up();
+            std::optional<key> k = key_of(c.key());  // taken before the value: its view is short
+            if (!k) {
+                c.reject_at(at, check);
+                break;
+            }
+            if (!out.try_emplace(std::move(*k), read_direct<typename Map::mapped_type>(c)).second)
+                c.reject_at(at, check);
         } while (c.next_entry());
         return out;
     }
-    static key key_of(std::string_view text) {
+    static std::optional<key> key_of(std::string_view text) {
         if constexpr (std::same_as<key, std::string>) {
             return key(text);
         } else {
             std::conditional_t<std::is_signed_v<key>, std::int64_t, std::uint64_t> n = 0;
             if (parse_integer(text, n) != integer_text::ok || !std::in_range<key>(n))
-                text_cursor::give_up();
+                return std::nullopt;
             return static_cast<key>(n);
         }
     }
@@ -207,17 +273,21 @@ struct direct_reader<Map, map_of_tree<Map>> {
 template <class T, class Desc>
 struct direct_reader<T, enum_of_tree<Desc>> {
     static T read(text_cursor& c) {
-        if (c.peek() != text_cursor::kind::string) return of_yojson<T>(c.read_tree());
+        if (c.peek() != text_cursor::kind::string) return read_as_tree<T>(c);
         using table = enum_table<Desc>;
-        const std::size_t i = find_tag(table::tags, c.read_string_view());
-        if (i == table::tags.size()) text_cursor::give_up();
+        const std::size_t i = find_tag(table::tags, c.read_string_view(&check_as<T>));
+        if (i == table::tags.size()) [[unlikely]] {
+            c.reject(&check_as<T>);
+            return placeholder<T>();
+        }
         return Desc::values[i];
     }
 };
 
 /// A record: fields converted as their keys are met, unknown keys skipped if the record
-/// allows them, fields that may be absent cleared when absent. A duplicate key, an unknown key
-/// refused or a required field missing gives up.
+/// allows them, fields that may be absent cleared when absent. As the tree converter does, a
+/// duplicate key or an unknown key refused is stepped over and reported after the walk, with
+/// the missing fields, by `check_keys`.
 template <class T, class Desc>
 struct direct_reader<T, record_of_tree<Desc>> {
     using table = record_table<Desc>;
@@ -226,23 +296,26 @@ struct direct_reader<T, record_of_tree<Desc>> {
         // Default-initialised, as the tree converter makes it.
         T value;
         field_set<table::size> given;
-        if (c.begin_object()) {
+        const bool fields = c.begin_object(&check_as<T>);
+        const std::size_t at = c.value_start();
+        bool anomaly = false;
+        if (fields) {
             std::size_t hint = 0;
             do {
                 std::size_t i = expected_key(c, hint);
                 if (i == table::size) i = table::find(c.key(), hint);
-                if (i == table::size) {
-                    if (table::refuses_unknown()) text_cursor::give_up();
+                if (i == table::size || given.test(i)) [[unlikely]] {
+                    anomaly = anomaly || i != table::size || table::refuses_unknown();
                     c.skip();
                     continue;
                 }
-                if (given.test(i)) text_cursor::give_up();
                 given.set(i);
                 hint = i + 1;
                 assign(value, i, c);
             } while (c.next_entry());
         }
-        if (!given.covers(table::required)) text_cursor::give_up();
+        if (anomaly || !given.covers(table::required)) [[unlikely]]
+            c.reject_at(at, &check_keys);
         [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
             (clear_if_absent<I>(value.*M, given), ...);
         }
@@ -251,6 +324,17 @@ struct direct_reader<T, record_of_tree<Desc>> {
     }
 
 private:
+    /// Reports the record's keys as its tree converter does after its walk: duplicates, unknown
+    /// keys refused, fields missing.
+    static void check_keys(const yojson& tree) {
+        field_set<table::size> given;
+        for (const auto& entry : tree.as_assoc()) {
+            const std::size_t i = table::find(entry.first, table::size);
+            if (i != table::size) given.set(i);
+        }
+        report_record_anomalies<Desc>(tree, given, {});
+    }
+
     /// Whether each field's key is in the text as its own bytes, so that it can be matched
     /// without a scan; a skipped field has no key.
     static constexpr auto plain_keys = [] {
@@ -271,7 +355,7 @@ private:
     template <class F>
     static void read_field(F& field, text_cursor& c) {
         if constexpr (std::is_same_v<F, std::string>) {
-            c.read_string(field);  // into the field's own buffer
+            c.read_string(field, &check_as<std::string>);  // into the field's own buffer
         } else {
             field = read_direct<F>(c);
         }
@@ -303,25 +387,17 @@ private:
     }
 };
 
-/// Counts, per thread, the `read_as` calls that read a tree: those the direct path gave up on
-/// and those whose read options it does not handle. For tests.
-SYLVANE_API std::size_t& tree_path_runs() noexcept;
-
-/// `text` read as a `T` without a tree, or nothing when the direct path gives up.
+/// `T` read from `c`'s text without a tree; nothing when the cursor stopped (its `fault()`
+/// says where). A converter's failure propagates, noted in `c`.
 template <class T>
-std::optional<T> read_direct_text(std::string_view text, const read_options& options) {
-    // A tree is what the reader makes: finding its extent first would only cost time.
-    if (!std::is_same_v<T, yojson> && text_cursor::handles(options)) {
-        try {
-            text_cursor c(text, options);
-            std::optional<T> value(std::in_place, read_direct<T>(c));
-            c.finish();
-            return value;
-        } catch (...) {
-            // Any failure, of the text or of a converter: the tree path reports it exactly.
-        }
+std::optional<T> read_direct_text(text_cursor& c) {
+    try {
+        std::optional<T> value(std::in_place, read_direct<T>(c));
+        c.finish();
+        if (!c.failed()) return value;
+    } catch (const cursor_stopped&) {
+        // Stopped where no value could stand in: the fault is recorded all the same.
     }
-    ++tree_path_runs();
     return std::nullopt;
 }
 

@@ -2,25 +2,47 @@
 // A pull cursor over JSON text, for converters that read values straight from the text without
 // building a tree; not part of the API.
 //
-// It accepts exactly what the reader accepts, and reads every number as the reader would
-// classify it. Where it meets anything it does not read (text the reader refuses, an `Intlit`,
-// a value of another kind than asked for), it throws `cursor_gave_up`: the caller then reads
-// the text with the reader, which reports the failure.
+// It reads tokens with the reader's own lexer, under every `read_options` setting, so it accepts
+// exactly the text that the reader accepts. Where it cannot go on, it says so as a value, never
+// by throwing: `failed()` turns true and stays so, every read after it returns at once with a
+// placeholder, and `fault()` tells where it stopped. There are two reasons to stop: text that
+// is not JSON (the reader, reading the text again, reports it) and a value that the caller
+// cannot convert straight from the text (its type's tree converter, given that value's tree,
+// reports it); the caller names that converter to each read as a `tree_check`.
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <sylvane/base/export.hpp>
+#include <sylvane/json_tree/parse_error.hpp>
 #include <sylvane/json_tree/read.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 
 namespace Sylvane::json_tree::detail {
 
-/// Thrown where a `text_cursor` stops; carries nothing, the reader says what was wrong.
-struct cursor_gave_up {};
+template <class Host>
+struct lexer;
+
+/// Runs a type's tree converter on a value's tree, for its failure.
+using tree_check = void (*)(const yojson&);
+
+/// Where and why a cursor stopped.
+struct cursor_fault {
+    /// The offset of the value that could not be read (for a failure of the text, where the
+    /// cursor met it).
+    std::size_t at = 0;
+    /// The tree converter that reports the value's failure; none for a failure of the text.
+    tree_check check = nullptr;
+    /// For a failure raised by a converter of a value read as a tree: the indexes that lead
+    /// from that value to the failure's node (none when the node is not in the value).
+    std::optional<std::vector<std::size_t>> path;
+    /// Whether a converter raised the failure (then `path` applies and `check` is none).
+    bool raised = false;
+};
 
 /// Reads JSON text token by token. Containers are read with `begin_array`/`next_element` and
 /// `begin_object`/`key`/`next_entry`; a value may be skipped, or read as a tree.
@@ -29,76 +51,50 @@ public:
     /// The kind of a value, told by its first byte.
     enum class kind : unsigned char { null, boolean, number, string, array, object, other };
 
-    /// Whether the cursor reads text under `options`: comments and the NaN and Infinity
-    /// literals are left to the reader.
-    static bool handles(const read_options& options) noexcept {
-        return !options.allow_comments && !options.allow_nan_infinity;
-    }
-
     text_cursor(std::string_view text, const read_options& options) noexcept
-        : p_(text.data()), end_(text.data() + text.size()), options_(options) {}
+        : begin_(text.data()),
+          p_(text.data()),
+          end_(text.data() + text.size()),
+          mark_(text.data()),
+          options_(options) {}
     text_cursor(const text_cursor&) = delete;
     text_cursor& operator=(const text_cursor&) = delete;
 
-    /// Throws `cursor_gave_up`.
-    [[noreturn]] static void give_up();
+    /// Whether the cursor has stopped; every read after that returns at once.
+    bool failed() const noexcept { return failed_; }
+    const cursor_fault& fault() const noexcept { return fault_; }
 
     /// The kind of the next value (after white space), without reading it.
-    kind peek() noexcept {
-        space();
-        if (p_ == end_) return kind::other;
-        switch (*p_) {
-            case 'n': return kind::null;
-            case 't':
-            case 'f': return kind::boolean;
-            case '"': return kind::string;
-            case '[': return kind::array;
-            case '{': return kind::object;
-            case '-':
-            case '0':
-            case '1':
-            case '2':
-            case '3':
-            case '4':
-            case '5':
-            case '6':
-            case '7':
-            case '8':
-            case '9': return kind::number;
-            default: return kind::other;
-        }
-    }
+    kind peek();
 
     /// Reads `null` if it is next; false, reading nothing, for any other value.
     bool read_null();
-    bool read_bool();
+    bool read_bool(tree_check check);
     /// A number that the reader makes an `Int`.
-    std::int64_t read_int();
+    std::int64_t read_int(tree_check check);
     /// A number as a double: a `Float`'s value or an `Int` converted, as the tree's converter
-    /// gives them (so `-0` is 0.0); an `Intlit` gives up.
-    double read_double();
+    /// gives them (so `-0` is 0.0).
+    double read_double(tree_check check);
     /// A string, decoded into `out`.
-    void read_string(std::string& out);
+    void read_string(std::string& out, tree_check check);
     /// A string, decoded: a view into the text, or into a buffer that the next string reuses.
-    std::string_view read_string_view();
+    std::string_view read_string_view(tree_check check);
 
-    /// Steps into an array; false when it is empty (and then already closed).
-    bool begin_array();
+    /// Steps into an array; false when it is empty (and then already closed) or not one.
+    bool begin_array(tree_check check);
     /// After an element: true when another follows, false when the array closes here.
     bool next_element() {
-        space();
-        if (p_ != end_ && *p_ == ',') {
+        if (space() == ',') {
             ++p_;
             // The next value's read steps over the white space before it.
             if (options_.allow_trailing_commas) [[unlikely]]
                 return !closes_after_comma(']');
             return true;
         }
-        if (p_ != end_ && *p_ == ']') return close();
-        give_up();
+        return closes(']', parse_errc::expected_comma_or_bracket);
     }
-    /// Steps into an object; false when it is empty (and then already closed).
-    bool begin_object();
+    /// Steps into an object; false when it is empty (and then already closed) or not one.
+    bool begin_object(tree_check check);
     /// The next key and its colon, after any white space; the view lasts until the next
     /// string is read.
     std::string_view key();
@@ -109,57 +105,80 @@ public:
     bool key_is(std::string_view expected);
     /// After an entry's value: true when another entry follows, false when the object closes.
     bool next_entry() {
-        space();
-        if (p_ != end_ && *p_ == ',') {
+        if (space() == ',') {
             ++p_;
             // `key` and `key_is` step over the white space before the key.
             if (options_.allow_trailing_commas) [[unlikely]]
                 return !closes_after_comma('}');
             return true;
         }
-        if (p_ != end_ && *p_ == '}') return close();
-        give_up();
+        return closes('}', parse_errc::expected_comma_or_brace);
     }
 
     /// Steps over the next value, checking it as the reader would.
     void skip();
-    /// The next value as a tree, read by the reader.
+    /// The next value as a tree, read by the reader in place (its failures are the reader's,
+    /// thrown as `parse_error`); `Null` once the cursor has stopped.
     yojson read_tree();
     /// Checks that only white space is left.
     void finish();
 
+    /// The offset of the value that the last read began.
+    std::size_t value_start() const noexcept { return static_cast<std::size_t>(mark_ - begin_); }
+    /// Stops at the value that the last read began, which `check` reports.
+    void reject(tree_check check) { reject_at(value_start(), check); }
+    /// Stops at the value at offset `at`, which `check` reports; once stopped, nothing changes.
+    void reject_at(std::size_t at, tree_check check) noexcept;
+    /// Lays a failure met inside the value at offset `at` (an element's) on that value, which
+    /// `check` reports: for containers whose converter checks the whole before its parts.
+    void blame(std::size_t at, tree_check check) noexcept;
+    /// Records that a converter, given the tree of the value at offset `at`, raised a failure
+    /// at `path` within it; the caller then lets the failure go on.
+    void note_raised(std::size_t at, std::optional<std::vector<std::size_t>> path) noexcept;
+
 private:
-    /// Steps over white space; text without any between tokens costs one comparison, every
-    /// byte that may start white space goes out of line.
-    void space() noexcept {
-        if (p_ != end_ && static_cast<unsigned char>(*p_) <= ' ') more_space();
+    friend struct lexer<text_cursor>;
+    static constexpr bool counts_lines = false;
+    void line_start(const char*) noexcept {}
+    /// The lexer's report of text that is not JSON: the cursor stops.
+    void fault(const char* at, parse_errc code, std::string_view word = {}) noexcept;
+
+    /// Steps over white space and returns the next byte (0 at the end); text without any
+    /// between tokens costs one comparison, every byte that may start white space goes out of
+    /// line.
+    char space() {
+        if (p_ != end_ && static_cast<unsigned char>(*p_) > ' ' && *p_ != '/') return *p_;
+        return more_space();
     }
-    void more_space() noexcept;
-    /// As `space`, inlined into the cursor's own reads.
-    void step_space() noexcept;
+    char more_space();
+    /// Steps over white space to the next value, marks its start, and returns its first byte.
+    char begin_value();
+    /// Whether the container closes with `closer` here (closing it), or fails with `code`.
+    bool closes(char closer, parse_errc code);
     /// After a comma that trailing commas may follow: whether `closer` follows it, closing.
     bool closes_after_comma(char closer);
-    /// The colon after a key, past white space; true, or gives up.
-    bool colon_after_space();
+    /// The colon after a key, past white space.
+    void colon();
     bool close() noexcept {
         ++p_;
         --depth_;
         return false;
     }
-    void open();
+    /// Steps into the container whose opening byte is at `p_`; false when it is empty.
+    bool open(char closer);
+    /// The number at `p_`, checked as a number whatever the caller wants of it.
+    double number_as_double(tree_check check, std::int64_t* integer);
 
-    /// The number at `p_`: its kind and value (an `Intlit` gives only its kind).
-    yojson_kind number(std::int64_t& i, double& d);
-    std::string_view string(std::string& buffer);
-    void escape(std::string& out);
-    std::uint32_t hex4();
-
+    const char* begin_;
     const char* p_;
     const char* end_;
-    const read_options& options_;
+    const char* mark_;  // where the last read began its value
+    read_options options_;
     std::size_t depth_ = 0;  // containers open
     // The byte that indents the text's lines: spaces, until a line starts with a tab.
     char indentation_ = ' ';
+    bool failed_ = false;
+    cursor_fault fault_;
     std::string scratch_;
 };
 
