@@ -31,6 +31,7 @@ TASKS = [
     ("records_arena_to_tree", "100k records to tree, in an arena scope"),
     ("records_build_only", "100k records to tree, drop untimed"),
     ("records_values_to_text", "100k records to JSON text"),
+    ("events_text_to_values", "20k API events (internally tagged variants), text to values"),
     ("document_read", "20 MB document, read"),
     ("document_read_only", "20 MB document, read, drop untimed"),
     ("document_read_positions", "20 MB document, read with positions"),
@@ -271,6 +272,15 @@ def goals(table, memory, threads):
                 "text of integers to vector within 1.5× simdjson on-demand")
     within_peer("records_text_to_records", "simdjson_ondemand", 1.5,
                 "text to records within 1.5× simdjson on-demand")
+    # `read_as` against `of_yojson(read(text))`, the way it replaces, on every kind of document.
+    for task, what in (("ints_text_to_vector", "1M integers"),
+                       ("records_text_to_records", "100k records"),
+                       ("canada_text_to_values", "canada.json"),
+                       ("citm_text_to_values", "citm_catalog.json"),
+                       ("twitter_text_to_values", "twitter.json"),
+                       ("events_text_to_values", "20k API events (tagged variants)")):
+        faster(task, "sylvane_tree", 1.2,
+               f"`read_as` at least 1.2× faster than `read` and conversion: {what}")
     for side in ("rapidjson", "boost_json"):
         faster("records_text_to_records", side, 1.0,
                f"text to records faster than {SIDE_NAME[side]}")
