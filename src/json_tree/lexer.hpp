@@ -12,6 +12,8 @@
 //   the cursor records that it cannot go on, moves `p_` to `end_` (so that every read after it
 //   stops at once) and returns, and the function then returns a value that its caller ignores.
 // - `line_start(q)`: a line starts at `q`, for hosts that count lines (`Host::counts_lines`).
+// and through one constant, `Host::inlines_blanks`: whether runs of blanks and comments are
+// stepped over inline (the tree reader's one loop) or by a call (the cursor's many reads).
 // A host befriends `lexer<Host>`.
 
 #include <sylvane/json_tree/parse_error.hpp>
@@ -23,6 +25,7 @@
 #include "text_scan.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -43,6 +46,22 @@ enum class number_kind : unsigned char {
     big,      ///< an integer beyond 64 bits: an `Intlit`, its text from the start to `p_`
     decimal,  ///< a `Float`: its value
     failed,   ///< not a number (the host was told)
+};
+
+/// A number read: its kind and the bits of its value. Sixteen bytes, so that it comes back from
+/// the out-of-line reader in two registers.
+struct number_value {
+    std::uint64_t bits = 0;
+    number_kind kind = number_kind::failed;
+
+    static number_value of(std::int64_t i) noexcept {
+        return {std::bit_cast<std::uint64_t>(i), number_kind::integer};
+    }
+    static number_value of(double d) noexcept {
+        return {std::bit_cast<std::uint64_t>(d), number_kind::decimal};
+    }
+    std::int64_t integer() const noexcept { return std::bit_cast<std::int64_t>(bits); }
+    double decimal() const noexcept { return std::bit_cast<double>(bits); }
 };
 
 #if defined(__SSE2__)
@@ -103,6 +122,17 @@ struct lexer {
                 return next;
             }
         }
+        if constexpr (Host::inlines_blanks) {
+            skip_space(h);
+            return peek(h);
+        } else {
+            return other_space(h);
+        }
+    }
+
+    /// The rest of `after_space`, out of line: for hosts whose every read steps over blanks,
+    /// where the whole loop inlined would grow each read.
+    [[gnu::noinline]] static char other_space(Host& h) {
         skip_space(h);
         return peek(h);
     }
@@ -127,7 +157,7 @@ struct lexer {
         }
     }
 
-    static void comment(Host& h) {
+    [[gnu::always_inline]] static void comment(Host& h) {
         const char* start = h.p_;
         if (h.end_ - h.p_ >= 2 && h.p_[1] == '/') {
             const void* nl = std::memchr(h.p_, '\n', offset(h, h.end_) - offset(h, h.p_));
@@ -172,31 +202,31 @@ struct lexer {
 
     // ---- Numbers ----
 
-    /// Reads the number at `p_`: its kind, and its value in `i` or `d`. With `NaN`/`Infinity`
+    /// Reads the number at `p_`, which holds a digit or a minus sign. With `NaN`/`Infinity`
     /// allowed, `-Infinity` is one too (`NaN` and `Infinity` are literals, read by the host).
-    [[gnu::always_inline]] static number_kind number(Host& h, std::int64_t& i, double& d) {
+    [[gnu::always_inline]] static number_value number(Host& h) {
         const char* q = h.p_;
-        const bool negative = q != h.end_ && *q == '-';
+        const bool negative = *q == '-';
         q += negative;  // without a branch: signs come in no order
+        std::int64_t i;
+        double d;
         switch (quick_number(q, h.end_, negative, i, d)) {
-            case quick_kind::integer: h.p_ = q; return number_kind::integer;
-            case quick_kind::decimal: h.p_ = q; return number_kind::decimal;
+            case quick_kind::integer: h.p_ = q; return number_value::of(i);
+            case quick_kind::decimal: h.p_ = q; return number_value::of(d);
             case quick_kind::none: break;
         }
-        return any_number(h, q, negative, i, d);
+        return any_number(h, q, negative);
     }
 
     /// The number at `p_`, of any form, or the failure of a text that is not one; `q` is past
     /// its sign.
-    [[gnu::noinline]] static number_kind any_number(Host& h, const char* q, bool negative,
-                                                    std::int64_t& i, double& d) {
+    [[gnu::noinline]] static number_value any_number(Host& h, const char* q, bool negative) {
         const char* start = h.p_;
         const char* const end = h.end_;
         if (h.options_.allow_nan_infinity && negative && q != end && *q == 'I') {
             h.p_ = q;
-            if (!literal(h, "Infinity")) return number_kind::failed;
-            d = -std::numeric_limits<double>::infinity();
-            return number_kind::decimal;
+            if (!literal(h, "Infinity")) return {};
+            return number_value::of(-std::numeric_limits<double>::infinity());
         }
         const char* digits = q;
         if (q == end || !is_digit(*q)) return failed(h, q, parse_errc::bad_number);
@@ -237,21 +267,20 @@ struct lexer {
             h.p_ = q;
             // More than 19 digits never fit 64 bits; 19 may.
             constexpr std::uint64_t max = std::numeric_limits<std::int64_t>::max();
-            if (int_end - digits <= 19 && scanned <= max + (negative ? 1 : 0)) {
-                i = negative ? static_cast<std::int64_t>(0 - scanned)
-                             : static_cast<std::int64_t>(scanned);
-                return number_kind::integer;
-            }
-            return number_kind::big;
+            if (int_end - digits <= 19 && scanned <= max + (negative ? 1 : 0))
+                return number_value::of(negative ? static_cast<std::int64_t>(0 - scanned)
+                                                 : static_cast<std::int64_t>(scanned));
+            return {0, number_kind::big};
         }
         // The usual decimal has at most 19 digits, all of them in `scanned`.
         const long fraction_digits = frac_end == int_end ? 0 : frac_end - int_end - 1;
+        double d = 0;
         if (!((int_end - digits) + fraction_digits <= 19 && short_exponent &&
               short_decimal(scanned, exponent - fraction_digits, negative, d)) &&
             !decimal_value(start, digits, int_end, frac_end, exp_start, q, negative, scanned, d))
             return failed(h, start, parse_errc::number_out_of_range);
         h.p_ = q;
-        return number_kind::decimal;
+        return number_value::of(d);
     }
 
     // ---- Strings ----
@@ -366,9 +395,9 @@ struct lexer {
     }
 
 private:
-    static number_kind failed(Host& h, const char* at, parse_errc code) {
+    static number_value failed(Host& h, const char* at, parse_errc code) {
         h.fault(at, code);
-        return number_kind::failed;
+        return {};
     }
     /// After a failure in an escape: the host has moved `p_` to the end, so the decoding loop
     /// stops there.

@@ -118,6 +118,7 @@ private:
     friend struct lexer<parser>;
     using lex = lexer<parser>;
     static constexpr bool counts_lines = Track;
+    static constexpr bool inlines_blanks = true;
 
     struct frame {
         std::size_t values_begin;
@@ -133,10 +134,13 @@ private:
     // The failure is out of line and cold: the reading paths only pass it pointers, and so
     // stay small enough to be inlined into the loop of `run`.
     [[noreturn, gnu::cold, gnu::noinline]] void fault(const char* at, parse_errc code,
-                                                      std::string_view word = {}) const {
+                                                      std::string_view word) const {
         const std::string_view text(begin_, offset(end_));
         throw parse_error(position_in(text, offset(at)), code,
                           fault_reason(code, at, end_, word, options_.max_depth));
+    }
+    [[noreturn, gnu::cold, gnu::noinline]] void fault(const char* at, parse_errc code) const {
+        fault(at, code, {});
     }
 
     arena& memory() {
@@ -398,11 +402,10 @@ private:
 
     [[gnu::always_inline]] raw_tree number() {
         const char* start = p_;
-        std::int64_t i;
-        double d;
-        switch (lex::number(*this, i, d)) {
-            case number_kind::integer: return tree_access::raw_int(i);
-            case number_kind::decimal: return tree_access::raw_float(d);
+        const number_value n = lex::number(*this);
+        switch (n.kind) {
+            case number_kind::integer: return tree_access::raw_int(n.integer());
+            case number_kind::decimal: return tree_access::raw_float(n.decimal());
             case number_kind::big:
             case number_kind::failed: break;  // a failure has thrown
         }

@@ -25,12 +25,6 @@ void text_cursor::reject_at(std::size_t at, tree_check check) noexcept {
     p_ = end_;
 }
 
-void text_cursor::blame(std::size_t at, tree_check check) noexcept {
-    if (!failed_ || fault_.raised) return;
-    fault_.at = at;
-    fault_.check = check;
-}
-
 void text_cursor::note_raised(std::size_t at,
                               std::optional<std::vector<std::size_t>> path) noexcept {
     failed_ = true;
@@ -70,7 +64,7 @@ text_cursor::kind text_cursor::peek() {
     }
 }
 
-char text_cursor::begin_value() {
+[[gnu::always_inline]] inline char text_cursor::begin_value() {
     const char c = lex::after_space(*this);
     mark_ = p_;
     return c;
@@ -96,15 +90,14 @@ bool text_cursor::read_bool(tree_check check) {
 [[gnu::always_inline]] inline double text_cursor::number_as_double(tree_check check,
                                                                    std::int64_t* integer) {
     const char c = begin_value();
-    std::int64_t i = 0;
-    double d = 0;
     if (c == '-' || (c >= '0' && c <= '9')) {
-        switch (lex::number(*this, i, d)) {
+        const number_value n = lex::number(*this);
+        switch (n.kind) {
             case number_kind::integer:
-                if (integer != nullptr) *integer = i;
-                return static_cast<double>(i);
+                if (integer != nullptr) *integer = n.integer();
+                return static_cast<double>(n.integer());
             case number_kind::decimal:
-                if (integer == nullptr) return d;
+                if (integer == nullptr) return n.decimal();
                 break;
             case number_kind::big: break;
             case number_kind::failed: return 0;
@@ -147,7 +140,7 @@ std::string_view text_cursor::read_string_view(tree_check check) {
     return lex::string(*this, scratch_);
 }
 
-bool text_cursor::open(char closer) {
+[[gnu::always_inline]] inline bool text_cursor::open(char closer) {
     if (depth_ >= options_.max_depth) {
         fault(p_, parse_errc::too_deep);
         return false;
@@ -167,12 +160,6 @@ bool text_cursor::begin_array(tree_check check) {
 bool text_cursor::begin_object(tree_check check) {
     if (begin_value() == '{') return open('}');
     reject(check);
-    return false;
-}
-
-bool text_cursor::closes(char closer, parse_errc code) {
-    if (p_ != end_ && *p_ == closer) return close();
-    fault(p_, code);
     return false;
 }
 
@@ -236,9 +223,7 @@ void text_cursor::skip() {
         } else if (c == 'n') {
             lex::literal(*this, "null");
         } else if (c == '-' || (c >= '0' && c <= '9')) {
-            std::int64_t i = 0;
-            double d = 0;
-            lex::number(*this, i, d);
+            lex::number(*this);
         } else if (c == 'N' && options_.allow_nan_infinity) {
             lex::literal(*this, "NaN");
         } else if (c == 'I' && options_.allow_nan_infinity) {

@@ -287,7 +287,7 @@ struct direct_reader<T, enum_of_tree<Desc>> {
 /// A record: fields converted as their keys are met, unknown keys skipped if the record
 /// allows them, fields that may be absent cleared when absent. As the tree converter does, a
 /// duplicate key or an unknown key refused is stepped over and reported after the walk, with
-/// the missing fields, by `check_keys`.
+/// the missing fields, by a check of the object's keys alone.
 template <class T, class Desc>
 struct direct_reader<T, record_of_tree<Desc>> {
     using table = record_table<Desc>;
@@ -295,45 +295,56 @@ struct direct_reader<T, record_of_tree<Desc>> {
     static T read(text_cursor& c) {
         // Default-initialised, as the tree converter makes it.
         T value;
-        field_set<table::size> given;
-        const bool fields = c.begin_object(&check_as<T>);
-        const std::size_t at = c.value_start();
-        bool anomaly = false;
-        if (fields) {
-            std::size_t hint = 0;
-            do {
-                std::size_t i = expected_key(c, hint);
-                if (i == table::size) i = table::find(c.key(), hint);
-                if (i == table::size || given.test(i)) [[unlikely]] {
-                    anomaly = anomaly || i != table::size || table::refuses_unknown();
-                    c.skip();
-                    continue;
-                }
-                given.set(i);
-                hint = i + 1;
-                assign(value, i, c);
-            } while (c.next_entry());
-        }
-        if (anomaly || !given.covers(table::required)) [[unlikely]]
-            c.reject_at(at, &check_keys);
-        [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
-            (clear_if_absent<I>(value.*M, given), ...);
-        }
-        (std::make_index_sequence<table::size>{}, typename table::members{});
+        const bool more = c.begin_object(&check_as<T>);
+        read_fields(c, value, more, c.value_start(), {}, &check_keys);
         return value;
     }
 
-private:
-    /// Reports the record's keys as its tree converter does after its walk: duplicates, unknown
-    /// keys refused, fields missing.
-    static void check_keys(const yojson& tree) {
+    /// Reads the entries of the object at offset `at` from the cursor on into `value` (`more`:
+    /// whether an entry is next). The key `ignored` (a variant's tag) is neither a field nor
+    /// unknown; `check` reports the object's keys when they do not make the record.
+    static void read_fields(text_cursor& c, T& value, bool more, std::size_t at,
+                            std::string_view ignored, tree_check check) {
+        field_set<table::size> given;
+        bool anomaly = false;
+        std::size_t hint = 0;
+        for (; more; more = c.next_entry()) {
+            std::size_t i = expected_key(c, hint);
+            if (i == table::size) {
+                const std::string_view key = c.key();
+                i = table::find(key, hint);
+                if (i == table::size && !ignored.empty() && key == ignored) {
+                    c.skip();
+                    continue;
+                }
+            }
+            if (i == table::size || given.test(i)) [[unlikely]] {
+                anomaly = anomaly || i != table::size || table::refuses_unknown();
+                c.skip();
+                continue;
+            }
+            given.set(i);
+            hint = i + 1;
+            visit_field<Desc>(value, i, [&](auto& field) { read_field(field, c); });
+        }
+        if (anomaly || !given.covers(table::required)) [[unlikely]]
+            c.reject_at(at, check);
+        clear_if_absent<Desc>(value, given);
+    }
+
+    /// Reports the keys of `tree` as the tree converter does after its walk, with `ignored`
+    /// neither a field nor unknown: duplicates, unknown keys refused, fields missing.
+    static void check_keys_ignoring(const yojson& tree, std::string_view ignored) {
         field_set<table::size> given;
         for (const auto& entry : tree.as_assoc()) {
             const std::size_t i = table::find(entry.first, table::size);
             if (i != table::size) given.set(i);
         }
-        report_record_anomalies<Desc>(tree, given, {});
+        report_record_anomalies<Desc>(tree, given, ignored);
     }
+
+private:
+    static void check_keys(const yojson& tree) { check_keys_ignoring(tree, {}); }
 
     /// Whether each field's key is in the text as its own bytes, so that it can be matched
     /// without a scan; a skipped field has no key.
@@ -360,30 +371,63 @@ private:
             field = read_direct<F>(c);
         }
     }
+};
 
-    static void assign(T& value, std::size_t i, text_cursor& c) {
-        if constexpr (table::size > table::small) {
-            [&]<std::size_t... I, auto... M>(std::index_sequence<I...>,
-                                             member_list<nullptr, M...>) {
-                static constexpr void (*readers[])(
-                    T&, text_cursor&) = {[](T& v, text_cursor& cur) { read_field(v.*M, cur); }...};
-                readers[i](value, c);
+/// An internally tagged variant whose tag is the object's first key: the tag read, then the
+/// rest of the object as the alternative's record, without a tree. An object whose tag comes
+/// later (or is not a plain string) is read as a tree and converted.
+template <class T, class Desc>
+requires(Desc::settings.form ==
+         variant_form::internal) struct direct_reader<T, variant_of_tree<Desc>> {
+    using table = variant_table<Desc>;
+    static constexpr std::string_view tag_key = Desc::settings.tag_key;
+
+    static T read(text_cursor& c) {
+        constexpr tree_check check = &check_as<T>;
+        const text_cursor::state start = c.save();
+        if (c.peek() == text_cursor::kind::object && c.begin_object(check)) {
+            const std::size_t at = c.value_start();
+            if (c.key_is(tag_key) && c.peek() == text_cursor::kind::string) {
+                const std::size_t i = find_tag(table::tags, c.read_string_view(check));
+                if (i == table::size) [[unlikely]] {
+                    c.reject_at(at, check);
+                    return placeholder<T>();
+                }
+                return by_index(c, i, at, std::make_index_sequence<table::size>{});
             }
-            (std::make_index_sequence<table::size>{}, typename table::members{});
+        }
+        c.restore(start);
+        return read_as_tree<T>(c);
+    }
+
+private:
+    template <std::size_t... I>
+    static T by_index(text_cursor& c, std::size_t i, std::size_t at, std::index_sequence<I...>) {
+        static constexpr T (*readers[])(text_cursor&, std::size_t) = {&alternative<I>...};
+        return readers[i](c, at);
+    }
+
+    /// Alternative `I`, from the entries after the tag.
+    template <std::size_t I>
+    static T alternative(text_cursor& c, std::size_t at) {
+        using A = typename table::template alt_type<I>;
+        constexpr std::size_t index = index_in<typename table::base, A>::value;
+        if constexpr (arguments_of<A>::count == 0) {
+            // No key but the tag.
+            if (c.next_entry()) c.reject_at(at, &check_as<T>);
+            return T(std::in_place_index<index>, A{});
         } else {
-            [&]<std::size_t... I, auto... M>(std::index_sequence<I...>,
-                                             member_list<nullptr, M...>) {
-                (void)((i == I && (read_field(value.*M, c), true)) || ...);
-            }
-            (std::make_index_sequence<table::size>{}, typename table::members{});
+            using fields = direct_reader<A, record_of_tree<record_desc_t<A>>>;
+            A value;
+            fields::read_fields(c, value, c.next_entry(), at, tag_key, &check_keys<A>);
+            return T(std::in_place_index<index>, std::move(value));
         }
     }
 
-    template <std::size_t I, class F>
-    static void clear_if_absent(F& field, const field_set<table::size>& given) {
-        if constexpr (may_be_absent<F> && !table::defaulted(I) && !table::skipped(I)) {
-            if (!given.test(I)) field = F{};
-        }
+    /// The record failure of alternative `A`'s object, as the tree converter reports it.
+    template <class A>
+    static void check_keys(const yojson& tree) {
+        direct_reader<A, record_of_tree<record_desc_t<A>>>::check_keys_ignoring(tree, tag_key);
     }
 };
 

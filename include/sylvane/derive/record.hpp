@@ -198,6 +198,40 @@ struct record_table {
     }
 };
 
+/// Calls `f(field)` with field `i` of `value`: through a table of calls in a wide record, a chain
+/// of compares (folded into a jump) in a narrow one. Every reader of fields dispatches here.
+template <class Desc, class T, class F>
+void visit_field(T& value, std::size_t i, F&& f) {
+    using table = record_table<Desc>;
+    using visitor = std::remove_reference_t<F>;
+    [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
+        if constexpr (table::size > table::small) {
+            static constexpr void (*calls[])(T&, visitor&) = {[](T& v, visitor& g) { g(v.*M); }...};
+            calls[i](value, f);
+        } else {
+            (void)((i == I && (f(value.*M), true)) || ...);
+        }
+    }
+    (std::make_index_sequence<table::size>{}, typename table::members{});
+}
+
+/// Clears the fields of `value` that may be absent and were not `given`, unless defaulted (those
+/// keep their initialisers).
+template <class Desc, class T>
+void clear_if_absent(T& value, const field_set<record_table<Desc>::size>& given) {
+    using table = record_table<Desc>;
+    [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
+        [[maybe_unused]] const auto clear = [&]<std::size_t J, class F>(
+                                                std::integral_constant<std::size_t, J>, F& field) {
+            if constexpr (may_be_absent<F> && !table::defaulted(J) && !table::skipped(J)) {
+                if (!given.test(J)) field = F{};
+            }
+        };
+        (clear(std::integral_constant<std::size_t, I>{}, value.*M), ...);
+    }
+    (std::make_index_sequence<table::size>{}, typename table::members{});
+}
+
 /// Reports what went wrong with a record tree after its walk: duplicates, unknown keys if
 /// refused, undefined fields. Returns only when nothing needs reporting. The key `ignored` (a
 /// variant's tag) is neither a field nor unknown.
@@ -320,7 +354,7 @@ struct record_of_tree {
         if (anomaly || !given.covers(table::required)) [[unlikely]] {
             detail::report_record_anomalies<Desc>(tree, given, ignored);
         }
-        clear_absent_options(value, given);
+        detail::clear_if_absent<Desc>(value, given);
         return value;
     }
 
@@ -347,35 +381,8 @@ private:
 
     /// Converts `field_tree` into field `i`, dispatched to the field's own converter.
     static void assign(type& value, std::size_t i, const yojson& field_tree) {
-        if constexpr (table::size > table::small) {
-            [&]<std::size_t... I, auto... M>(std::index_sequence<I...>,
-                                             member_list<nullptr, M...>) {
-                static constexpr void (*assigners[])(type&, const yojson&) = {
-                    [](type& v, const yojson& t) { detail::read_into(v.*M, t); }...};
-                assigners[i](value, field_tree);
-            }
-            (std::make_index_sequence<table::size>{}, typename table::members{});
-            return;
-        }
-        [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
-            (void)((i == I && (detail::read_into(value.*M, field_tree), true)) || ...);
-        }
-        (std::make_index_sequence<table::size>{}, typename table::members{});
-    }
-
-    /// An absent field that may be absent reads as empty, unless it is defaulted: then it
-    /// keeps its initialiser.
-    static void clear_absent_options(type& value, const detail::field_set<table::size>& given) {
-        [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
-            (clear_if_absent<I>(value.*M, given), ...);
-        }
-        (std::make_index_sequence<table::size>{}, typename table::members{});
-    }
-    template <std::size_t I, class F>
-    static void clear_if_absent(F& field, const detail::field_set<table::size>& given) {
-        if constexpr (detail::may_be_absent<F> && !table::defaulted(I) && !table::skipped(I)) {
-            if (!given.test(I)) field = F{};
-        }
+        detail::visit_field<Desc>(value, i,
+                                  [&](auto& field) { detail::read_into(field, field_tree); });
     }
 };
 

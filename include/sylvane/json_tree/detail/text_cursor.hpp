@@ -60,6 +60,19 @@ public:
     text_cursor(const text_cursor&) = delete;
     text_cursor& operator=(const text_cursor&) = delete;
 
+    /// Where the cursor stands, to come back to.
+    struct state {
+        const char* p;
+        std::size_t depth;
+    };
+    state save() const noexcept { return {p_, depth_}; }
+    /// Goes back to `s`, unless the cursor has stopped since.
+    void restore(const state& s) noexcept {
+        if (failed_) return;
+        p_ = s.p;
+        depth_ = s.depth;
+    }
+
     /// Whether the cursor has stopped; every read after that returns at once.
     bool failed() const noexcept { return failed_; }
     const cursor_fault& fault() const noexcept { return fault_; }
@@ -131,7 +144,11 @@ public:
     void reject_at(std::size_t at, tree_check check) noexcept;
     /// Lays a failure met inside the value at offset `at` (an element's) on that value, which
     /// `check` reports: for containers whose converter checks the whole before its parts.
-    void blame(std::size_t at, tree_check check) noexcept;
+    void blame(std::size_t at, tree_check check) noexcept {
+        if (!failed_ || fault_.raised) return;
+        fault_.at = at;
+        fault_.check = check;
+    }
     /// Records that a converter, given the tree of the value at offset `at`, raised a failure
     /// at `path` within it; the caller then lets the failure go on.
     void note_raised(std::size_t at, std::optional<std::vector<std::size_t>> path) noexcept;
@@ -139,6 +156,7 @@ public:
 private:
     friend struct lexer<text_cursor>;
     static constexpr bool counts_lines = false;
+    static constexpr bool inlines_blanks = false;
     void line_start(const char*) noexcept {}
     /// The lexer's report of text that is not JSON: the cursor stops.
     void fault(const char* at, parse_errc code, std::string_view word = {}) noexcept;
@@ -154,7 +172,11 @@ private:
     /// Steps over white space to the next value, marks its start, and returns its first byte.
     char begin_value();
     /// Whether the container closes with `closer` here (closing it), or fails with `code`.
-    bool closes(char closer, parse_errc code);
+    bool closes(char closer, parse_errc code) {
+        if (p_ != end_ && *p_ == closer) return close();
+        fault(p_, code);
+        return false;
+    }
     /// After a comma that trailing commas may follow: whether `closer` follows it, closing.
     bool closes_after_comma(char closer);
     /// The colon after a key, past white space.

@@ -1,0 +1,200 @@
+// read_as when it cannot go on: converters run once per value, their own exceptions and
+// std::bad_alloc reach the caller unchanged, parse failures carry their code, and internally
+// tagged variants are read straight from the text when their tag comes first.
+
+#include "direct_differential.hpp"
+
+#include <cstdint>
+#include <new>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include <sylvane/read_as.hpp>
+
+namespace faults_models {
+
+/// A value whose hand-written converter counts its calls and fails as told by its tree: a
+/// string "boom" throws the converter's own exception, "oom" std::bad_alloc, a number fails
+/// the conversion, anything else converts.
+struct own_fault {};
+struct counted {
+    std::string text;
+    bool operator==(const counted&) const = default;
+};
+inline int conversions = 0;
+inline Sylvane::yojson yojson_of_counted(const counted& c) {
+    return Sylvane::yojson::String(c.text);
+}
+inline counted counted_of_yojson(const Sylvane::yojson& t) {
+    ++conversions;
+    if (t.kind() != Sylvane::yojson_kind::String)
+        Sylvane::Treeform::of_yojson_error("counted: string needed", t);
+    if (t.as_string() == "boom") throw own_fault{};
+    if (t.as_string() == "oom") throw std::bad_alloc();
+    return {std::string(t.as_string())};
+}
+SYLVANE_CONVERTERS(counted, yojson_of_counted, counted_of_yojson)
+
+struct holder {
+    counted first;
+    std::int64_t n = 0;
+    std::vector<counted> more;
+    bool operator==(const holder&) const = default;
+};
+SYLVANE_RECORD(holder, first, n, more)
+
+struct circle {
+    double r = 0;
+    bool operator==(const circle&) const = default;
+};
+SYLVANE_RECORD(circle, r)
+struct rect {
+    std::int64_t w = 0;
+    std::optional<std::int64_t> h;
+    counted label;
+    bool operator==(const rect&) const = default;
+};
+SYLVANE_RECORD(rect, w, h, label)
+struct blank {
+    bool operator==(const blank&) const = default;
+};
+struct shape : std::variant<circle, rect, blank> {
+    using variant::variant;
+};
+SYLVANE_VARIANT_WITH(shape, (internal_tag("kind")), (circle, "circle"), (rect, "rect"),
+                     (blank, "blank"))
+
+}  // namespace faults_models
+
+namespace {
+
+using direct_test::expect_same;
+using direct_test::path;
+using namespace faults_models;
+
+/// The conversions that `read_as<T>(text)` runs.
+template <class T>
+int conversions_of(std::string_view text) {
+    conversions = 0;
+    try {
+        (void)Sylvane::read_as<T>(text);
+    } catch (const Sylvane::Treeform::Of_yojson_error&) {
+    } catch (const Sylvane::parse_error&) {
+    }
+    return conversions;
+}
+
+TEST(read_as_faults, converters_run_once_per_value) {
+    // Success, a failure after converted values, a failure of the converter itself, text that
+    // is not JSON after converted values: each value converted once, or not at all.
+    EXPECT_EQ(conversions_of<holder>(R"({"first": "a", "n": 1, "more": ["b", "c"]})"), 3);
+    EXPECT_EQ(conversions_of<holder>(R"({"first": "a", "n": "x", "more": ["b"]})"), 1);
+    EXPECT_EQ(conversions_of<holder>(R"({"first": "a", "more": ["b", "c"]})"), 3);
+    EXPECT_EQ(conversions_of<holder>(R"({"first": "a", "n": 1, "more": ["b", 7, "c"]})"), 3);
+    EXPECT_EQ(conversions_of<holder>(R"({"first": "a", "n": 1, "more": ["b"], "x": 1})"), 2);
+    EXPECT_EQ(conversions_of<holder>(R"({"first": "a", "first": "b", "n": 1, "more": []})"), 1);
+    EXPECT_EQ(conversions_of<holder>(R"({"first": "a", "n": 1, "more": ["b"]} x)"), 2);
+    EXPECT_EQ(conversions_of<std::vector<shape>>(
+                  R"([{"kind": "rect", "w": 1, "label": "a"}, {"kind": "rect", "label": "b"}])"),
+              2);
+    // ... and each failure is the one the tree route gives, at the same place.
+    for (const char* text :
+         {R"({"first": "a", "n": "x", "more": ["b"]})", R"({"first": "a", "more": ["b", "c"]})",
+          R"({"first": "a", "n": 1, "more": ["b", 7, "c"]})",
+          R"({"first": "a", "n": 1, "more": ["b"], "x": 1})",
+          R"({"first": "a", "first": "b", "n": 1, "more": []})",
+          R"({"first": "a", "n": 1, "more": ["b"]} x)"})
+        expect_same<holder>(text);
+}
+
+TEST(read_as_faults, other_exceptions_reach_the_caller_unchanged) {
+    conversions = 0;
+    EXPECT_THROW((void)Sylvane::read_as<holder>(R"({"first": "a", "n": 1, "more": ["boom"]})"),
+                 own_fault);
+    EXPECT_EQ(conversions, 2);
+    conversions = 0;
+    EXPECT_THROW((void)Sylvane::read_as<std::vector<counted>>(R"(["a", "oom", "b"])"),
+                 std::bad_alloc);
+    EXPECT_EQ(conversions, 2);
+    // Even when text that is not JSON follows: the converter ran before it was met.
+    EXPECT_THROW((void)Sylvane::read_as<std::vector<counted>>(R"(["boom", ])"), own_fault);
+}
+
+TEST(read_as_faults, a_converters_failure_is_located_in_the_text) {
+    try {
+        (void)Sylvane::read_as<holder>("{\"first\": \"a\",\n \"n\": 1,\n \"more\": [\"b\", 7]}");
+        FAIL() << "no failure";
+    } catch (const Sylvane::located_error& e) {
+        EXPECT_EQ(e.message(), "counted: string needed");
+        EXPECT_EQ(e.pointer(), "/more/1");
+        EXPECT_EQ(e.line(), 3u);
+        EXPECT_EQ(e.column(), 16u);
+    }
+}
+
+TEST(read_as_faults, parse_errors_carry_their_code) {
+    using Sylvane::json_tree::parse_errc;
+    const auto code_of = [](std::string_view text, const Sylvane::read_options& options = {}) {
+        try {
+            (void)Sylvane::read(text, options);
+        } catch (const Sylvane::parse_error& e) {
+            // read_as fails alike, with the same reason and place.
+            try {
+                (void)Sylvane::read_as<std::vector<std::vector<std::int64_t>>>(text, options);
+            } catch (const Sylvane::parse_error& again) {
+                EXPECT_EQ(std::string(again.what()), e.what());
+                EXPECT_EQ(again.code(), e.code());
+            }
+            return e.code();
+        }
+        return parse_errc::other;
+    };
+    EXPECT_EQ(code_of("[[1]] x"), parse_errc::text_after_value);
+    EXPECT_EQ(code_of("[[1] 2]"), parse_errc::expected_comma_or_bracket);
+    EXPECT_EQ(code_of("[[01]]"), parse_errc::leading_zero);
+    EXPECT_EQ(code_of("[[1.]]"), parse_errc::expected_digit);
+    EXPECT_EQ(code_of("[[1e999]]"), parse_errc::number_out_of_range);
+    EXPECT_EQ(code_of("[[tru]]"), parse_errc::bad_literal);
+    EXPECT_EQ(code_of("[[\"a]]"), parse_errc::unterminated_string);
+    EXPECT_EQ(code_of("[[\"\\x\"]]"), parse_errc::invalid_escape);
+    EXPECT_EQ(code_of("[[\"\\ud800\"]]"), parse_errc::lone_surrogate);
+    EXPECT_EQ(code_of("[[\"\\u12\"]]"), parse_errc::invalid_unicode_escape);
+    EXPECT_EQ(code_of("[[\"\xff\"]]"), parse_errc::invalid_utf8);
+    EXPECT_EQ(code_of("[[\"\x01\"]]"), parse_errc::control_in_string);
+    EXPECT_EQ(code_of("[[{]]"), parse_errc::expected_key);
+    EXPECT_EQ(code_of("[[{\"a\" 1}]]"), parse_errc::expected_colon);
+    EXPECT_EQ(code_of("[[{\"a\": 1]]"), parse_errc::expected_comma_or_brace);
+    EXPECT_EQ(code_of("[[-x]]"), parse_errc::bad_number);
+    EXPECT_EQ(code_of("[[}]]"), parse_errc::unexpected_byte);
+    EXPECT_EQ(code_of("[[[1]]]", {.max_depth = 2}), parse_errc::too_deep);
+    EXPECT_EQ(code_of("[[1]] /* x", {.allow_comments = true}), parse_errc::unterminated_comment);
+    EXPECT_EQ(Sylvane::parse_error({}, "my reason").code(), parse_errc::other);
+}
+
+TEST(read_as_faults, internally_tagged_variants_read_straight_when_the_tag_comes_first) {
+    using shapes = std::vector<shape>;
+    expect_same<shapes>(R"([{"kind": "circle", "r": 1.5}, {"kind": "blank"},
+        {"kind": "rect", "w": 2, "label": "x"}, {"kind": "rect", "w": 2, "h": 3, "label": "y"}])",
+                        path::direct);
+    // A tag repeated after the first is no field and no unknown key.
+    expect_same<shapes>(R"([{"kind": "rect", "w": 2, "kind": "circle", "label": "x"}])",
+                        path::direct);
+    // The tag later in the object, or written with escapes: the object read as a tree.
+    expect_same<shapes>(R"([{"r": 1.5, "kind": "circle"}])");
+    expect_same<shapes>(R"([{"\u006bind": "circle", "r": 1}])");
+    // Every failure as the tree route gives it, at the same place.
+    for (const char* bad :
+         {R"([{"kind": "square"}])", R"([{"kind": 7}])", R"([{"kind": "blank", "r": 1}])",
+          R"([{"kind": "circle"}])", R"([{"kind": "circle", "r": "x"}])",
+          R"([{"kind": "circle", "r": 1, "r": 2}])", R"([{"kind": "circle", "r": 1, "q": 2}])",
+          R"([{}])", R"([[]])", R"([{"kind": "rect", "w": 1, "label": 5}])", R"([{"kind": "rect"})",
+          R"([{"kind": "circle", "r": 1}, {"kind": )"})
+        expect_same<shapes>(bad);
+    direct_test::expect_same_when_damaged<shapes>(
+        R"([{"kind": "rect", "w": 2, "h": null, "label": "x"}, {"kind": "circle", "r": 0.25},
+            {"kind": "blank"}, {"kind": "rect", "label": "y", "w": -4}])");
+}
+
+}  // namespace
