@@ -4,7 +4,10 @@
 
 #include "direct_differential.hpp"
 
+#include <malloc.h>
+#include <array>
 #include <cstdint>
+#include <map>
 #include <new>
 #include <optional>
 #include <string>
@@ -66,6 +69,13 @@ struct shape : std::variant<circle, rect, blank> {
 SYLVANE_VARIANT_WITH(shape, (internal_tag("kind")), (circle, "circle"), (rect, "rect"),
                      (blank, "blank"))
 
+/// A record that keeps a part of its document as a tree.
+struct kept {
+    std::int64_t id = 0;
+    Sylvane::yojson raw;
+};
+SYLVANE_RECORD(kept, id, raw)
+
 }  // namespace faults_models
 
 namespace {
@@ -99,6 +109,21 @@ TEST(read_as_faults, converters_run_once_per_value) {
     EXPECT_EQ(conversions_of<std::vector<shape>>(
                   R"([{"kind": "rect", "w": 1, "label": "a"}, {"kind": "rect", "label": "b"}])"),
               2);
+    // Dictionaries: a repeated key after its value, a refused key before it.
+    using by_name = std::map<std::string, counted>;
+    using by_number = std::map<std::int32_t, counted>;
+    EXPECT_EQ(conversions_of<by_name>(R"({"a": "x", "a": "y"})"), 2);
+    EXPECT_EQ(conversions_of<by_number>(R"({"1": "x", "z": "y"})"), 1);
+    EXPECT_EQ(conversions_of<by_number>(R"({"1": "x", "1e9": "y"})"), 1);
+    EXPECT_EQ((conversions_of<std::map<std::int8_t, counted>>(R"({"1": "x", "300": "y"})")), 1);
+    for (const char* text : {R"({"a": "x", "a": "y"})", R"({"1": "x", "z": "y"})",
+                             R"({"1": "x", "99999999999": "y"})", R"({"1": "x", "01": "y"})"})
+        expect_same<by_number>(text);
+    expect_same<by_name>(R"({"a": "x", "b": 1, "a": "y"})");
+    // A fixed array's length is checked before its elements are converted.
+    EXPECT_EQ((conversions_of<std::array<counted, 1>>(R"(["x", 2])")), 0);
+    expect_same<std::array<counted, 1>>(R"(["x", 2])");
+    expect_same<std::array<counted, 2>>(R"(["x", 2])");
     // ... and each failure is the one the tree route gives, at the same place.
     for (const char* text :
          {R"({"first": "a", "n": "x", "more": ["b"]})", R"({"first": "a", "more": ["b", "c"]})",
@@ -196,5 +221,22 @@ TEST(read_as_faults, internally_tagged_variants_read_straight_when_the_tag_comes
         R"([{"kind": "rect", "w": 2, "h": null, "label": "x"}, {"kind": "circle", "r": 0.25},
             {"kind": "blank"}, {"kind": "rect", "label": "y", "w": -4}])");
 }
+
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+TEST(read_as_faults, values_read_as_trees_hold_memory_of_their_size) {
+    // Each kept tree has an arena of its own: sized by its value, not by the whole text.
+    std::string text = "[";
+    for (int i = 0; i < 4000; ++i) text += R"({"id": 1, "raw": {"a": "x"}},)";
+    text.back() = ']';
+    const auto in_use = [] {
+        const struct mallinfo2 m = mallinfo2();
+        return m.uordblks + m.hblkhd;
+    };
+    const std::size_t before = in_use();
+    const auto records = Sylvane::read_as<std::vector<kept>>(text);
+    ASSERT_EQ(records.size(), 4000u);
+    EXPECT_LT(in_use() - before, std::size_t{16} << 20);
+}
+#endif
 
 }  // namespace

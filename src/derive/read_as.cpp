@@ -1,8 +1,9 @@
-// Locating a conversion failure of `read_as`: its JSON Pointer in the tree, and its position,
-// found by following the same path through the text, which the reader has already accepted.
+// Locating a conversion failure of `read_as`: the text read again as a tree with the places of
+// its nodes, the failing value's converter run on its tree, and its JSON Pointer and position.
 
 #include <sylvane/read_as.hpp>
 
+#include "../json_tree/pointer_token.hpp"
 #include "../json_tree/whole_text.hpp"
 
 #include <optional>
@@ -36,13 +37,7 @@ std::string pointer_of(const yojson& root, const std::vector<std::size_t>& path)
             node = &node->as_list()[i];
             continue;
         }
-        // '~' as "~0", '/' as "~1".
-        std::string_view key = node->as_assoc()[i].first;
-        for (std::size_t at; (at = key.find_first_of("~/")) != std::string_view::npos;
-             key.remove_prefix(at + 1)) {
-            out.append(key.substr(0, at)).append(key[at] == '~' ? "~0" : "~1");
-        }
-        out.append(key);
+        json_tree::detail::append_pointer_token(out, node->as_assoc()[i].first);
         node = &node->as_assoc()[i].second;
     }
     return out;

@@ -1,13 +1,14 @@
 #pragma once
-// The one interpreter of JSON text's tokens, shared by every reader of text: the tree reader, the
-// cursor behind `read_as` and the walk that finds where a failure lies. Blanks and comments,
+// The one interpreter of JSON text's tokens, shared by every reader of text: the tree reader
+// (which also finds where a failure of `read_as` lies) and the cursor behind `read_as`. Blanks
+// and comments,
 // literals, numbers, strings with their escapes and UTF-8 checks are read here and nowhere else;
 // the readers differ only in structure (stacks that build a tree, pulls driven by converters).
 // Not part of the API.
 //
 // The functions read the state of a host (`begin_`, `p_`, `end_`, `options_`, `indentation_`,
 // the text's bytes from `begin_` to `end_` with `p_` the next to read) and tell it of what they
-// meet through three members:
+// meet through two members:
 // - `fault(at, code, word)`: the text is not JSON at `at`. The tree reader throws `parse_error`;
 //   the cursor records that it cannot go on, moves `p_` to `end_` (so that every read after it
 //   stops at once) and returns, and the function then returns a value that its caller ignores.
@@ -114,8 +115,9 @@ struct lexer {
             if (indented_with_other_byte(n, next)) set_lanes(h.indentation_, next);
         }
 #endif
-        // One space, as some writers put after every comma, without a loop.
-        if (Comma && c == ' ' && h.end_ - h.p_ > 1) {
+        // One space, as writers put after a colon and some after every comma, without a loop
+        // (the tree reader steps over the space after a colon itself).
+        if ((Comma || !Host::inlines_blanks) && c == ' ' && h.end_ - h.p_ > 1) {
             const char next = h.p_[1];
             if (static_cast<unsigned char>(next) > ' ' && next != '/') {
                 ++h.p_;

@@ -2,6 +2,8 @@
 
 #include <sylvane/json_tree/locate.hpp>
 
+#include "pointer_token.hpp"
+
 #include <cstddef>
 #include <string_view>
 #include <unordered_set>
@@ -34,18 +36,6 @@ bool is_container(const yojson& t) {
     return t.kind() == yojson_kind::List || t.kind() == yojson_kind::Assoc;
 }
 
-void append_token(std::string& out, std::string_view key) {
-    for (char c : key) {
-        if (c == '~') {
-            out += "~0";
-        } else if (c == '/') {
-            out += "~1";
-        } else {
-            out += c;
-        }
-    }
-}
-
 std::string pointer_of(const std::vector<frame>& path) {
     std::string out;
     for (const frame& f : path) {
@@ -54,7 +44,7 @@ std::string pointer_of(const std::vector<frame>& path) {
         if (f.node->kind() == yojson_kind::List) {
             out += std::to_string(i);
         } else {
-            append_token(out, f.node->as_assoc()[i].first);
+            detail::append_pointer_token(out, f.node->as_assoc()[i].first);
         }
     }
     return out;

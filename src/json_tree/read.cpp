@@ -146,7 +146,9 @@ private:
     arena& memory() {
         // A small text's tree takes a few times its bytes (node headers, 32-byte entries): its
         // first chunk is sized to hold all of it. Chunks are capped, so a large text's is not.
-        if (arena_ == nullptr) arena_ = arena::create(offset(end_) * 4 + 512);
+        // One value inside a text may be a small part of it: its arena starts at the smallest
+        // chunk and grows, so that many small values kept apart do not each hold a large chunk.
+        if (arena_ == nullptr) arena_ = arena::create(whole_text_ ? offset(end_) * 4 + 512 : 0);
         return *arena_;
     }
 

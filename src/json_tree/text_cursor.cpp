@@ -40,7 +40,9 @@ char text_cursor::more_space() {
 }
 
 text_cursor::kind text_cursor::peek() {
-    switch (lex::after_space(*this)) {
+    const char c = lex::after_space(*this);
+    if (c == '-' || is_digit(c)) return kind::number;
+    switch (c) {
         case 'n': return kind::null;
         case 't':
         case 'f': return kind::boolean;
@@ -49,17 +51,6 @@ text_cursor::kind text_cursor::peek() {
         case '{': return kind::object;
         case 'N':
         case 'I': return options_.allow_nan_infinity ? kind::number : kind::other;
-        case '-':
-        case '0':
-        case '1':
-        case '2':
-        case '3':
-        case '4':
-        case '5':
-        case '6':
-        case '7':
-        case '8':
-        case '9': return kind::number;
         default: return kind::other;
     }
 }
@@ -68,6 +59,11 @@ text_cursor::kind text_cursor::peek() {
     const char c = lex::after_space(*this);
     mark_ = p_;
     return c;
+}
+
+std::size_t text_cursor::next_value_start() {
+    begin_value();
+    return value_start();
 }
 
 bool text_cursor::read_null() {
@@ -90,7 +86,7 @@ bool text_cursor::read_bool(tree_check check) {
 [[gnu::always_inline]] inline double text_cursor::number_as_double(tree_check check,
                                                                    std::int64_t* integer) {
     const char c = begin_value();
-    if (c == '-' || (c >= '0' && c <= '9')) {
+    if (c == '-' || is_digit(c)) {
         const number_value n = lex::number(*this);
         switch (n.kind) {
             case number_kind::integer:
@@ -222,7 +218,7 @@ void text_cursor::skip() {
             lex::literal(*this, "false");
         } else if (c == 'n') {
             lex::literal(*this, "null");
-        } else if (c == '-' || (c >= '0' && c <= '9')) {
+        } else if (c == '-' || is_digit(c)) {
             lex::number(*this);
         } else if (c == 'N' && options_.allow_nan_infinity) {
             lex::literal(*this, "NaN");

@@ -142,9 +142,7 @@ template <>
 struct direct_reader<float, float_of_tree> {
     static float read(text_cursor& c) {
         const double d = c.read_double(&check_as<float>);
-        // The converter's range check; a number beyond it is left to the converter.
-        constexpr double limit = 0x1.ffffffp127;
-        if (d >= limit || d <= -limit) [[unlikely]] {
+        if (!fits_float(d)) [[unlikely]] {
             c.reject(&check_as<float>);
             return 0;
         }
@@ -212,8 +210,11 @@ template <class T, std::size_t N>
 requires std::is_default_constructible_v<T> && std::is_move_assignable_v<T>
 struct direct_reader<std::array<T, N>, fixed_array_of_tree<T, N>> {
     static std::array<T, N> read(text_cursor& c) {
-        // The converter checks the length before any element: a failure of an element is
-        // the array's, so that the converter tells which comes first.
+        // The converter checks the length before any element: elements read as trees, whose
+        // converters would run before the length is known, are read with the array's tree.
+        if constexpr (read_through_tree<T>) return read_as_tree<std::array<T, N>>(c);
+        // A failure of an element is laid on the array, whose converter tells which comes
+        // first.
         constexpr tree_check check = &check_as<std::array<T, N>>;
         std::array<T, N> out{};
         std::size_t n = 0;
@@ -234,37 +235,55 @@ struct direct_reader<std::array<T, N>, fixed_array_of_tree<T, N>> {
     }
 };
 
-/// A dictionary keyed by strings or integers. A key repeated, or no key of the type, is left
-/// to the converter, which reports it on the entry's value.
+/// Reports `Fault` on a dictionary's entry, as the converter does.
+template <container_fault Fault>
+void check_entry(const yojson& value) {
+    reject_std_container(Fault, value);
+}
+
+/// A dictionary keyed by strings or integers. A key repeated, or no key of the type, fails on
+/// the entry's value, as the converter fails.
 template <class Map>
 requires std::same_as<typename Map::key_type, std::string> ||
     checked_integer<typename Map::key_type>
 struct direct_reader<Map, map_of_tree<Map>> {
     using key = typename Map::key_type;
     static Map read(text_cursor& c) {
-        constexpr tree_check check = &check_as<Map>;
         Map out;
-        if (!c.begin_object(check)) return out;
-        const std::size_t at = c.value_start();
+        if (!c.begin_object(&check_as<Map>)) return out;
         do {
-            std::optional<key> k = key_of(c.key());  // taken before the value: its view is short
+            // Taken before the value: the key's view is short-lived.
+            tree_check refused = nullptr;
+            std::optional<key> k = key_of(c.key(), refused);
+            const std::size_t value_at = c.next_value_start();
             if (!k) {
-                c.reject_at(at, check);
+                c.reject_at(value_at, refused);
                 break;
             }
             if (!out.try_emplace(std::move(*k), read_direct<typename Map::mapped_type>(c)).second)
-                c.reject_at(at, check);
+                c.reject_at(value_at, &check_entry<container_fault::duplicate_key>);
         } while (c.next_entry());
         return out;
     }
-    static std::optional<key> key_of(std::string_view text) {
+
+private:
+    /// The key of `text`, or nothing, with the check that reports it in `refused`.
+    static std::optional<key> key_of(std::string_view text, tree_check& refused) {
         if constexpr (std::same_as<key, std::string>) {
             return key(text);
         } else {
             std::conditional_t<std::is_signed_v<key>, std::int64_t, std::uint64_t> n = 0;
-            if (parse_integer(text, n) != integer_text::ok || !std::in_range<key>(n))
-                return std::nullopt;
-            return static_cast<key>(n);
+            switch (parse_integer(text, n)) {
+                case integer_text::ok:
+                    if (std::in_range<key>(n)) return static_cast<key>(n);
+                    [[fallthrough]];
+                case integer_text::out_of_range:
+                    refused = &check_entry<container_fault::integer_key_range>;
+                    return std::nullopt;
+                case integer_text::malformed: break;
+            }
+            refused = &check_entry<container_fault::integer_key>;
+            return std::nullopt;
         }
     }
 };

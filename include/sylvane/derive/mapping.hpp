@@ -177,17 +177,6 @@ namespace detail {
 
 using Treeform::detail::is_optional;
 
-/// Whether no two of `items` are equal: tags and field names are checked with it at compile time.
-template <class T>
-constexpr bool distinct(const T& items) {
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        for (std::size_t j = i + 1; j < items.size(); ++j) {
-            if (items[i] == items[j]) return false;
-        }
-    }
-    return true;
-}
-
 /// The type name that tuples other than pairs and triples give in messages.
 inline constexpr std::string_view tuple_type_name = "tuple";
 

@@ -149,6 +149,15 @@ struct double_of_tree {
     }
 };
 
+/// Whether the double `d` reads as a float: a finite value that rounds beyond the largest float
+/// does not (from halfway between the largest float and 2^128 on, a double rounds to infinity);
+/// infinities and NaN do.
+constexpr bool fits_float(double d) noexcept {
+    constexpr double limit = 0x1.ffffffp127;
+    constexpr double infinity = std::numeric_limits<double>::infinity();
+    return !(d >= limit || d <= -limit) || d == infinity || d == -infinity;
+}
+
 /// A float: read as a double, rounded to the nearest float; a finite value that rounds beyond
 /// the largest float fails.
 struct float_of_tree {
@@ -160,13 +169,7 @@ struct float_of_tree {
             case yojson_kind::Intlit: d = intlit_as_double(number_type::float32, t); break;
             default: reject_number(number_type::float32, number_fault::wrong_kind, t);
         }
-        // Halfway between the largest float and 2^128 and beyond, a double rounds to infinity.
-        constexpr double limit = 0x1.ffffffp127;
-        if (d >= limit || d <= -limit) {
-            if (d != std::numeric_limits<double>::infinity() &&
-                d != -std::numeric_limits<double>::infinity())
-                reject_number(number_type::float32, number_fault::out_of_range, t);
-        }
+        if (!fits_float(d)) reject_number(number_type::float32, number_fault::out_of_range, t);
         return static_cast<float>(d);
     }
 };

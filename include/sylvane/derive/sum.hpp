@@ -173,7 +173,7 @@ struct variant_table {
         return std::array<std::string_view, size>{std::get<I>(Desc::alternatives).tag...};
     }
     (std::make_index_sequence<size>{});
-    static_assert(distinct(tags), "Sylvane: two alternatives of a variant have the same tag");
+    static_assert(all_distinct(tags), "Sylvane: two alternatives of a variant have the same tag");
     static constexpr std::array<std::size_t, size> arities =
         []<std::size_t... I>(std::index_sequence<I...>) {
         return std::array<std::size_t, size>{arguments_of<alt_type<I>>::count...};

@@ -136,6 +136,8 @@ public:
     /// Checks that only white space is left.
     void finish();
 
+    /// Steps over white space to the next value, and returns its offset.
+    std::size_t next_value_start();
     /// The offset of the value that the last read began.
     std::size_t value_start() const noexcept { return static_cast<std::size_t>(mark_ - begin_); }
     /// Stops at the value that the last read began, which `check` reports.
