@@ -57,6 +57,7 @@ SYLVANE_API positioned read_with_positions(std::string_view text, const read_opt
 
 namespace Sylvane {
 using json_tree::locator;
+using json_tree::parse_errc;
 using json_tree::parse_error;
 using json_tree::positioned;
 using json_tree::read;
