@@ -23,9 +23,16 @@
 #include <utility>
 
 #include <sylvane/base/export.hpp>
+#include <sylvane/derive/containers.hpp>
 #include <sylvane/derive/detail/routes.hpp>
 #include <sylvane/derive/direct_read.hpp>
 #include <sylvane/derive/mapping.hpp>
+#include <sylvane/derive/may_be_absent.hpp>
+#include <sylvane/derive/numbers.hpp>
+#include <sylvane/derive/pointers.hpp>
+#include <sylvane/derive/record.hpp>
+#include <sylvane/derive/std_containers.hpp>
+#include <sylvane/derive/sum.hpp>
 #include <sylvane/json_tree/parse_error.hpp>
 #include <sylvane/json_tree/read.hpp>
 #include <sylvane/json_tree/yojson.hpp>

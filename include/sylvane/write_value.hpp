@@ -11,9 +11,16 @@
 #include <string>
 #include <type_traits>
 
+#include <sylvane/derive/containers.hpp>
 #include <sylvane/derive/detail/routes.hpp>
 #include <sylvane/derive/direct_write.hpp>
 #include <sylvane/derive/mapping.hpp>
+#include <sylvane/derive/may_be_absent.hpp>
+#include <sylvane/derive/numbers.hpp>
+#include <sylvane/derive/pointers.hpp>
+#include <sylvane/derive/record.hpp>
+#include <sylvane/derive/std_containers.hpp>
+#include <sylvane/derive/sum.hpp>
 #include <sylvane/json_tree/arena_scope.hpp>
 #include <sylvane/json_tree/write.hpp>
 #include <sylvane/json_tree/yojson.hpp>

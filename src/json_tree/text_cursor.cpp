@@ -184,6 +184,42 @@ bool text_cursor::key_is(std::string_view expected) {
     return true;
 }
 
+bool text_cursor::key_is(const quoted_key& expected) {
+#if defined(__SSE2__)
+    const std::size_t n = expected.size;
+    if (n != 0 && static_cast<std::size_t>(end_ - p_) >= 32 + 1) {
+        if (static_cast<unsigned char>(*p_) <= ' ' || *p_ == '/') {
+            lex::after_space(*this);
+            if (static_cast<std::size_t>(end_ - p_) < 32 + 1) return key_is_slow(expected);
+        }
+        const auto equal16 = [](const char* a, const char* b) {
+            return static_cast<unsigned>(_mm_movemask_epi8(
+                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
+                               _mm_load_si128(reinterpret_cast<const __m128i*>(b)))));
+        };
+        // The quoted key's bytes, in the first block or in both.
+        const unsigned equal =
+            n <= 16 ? equal16(p_, expected.text) | 0xFFFF0000u
+                    : equal16(p_, expected.text) | equal16(p_ + 16, expected.text + 16) << 16;
+        const std::uint32_t want = n == 32 ? ~0u : (1u << n) - 1;
+        if ((equal & want) != want) return false;
+        p_ += n;
+        if (*p_ == ':') {
+            ++p_;  // the value's read steps over the white space before it
+        } else {
+            colon();
+        }
+        return true;
+    }
+#endif
+    return key_is_slow(expected);
+}
+
+bool text_cursor::key_is_slow(const quoted_key& expected) {
+    if (expected.size == 0) return false;
+    return key_is(std::string_view(expected.text + 1, expected.size - 2));
+}
+
 void text_cursor::colon() {
     if (lex::after_space(*this) == ':') {
         ++p_;

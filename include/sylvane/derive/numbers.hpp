@@ -23,7 +23,11 @@
 #include <utility>
 
 #include <sylvane/base/export.hpp>
+#include <sylvane/derive/direct_read.hpp>
+#include <sylvane/derive/direct_write.hpp>
 #include <sylvane/derive/hook.hpp>
+#include <sylvane/json_tree/detail/text_cursor.hpp>
+#include <sylvane/json_tree/detail/text_sink.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/treeform.hpp>
 
@@ -192,3 +196,61 @@ constexpr auto sylvane_converters(type_tag<float>) noexcept {
 }
 
 }  // namespace Sylvane::derive
+
+namespace Sylvane::derive::detail {
+
+// Numbers read straight from the text and written straight to it, without a tree, as their
+// converters would read and write their trees.
+
+template <class T>
+struct direct_reader<T, integer_of_tree<T>> {
+    static T read(text_cursor& c) {
+        const std::int64_t n = c.read_int(&check_as<T>);
+        if (!std::in_range<T>(n)) [[unlikely]] {
+            c.reject(&check_as<T>);
+            return 0;
+        }
+        return static_cast<T>(n);
+    }
+};
+
+template <>
+struct direct_reader<double, double_of_tree> {
+    static double read(text_cursor& c) { return c.read_double(&check_as<double>); }
+};
+
+template <>
+struct direct_reader<float, float_of_tree> {
+    static float read(text_cursor& c) {
+        const double d = c.read_double(&check_as<float>);
+        if (!fits_float(d)) [[unlikely]] {
+            c.reject(&check_as<float>);
+            return 0;
+        }
+        return static_cast<float>(d);
+    }
+};
+
+/// The digits of `Int` or, beyond `std::int64_t`, of `Intlit`: the same text.
+template <class T>
+struct direct_writer<T, integer_to_tree<T>> {
+    static void write(text_sink& out, T n) {
+        if constexpr (std::is_signed_v<T>)
+            out.integer(static_cast<std::int64_t>(n));
+        else
+            out.integer(static_cast<std::uint64_t>(n));
+    }
+};
+
+template <>
+struct direct_writer<double, Treeform::yojson_of_float_fn> {
+    static void write(text_sink& out, double d) { out.number(d); }
+};
+
+template <>
+struct direct_writer<float, float_to_tree> {
+    // The double of the float's shortest digits, which its tree holds.
+    static void write(text_sink& out, float f) { out.number(float32_tree(f).as_float()); }
+};
+
+}  // namespace Sylvane::derive::detail

@@ -9,11 +9,18 @@
 /// A pointer makes recursive types possible (`std::unique_ptr<comment>` inside `comment`); in a
 /// record, a pointer field whose key is absent reads as empty, as a `std::optional` does.
 
+#include <concepts>
 #include <memory>
+#include <optional>
 #include <tuple>
 
+#include <sylvane/derive/direct_read.hpp>
+#include <sylvane/derive/direct_write.hpp>
 #include <sylvane/derive/mapping.hpp>
+#include <sylvane/json_tree/detail/text_cursor.hpp>
+#include <sylvane/json_tree/detail/text_sink.hpp>
 #include <sylvane/json_tree/yojson.hpp>
+#include <sylvane/treeform.hpp>
 #include <sylvane/yojsonable_intf.hpp>
 
 namespace Sylvane::derive {
@@ -73,3 +80,57 @@ constexpr auto sylvane_converters(type_tag<yojson>) noexcept {
 }
 
 }  // namespace Sylvane::derive
+
+namespace Sylvane::derive::detail {
+
+// Options and owning pointers read straight from the text and written straight to it: `null`
+// when empty, else the element. (The converters of `std::optional` are in containers.hpp.)
+
+/// `null` is the empty option; any other value is the element's.
+template <class T, class F>
+requires std::same_as<F, of_converter_t<T>>
+struct direct_reader<std::optional<T>, Treeform::detail::bound<Treeform::option_of_yojson_fn, F>> {
+    static std::optional<T> read(text_cursor& c) {
+        if (c.read_null()) return std::nullopt;
+        return std::optional<T>(std::in_place, read_direct<T>(c));
+    }
+};
+
+template <class T>
+struct direct_reader<std::unique_ptr<T>, unique_of_tree<T>> {
+    static std::unique_ptr<T> read(text_cursor& c) {
+        if (c.read_null()) return nullptr;
+        return std::make_unique<T>(read_direct<T>(c));
+    }
+};
+
+template <class T>
+struct direct_reader<std::shared_ptr<T>, shared_of_tree<T>> {
+    static std::shared_ptr<T> read(text_cursor& c) {
+        if (c.read_null()) return nullptr;
+        return std::make_shared<T>(read_direct<T>(c));
+    }
+};
+
+template <class T, class F>
+requires std::same_as<F, to_converter_t<T>>
+struct direct_writer<std::optional<T>, Treeform::detail::bound<Treeform::yojson_of_option_fn, F>> {
+    static void write(text_sink& out, const std::optional<T>& o) {
+        if (o)
+            write_direct(out, *o);
+        else
+            out.null();
+    }
+};
+
+template <class P>
+struct direct_writer<P, pointer_to_tree> {
+    static void write(text_sink& out, const P& p) {
+        if (p)
+            write_direct(out, *p);
+        else
+            out.null();
+    }
+};
+
+}  // namespace Sylvane::derive::detail

@@ -11,8 +11,10 @@
 
 #include <algorithm>
 #include <array>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,10 +23,14 @@
 #include <utility>
 #include <vector>
 
+#include <sylvane/derive/direct_read.hpp>
+#include <sylvane/derive/direct_write.hpp>
 #include <sylvane/derive/mapping.hpp>
 #include <sylvane/derive/may_be_absent.hpp>
 #include <sylvane/derive/options.hpp>
 #include <sylvane/json_tree/builders.hpp>
+#include <sylvane/json_tree/detail/text_cursor.hpp>
+#include <sylvane/json_tree/detail/text_sink.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/treeform.hpp>
 #include <sylvane/treeform_error.hpp>
@@ -387,3 +393,161 @@ private:
 };
 
 }  // namespace Sylvane::derive
+
+namespace Sylvane::derive::detail {
+
+// Records read straight from the text and written straight to it, without a tree.
+
+/// A record: fields converted as their keys are met, unknown keys skipped if the record
+/// allows them, fields that may be absent cleared when absent. As the tree converter does, a
+/// duplicate key or an unknown key refused is stepped over and reported after the walk, with
+/// the missing fields, by a check of the object's keys alone.
+template <class T, class Desc>
+struct direct_reader<T, record_of_tree<Desc>> {
+    using table = record_table<Desc>;
+
+    static T read(text_cursor& c) {
+        // Default-initialised, as the tree converter makes it.
+        T value;
+        const bool more = c.begin_object(&check_as<T>);
+        read_fields(c, value, more, c.value_start(), {}, &check_keys);
+        return value;
+    }
+
+    /// Reads the entries of the object at offset `at` from the cursor on into `value` (`more`:
+    /// whether an entry is next). The key `ignored` (a variant's tag) is neither a field nor
+    /// unknown; `check` reports the object's keys when they do not make the record.
+    static void read_fields(text_cursor& c, T& value, bool more, std::size_t at,
+                            std::string_view ignored, tree_check check) {
+        field_set<table::size> given;
+        bool anomaly = false;
+        std::size_t hint = 0;
+        for (; more; more = c.next_entry()) {
+            std::size_t i = expected_key(c, hint);
+            if (i == table::size) {
+                const std::string_view key = c.key();
+                i = table::find(key, hint);
+                if (i == table::size && !ignored.empty() && key == ignored) {
+                    c.skip();
+                    continue;
+                }
+            }
+            if (i == table::size || given.test(i)) [[unlikely]] {
+                anomaly = anomaly || i != table::size || table::refuses_unknown();
+                c.skip();
+                continue;
+            }
+            given.set(i);
+            hint = i + 1;
+            visit_field<Desc>(value, i, [&](auto& field) { read_field(field, c); });
+        }
+        if (anomaly || !given.covers(table::required)) [[unlikely]]
+            c.reject_at(at, check);
+        clear_if_absent<Desc>(value, given);
+    }
+
+    /// Reports the keys of `tree` as the tree converter does after its walk, with `ignored`
+    /// neither a field nor unknown: duplicates, unknown keys refused, fields missing.
+    static void check_keys_ignoring(const yojson& tree, std::string_view ignored) {
+        field_set<table::size> given;
+        for (const auto& entry : tree.as_assoc()) {
+            const std::size_t i = table::find(entry.first, table::size);
+            if (i != table::size) given.set(i);
+        }
+        report_record_anomalies<Desc>(tree, given, ignored);
+    }
+
+private:
+    static void check_keys(const yojson& tree) { check_keys_ignoring(tree, {}); }
+
+    /// Whether each field's key is in the text as its own bytes, so that it can be matched
+    /// without a scan; a skipped field has no key.
+    /// Each field's key quoted, where the text writes it as its own bytes, to be matched by
+    /// block compares; a skipped field's key, and one that needs escapes, are empty and never
+    /// match.
+    static constexpr auto quoted_keys = [] {
+        std::array<json_tree::detail::quoted_key, table::size> quoted{};
+        for (std::size_t i = 0; i < table::size; ++i)
+            if (!table::skipped(i) && table::plain_key(i))
+                quoted[i] = json_tree::detail::quoted_key(table::keys[i]);
+        return quoted;
+    }();
+
+    /// `hint` if the next key is that field's, written plainly (the usual case: fields in
+    /// declaration order), with the key read; else `table::size`, with nothing read. Records of
+    /// any width: a wide one's fields come in order as often.
+    static std::size_t expected_key(text_cursor& c, std::size_t hint) {
+        if (hint < table::size && c.key_is(quoted_keys[hint])) return hint;
+        return table::size;
+    }
+
+    template <class F>
+    static void read_field(F& field, text_cursor& c) {
+        if constexpr (std::is_same_v<F, std::string>) {
+            c.read_string(field, &check_as<std::string>);  // into the field's own buffer
+        } else {
+            field = read_direct<F>(c);
+        }
+    }
+};
+
+/// A record as an object of its fields in declaration order: skipped fields left out, and
+/// empty ones too where they are omitted when empty.
+template <class T, class Desc>
+requires std::same_as<T, typename Desc::type>
+struct direct_writer<T, record_to_tree<Desc>> {
+    using table = record_table<Desc>;
+
+    static void write(text_sink& out, const T& value) {
+        out.put_char('{');
+        bool first = true;
+        [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
+            (write_field<I>(out, value.*M, first), ...);
+        }
+        (std::make_index_sequence<table::size>{}, typename table::members{});
+        out.put_char('}');
+    }
+
+private:
+    /// `,"key":` of a plain key.
+    template <std::size_t I>
+    static constexpr auto key_text = [] {
+        constexpr std::string_view key = table::keys[I];
+        std::array<char, key.size() + 4> text{};
+        text[0] = ',';
+        text[1] = '"';
+        for (std::size_t i = 0; i < key.size(); ++i) text[i + 2] = key[i];
+        text[key.size() + 2] = '"';
+        text[key.size() + 3] = ':';
+        return text;
+    }();
+
+    template <std::size_t I, class F>
+    static void write_field(text_sink& out, const F& field, bool& first) {
+        if constexpr (!table::skipped(I)) {
+            if constexpr (may_be_absent<F> && table::omit_empty(I)) {
+                if (is_empty(field)) return;
+            }
+            if constexpr (table::plain_key(I)) {  // written without escape or check
+                // Copies of a constant length, inlined.
+                constexpr std::size_t n = key_text<I>.size();
+                char* p = out.room(n);
+                if (first) {
+                    std::memcpy(p, key_text<I>.data() + 1, n - 1);
+                    out.advance(p + n - 1);
+                } else {
+                    std::memcpy(p, key_text<I>.data(), n);
+                    out.advance(p + n);
+                }
+            } else {
+                if (!first) out.put_char(',');
+                out.string(table::keys[I]);
+                out.put_char(':');
+            }
+            first = false;
+            write_direct(out, field);
+        }
+    }
+};
+
+}  // namespace Sylvane::derive::detail

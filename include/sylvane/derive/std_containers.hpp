@@ -16,11 +16,13 @@
 
 #include <array>
 #include <charconv>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <list>
 #include <map>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -30,12 +32,18 @@
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include <sylvane/base/export.hpp>
+#include <sylvane/derive/direct_read.hpp>
+#include <sylvane/derive/direct_write.hpp>
 #include <sylvane/derive/mapping.hpp>
 #include <sylvane/derive/numbers.hpp>
 #include <sylvane/json_tree/builders.hpp>
+#include <sylvane/json_tree/detail/text_cursor.hpp>
+#include <sylvane/json_tree/detail/text_sink.hpp>
 #include <sylvane/json_tree/yojson.hpp>
+#include <sylvane/treeform.hpp>
 #include <sylvane/yojsonable_intf.hpp>
 
 namespace Sylvane::derive {
@@ -273,3 +281,174 @@ constexpr auto sylvane_converters(type_tag<std::unordered_map<K, V, H, E, A>>) n
 }
 
 }  // namespace Sylvane::derive
+
+namespace Sylvane::derive::detail {
+
+// The standard sequences, arrays, sets and dictionaries read straight from the text and
+// written straight to it, without a tree. (The converters of `std::vector` are in
+// containers.hpp.)
+
+/// The elements of an array appended to `out` first to last.
+template <class Seq>
+void read_elements(text_cursor& c, Seq& out) {
+    if (!c.begin_array(&check_as<Seq>)) return;
+    do {
+        out.push_back(read_direct<typename Seq::value_type>(c));
+    } while (c.next_element());
+}
+
+template <class T, class F>
+requires std::same_as<F, of_converter_t<T>>
+struct direct_reader<std::vector<T>, Treeform::detail::bound<Treeform::list_of_yojson_fn, F>> {
+    static std::vector<T> read(text_cursor& c) {
+        // Filled as a local, for the reason `Treeform::detail::sequence` gives.
+        std::vector<T> filled;
+        read_elements(c, filled);
+        return std::vector<T>(std::move(filled));
+    }
+};
+
+template <class Seq>
+struct direct_reader<Seq, sequence_of_tree<Seq>> {
+    static Seq read(text_cursor& c) {
+        Seq out;
+        read_elements(c, out);
+        return out;
+    }
+};
+
+/// Exactly `N` elements; filled in place, so only for elements that can be.
+template <class T, std::size_t N>
+requires std::is_default_constructible_v<T> && std::is_move_assignable_v<T>
+struct direct_reader<std::array<T, N>, fixed_array_of_tree<T, N>> {
+    static std::array<T, N> read(text_cursor& c) {
+        // The converter checks the length before any element: elements read as trees, whose
+        // converters would run before the length is known, are read with the array's tree.
+        if constexpr (read_through_tree<T>) return read_as_tree<std::array<T, N>>(c);
+        // A failure of an element is laid on the array, whose converter tells which comes
+        // first.
+        constexpr tree_check check = &check_as<std::array<T, N>>;
+        std::array<T, N> out{};
+        std::size_t n = 0;
+        const bool elements = c.begin_array(check);
+        const std::size_t at = c.value_start();
+        if (elements) {
+            do {
+                if (n == N) {
+                    c.reject_at(at, check);
+                    break;
+                }
+                out[n++] = read_direct<T>(c);
+            } while (c.next_element());
+        }
+        if (n != N) c.reject_at(at, check);
+        c.blame(at, check);
+        return out;
+    }
+};
+
+/// Reports `Fault` on a dictionary's entry, as the converter does.
+template <container_fault Fault>
+void check_entry(const yojson& value) {
+    reject_std_container(Fault, value);
+}
+
+/// A dictionary keyed by strings or integers. A key repeated, or no key of the type, fails on
+/// the entry's value, as the converter fails.
+template <class Map>
+requires std::same_as<typename Map::key_type, std::string> ||
+    checked_integer<typename Map::key_type>
+struct direct_reader<Map, map_of_tree<Map>> {
+    using key = typename Map::key_type;
+    static Map read(text_cursor& c) {
+        Map out;
+        if (!c.begin_object(&check_as<Map>)) return out;
+        do {
+            // Taken before the value: the key's view is short-lived.
+            tree_check refused = nullptr;
+            std::optional<key> k = key_of(c.key(), refused);
+            const std::size_t value_at = c.next_value_start();
+            if (!k) {
+                c.reject_at(value_at, refused);
+                break;
+            }
+            if (!out.try_emplace(std::move(*k), read_direct<typename Map::mapped_type>(c)).second)
+                c.reject_at(value_at, &check_entry<container_fault::duplicate_key>);
+        } while (c.next_entry());
+        return out;
+    }
+
+private:
+    /// The key of `text`, or nothing, with the check that reports it in `refused`.
+    static std::optional<key> key_of(std::string_view text, tree_check& refused) {
+        if constexpr (std::same_as<key, std::string>) {
+            return key(text);
+        } else {
+            std::conditional_t<std::is_signed_v<key>, std::int64_t, std::uint64_t> n = 0;
+            switch (parse_integer(text, n)) {
+                case integer_text::ok:
+                    if (std::in_range<key>(n)) return static_cast<key>(n);
+                    [[fallthrough]];
+                case integer_text::out_of_range:
+                    refused = &check_entry<container_fault::integer_key_range>;
+                    return std::nullopt;
+                case integer_text::malformed: break;
+            }
+            refused = &check_entry<container_fault::integer_key>;
+            return std::nullopt;
+        }
+    }
+};
+
+/// The elements of a range as an array, first to last.
+template <class Range>
+void write_elements(text_sink& out, const Range& r) {
+    out.put_char('[');
+    bool first = true;
+    for (const auto& x : r) {
+        if (!first) out.put_char(',');
+        first = false;
+        write_direct(out, x);
+    }
+    out.put_char(']');
+}
+
+template <class T, class F>
+requires std::same_as<F, to_converter_t<T>>
+struct direct_writer<std::vector<T>, Treeform::detail::bound<Treeform::yojson_of_list_fn, F>> {
+    static void write(text_sink& out, const std::vector<T>& v) { write_elements(out, v); }
+};
+
+/// Arrays, deques, lists and sets: their elements in iteration order.
+template <class Range>
+struct direct_writer<Range, range_to_tree> {
+    static void write(text_sink& out, const Range& r) { write_elements(out, r); }
+};
+
+/// A dictionary keyed by strings or by integers, whose keys are their decimal text.
+template <class Map>
+requires std::same_as<typename Map::key_type, std::string> ||
+    checked_integer<typename Map::key_type>
+struct direct_writer<Map, map_to_tree<Map>> {
+    static void write(text_sink& out, const Map& m) {
+        using key = typename Map::key_type;
+        out.put_char('{');
+        bool first = true;
+        for (const auto& [k, v] : m) {
+            if (!first) out.put_char(',');
+            first = false;
+            if constexpr (std::same_as<key, std::string>) {
+                out.string(k);
+            } else {
+                out.put_char('"');
+                direct_writer<key, integer_to_tree<key>>::write(out, k);
+                out.put_char('"');
+            }
+            out.put_char(':');
+            write_direct(out, v);
+        }
+        out.put_char('}');
+    }
+};
+
+}  // namespace Sylvane::derive::detail

@@ -9,6 +9,7 @@
 /// any other type one.
 
 #include <array>
+#include <concepts>
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -21,10 +22,14 @@
 #include <vector>
 
 #include <sylvane/base/export.hpp>
+#include <sylvane/derive/direct_read.hpp>
+#include <sylvane/derive/direct_write.hpp>
 #include <sylvane/derive/mapping.hpp>
 #include <sylvane/derive/options.hpp>
 #include <sylvane/derive/record.hpp>
 #include <sylvane/json_tree/builders.hpp>
+#include <sylvane/json_tree/detail/text_cursor.hpp>
+#include <sylvane/json_tree/detail/text_sink.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/treeform_error.hpp>
 
@@ -426,3 +431,96 @@ private:
 };
 
 }  // namespace Sylvane::derive
+
+namespace Sylvane::derive::detail {
+
+// Enumerations, and variants in the internal form, read straight from the text; enumerations
+// written straight to it.
+
+/// An enumerator from its tag as a string; the list form `["tag"]` goes through the tree.
+template <class T, class Desc>
+struct direct_reader<T, enum_of_tree<Desc>> {
+    static T read(text_cursor& c) {
+        if (c.peek() != text_cursor::kind::string) return read_as_tree<T>(c);
+        using table = enum_table<Desc>;
+        const std::size_t i = find_tag(table::tags, c.read_string_view(&check_as<T>));
+        if (i == table::tags.size()) [[unlikely]] {
+            c.reject(&check_as<T>);
+            return placeholder<T>();
+        }
+        return Desc::values[i];
+    }
+};
+
+/// An internally tagged variant whose tag is the object's first key: the tag read, then the
+/// rest of the object as the alternative's record, without a tree. An object whose tag comes
+/// later (or is not a plain string) is read as a tree and converted.
+template <class T, class Desc>
+requires(Desc::settings.form ==
+         variant_form::internal) struct direct_reader<T, variant_of_tree<Desc>> {
+    using table = variant_table<Desc>;
+    static constexpr std::string_view tag_key = Desc::settings.tag_key;
+    static constexpr json_tree::detail::quoted_key quoted_tag{tag_key};
+
+    static T read(text_cursor& c) {
+        constexpr tree_check check = &check_as<T>;
+        const text_cursor::state start = c.save();
+        if (c.peek() == text_cursor::kind::object && c.begin_object(check)) {
+            const std::size_t at = c.value_start();
+            if (c.key_is(quoted_tag) && c.peek() == text_cursor::kind::string) {
+                const std::size_t i = find_tag(table::tags, c.read_string_view(check));
+                if (i == table::size) [[unlikely]] {
+                    c.reject_at(at, check);
+                    return placeholder<T>();
+                }
+                return by_index(c, i, at, std::make_index_sequence<table::size>{});
+            }
+        }
+        c.restore(start);
+        return read_as_tree<T>(c);
+    }
+
+private:
+    template <std::size_t... I>
+    static T by_index(text_cursor& c, std::size_t i, std::size_t at, std::index_sequence<I...>) {
+        static constexpr T (*readers[])(text_cursor&, std::size_t) = {&alternative<I>...};
+        return readers[i](c, at);
+    }
+
+    /// Alternative `I`, from the entries after the tag.
+    template <std::size_t I>
+    static T alternative(text_cursor& c, std::size_t at) {
+        using A = typename table::template alt_type<I>;
+        constexpr std::size_t index = index_in<typename table::base, A>::value;
+        if constexpr (arguments_of<A>::count == 0) {
+            // No key but the tag.
+            if (c.next_entry()) c.reject_at(at, &check_as<T>);
+            return T(std::in_place_index<index>, A{});
+        } else {
+            using fields = direct_reader<A, record_of_tree<record_desc_t<A>>>;
+            A value;
+            fields::read_fields(c, value, c.next_entry(), at, tag_key, &check_keys<A>);
+            return T(std::in_place_index<index>, std::move(value));
+        }
+    }
+
+    /// The record failure of alternative `A`'s object, as the tree converter reports it.
+    template <class A>
+    static void check_keys(const yojson& tree) {
+        direct_reader<A, record_of_tree<record_desc_t<A>>>::check_keys_ignoring(tree, tag_key);
+    }
+};
+
+/// An enumerator as its tag; a value that is no listed enumerator fails as its converter does.
+template <class T, class Desc>
+requires std::same_as<T, typename Desc::type>
+struct direct_writer<T, enum_to_tree<Desc>> {
+    static void write(text_sink& out, T value) {
+        for (std::size_t i = 0; i < Desc::values.size(); ++i) {
+            if (Desc::values[i] == value) return out.string(enum_table<Desc>::tags[i]);
+        }
+        not_an_enumerator(Desc::name, static_cast<long long>(value));
+    }
+};
+
+}  // namespace Sylvane::derive::detail

@@ -44,6 +44,24 @@ struct cursor_fault {
     bool raised = false;
 };
 
+/// A key as it stands in a text that writes it plainly: `"key"`, quotes included, padded with
+/// zeros to 32 bytes so that it is compared with the text in whole blocks.
+struct quoted_key {
+    alignas(16) char text[32] = {};
+    std::size_t size = 0;  // of the quoted key
+
+    constexpr quoted_key() = default;
+    /// `key`, whose bytes stand for themselves in a string (printable ASCII, no quote, no
+    /// backslash); a key of 30 bytes or more is kept empty and never matches by block.
+    constexpr explicit quoted_key(std::string_view key) {
+        if (key.size() + 2 > sizeof text) return;
+        text[0] = '"';
+        for (std::size_t i = 0; i < key.size(); ++i) text[i + 1] = key[i];
+        text[key.size() + 1] = '"';
+        size = key.size() + 2;
+    }
+};
+
 /// Reads JSON text token by token. Containers are read with `begin_array`/`next_element` and
 /// `begin_object`/`key`/`next_entry`; a value may be skipped, or read as a tree.
 class SYLVANE_API text_cursor {
@@ -96,7 +114,7 @@ public:
     /// Steps into an array; false when it is empty (and then already closed) or not one.
     bool begin_array(tree_check check);
     /// After an element: true when another follows, false when the array closes here.
-    bool next_element() {
+    [[gnu::always_inline]] bool next_element() {
         if (space() == ',') {
             ++p_;
             // The next value's read steps over the white space before it.
@@ -116,8 +134,10 @@ public:
     /// if the text has another key or writes this one otherwise. Objects whose keys come as
     /// expected are read without scanning their keys.
     bool key_is(std::string_view expected);
+    /// As `key_is`, for a key kept quoted and padded: matched with one or two block compares.
+    bool key_is(const quoted_key& expected);
     /// After an entry's value: true when another entry follows, false when the object closes.
-    bool next_entry() {
+    [[gnu::always_inline]] bool next_entry() {
         if (space() == ',') {
             ++p_;
             // `key` and `key_is` step over the white space before the key.
@@ -166,7 +186,7 @@ private:
     /// Steps over white space and returns the next byte (0 at the end); text without any
     /// between tokens costs one comparison, every byte that may start white space goes out of
     /// line.
-    char space() {
+    [[gnu::always_inline]] char space() {
         if (p_ != end_ && static_cast<unsigned char>(*p_) > ' ' && *p_ != '/') return *p_;
         return more_space();
     }
@@ -174,13 +194,14 @@ private:
     /// Steps over white space to the next value, marks its start, and returns its first byte.
     char begin_value();
     /// Whether the container closes with `closer` here (closing it), or fails with `code`.
-    bool closes(char closer, parse_errc code) {
+    [[gnu::always_inline]] bool closes(char closer, parse_errc code) {
         if (p_ != end_ && *p_ == closer) return close();
         fault(p_, code);
         return false;
     }
     /// After a comma that trailing commas may follow: whether `closer` follows it, closing.
     bool closes_after_comma(char closer);
+    bool key_is_slow(const quoted_key& expected);
     /// The colon after a key, past white space.
     void colon();
     bool close() noexcept {
