@@ -114,7 +114,7 @@ public:
     /// Steps into an array; false when it is empty (and then already closed) or not one.
     bool begin_array(tree_check check);
     /// After an element: true when another follows, false when the array closes here.
-    [[gnu::always_inline]] bool next_element() {
+    bool next_element() {
         if (space() == ',') {
             ++p_;
             // The next value's read steps over the white space before it.
@@ -186,7 +186,7 @@ private:
     /// Steps over white space and returns the next byte (0 at the end); text without any
     /// between tokens costs one comparison, every byte that may start white space goes out of
     /// line.
-    [[gnu::always_inline]] char space() {
+    char space() {
         if (p_ != end_ && static_cast<unsigned char>(*p_) > ' ' && *p_ != '/') return *p_;
         return more_space();
     }
@@ -194,7 +194,7 @@ private:
     /// Steps over white space to the next value, marks its start, and returns its first byte.
     char begin_value();
     /// Whether the container closes with `closer` here (closing it), or fails with `code`.
-    [[gnu::always_inline]] bool closes(char closer, parse_errc code) {
+    bool closes(char closer, parse_errc code) {
         if (p_ != end_ && *p_ == closer) return close();
         fault(p_, code);
         return false;
