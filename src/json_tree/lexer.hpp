@@ -1,18 +1,17 @@
 #pragma once
 // The one interpreter of JSON text's tokens, shared by every reader of text: the tree reader
 // (which also finds where a failure of `read_as` lies) and the cursor behind `read_as`. Blanks
-// and comments,
-// literals, numbers, strings with their escapes and UTF-8 checks are read here and nowhere else;
-// the readers differ only in structure (stacks that build a tree, pulls driven by converters).
-// Not part of the API.
+// and comments, literals, numbers, strings with their escapes and UTF-8 checks are read here and
+// nowhere else; the readers differ only in structure (stacks that build a tree, pulls driven by
+// converters). Not part of the API.
 //
-// The functions read the state of a host (`begin_`, `p_`, `end_`, `options_`, `indentation_`,
-// the text's bytes from `begin_` to `end_` with `p_` the next to read) and tell it of what they
-// meet through two members:
+// The functions read the state of a host (`begin_`, `p_`, `end_`, `options_`, `indentation_`:
+// the text's bytes from `begin_` to `end_`, `p_` the next to read) and tell it what they meet
+// through two members:
 // - `fault(at, code, word)`: the text is not JSON at `at`. The tree reader throws `parse_error`;
 //   the cursor records that it cannot go on, moves `p_` to `end_` (so that every read after it
 //   stops at once) and returns, and the function then returns a value that its caller ignores.
-// - `line_start(q)`: a line starts at `q`, for hosts that count lines (`Host::counts_lines`).
+// - `line_start(q)`: a line starts at `q`, for hosts that count lines (`Host::counts_lines`);
 // and through one constant, `Host::inlines_blanks`: whether runs of blanks and comments are
 // stepped over inline (the tree reader's one loop) or by a call (the cursor's many reads).
 // A host befriends `lexer<Host>`.
