@@ -3,7 +3,7 @@
 
 #include <sylvane/read_as.hpp>
 
-#include "../json_tree/pointer_token.hpp"
+#include "../json_tree/tree_paths.hpp"
 #include "../json_tree/whole_text.hpp"
 
 #include <optional>
@@ -15,13 +15,13 @@ namespace Sylvane {
 
 namespace {
 
+using json_tree::detail::child;
+using json_tree::detail::child_count;
+
 /// The node of `root` at `path`.
 const yojson& follow(const yojson& root, const std::vector<std::size_t>& path) {
     const yojson* node = &root;
-    for (std::size_t i : path) {
-        node =
-            node->kind() == yojson_kind::List ? &node->as_list()[i] : &node->as_assoc()[i].second;
-    }
+    for (std::size_t i : path) node = &child(*node, i);
     return *node;
 }
 
@@ -41,18 +41,6 @@ std::string pointer_of(const yojson& root, const std::vector<std::size_t>& path)
         node = &node->as_assoc()[i].second;
     }
     return out;
-}
-
-/// The children of a container, by index.
-std::size_t child_count(const yojson& t) {
-    switch (t.kind()) {
-        case yojson_kind::List: return t.as_list().size();
-        case yojson_kind::Assoc: return t.as_assoc().size();
-        default: return 0;
-    }
-}
-const yojson& child(const yojson& t, std::size_t i) {
-    return t.kind() == yojson_kind::List ? t.as_list()[i] : t.as_assoc()[i].second;
 }
 
 /// The indexes that lead from the root of `doc` to the node that starts at `offset` of its text;

@@ -2,7 +2,7 @@
 
 #include <sylvane/json_tree/locate.hpp>
 
-#include "pointer_token.hpp"
+#include "tree_paths.hpp"
 
 #include <cstddef>
 #include <string_view>
@@ -18,13 +18,8 @@ struct frame {
     std::size_t next;    // the child to visit next
 };
 
-std::size_t child_count(const yojson& t) {
-    return t.kind() == yojson_kind::List ? t.as_list().size() : t.as_assoc().size();
-}
-
-const yojson& child(const yojson& t, std::size_t i) {
-    return t.kind() == yojson_kind::List ? t.as_list()[i] : t.as_assoc()[i].second;
-}
+using detail::child;
+using detail::child_count;
 
 /// The payload of a container tree, shared by all its copies.
 const void* payload(const yojson& t) {
