@@ -99,6 +99,25 @@ SYLVANE_API std::string file_text(const std::filesystem::path& path);
 
 }  // namespace derive::detail
 
+namespace derive::detail {
+
+/// `text`, whose direct read as a `T` stopped at `fault`, read as a tree and converted: the
+/// value where the read stopped fails here, located; if its converter takes it after all, the
+/// whole tree is converted.
+template <class T>
+T read_after_stop(std::string_view text, const read_options& options,
+                  const json_tree::detail::cursor_fault& fault) {
+    SYLVANE_COUNT_ROUTE(trees_read);
+    const positioned doc = read_after_fault(text, options, fault);
+    try {
+        return of_yojson<T>(doc.tree);
+    } catch (const Treeform::Of_yojson_error& failure) {
+        raise_located(doc, failure);
+    }
+}
+
+}  // namespace derive::detail
+
 /// The JSON text `text` as a `T`. Throws `parse_error` for text that is not JSON and
 /// `located_error` when the value does not convert.
 template <class T>
@@ -111,15 +130,7 @@ T read_as(std::string_view text, const read_options& options = {}) {
         } catch (const Treeform::Of_yojson_error& failure) {
             derive::detail::raise_noted(text, options, c.fault(), failure);
         }
-        // The value where the read stopped fails here; if its converter takes it after all, the
-        // whole tree is converted.
-        SYLVANE_COUNT_ROUTE(trees_read);
-        const positioned doc = derive::detail::read_after_fault(text, options, c.fault());
-        try {
-            return of_yojson<T>(doc.tree);
-        } catch (const Treeform::Of_yojson_error& failure) {
-            derive::detail::raise_located(doc, failure);
-        }
+        return derive::detail::read_after_stop<T>(text, options, c.fault());
     } else {
         // A tree is what the reader makes.
         SYLVANE_COUNT_ROUTE(trees_read);

@@ -15,6 +15,7 @@
 #include <sylvane/json_tree/write.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/read_as.hpp>
+#include <sylvane/streams.hpp>
 #include <sylvane/treeform.hpp>
 #include <sylvane/treeform_error.hpp>
 #include <sylvane/write_value.hpp>

@@ -86,8 +86,10 @@ std::string located_text(const char* what, const std::optional<std::string>& poi
 located_error::located_error(const Treeform::Of_yojson_error& failure,
                              std::optional<std::string> pointer, std::optional<text_position> where)
     : Treeform::Of_yojson_error(failure),
-      text_(located_text(failure.what(), pointer, where) + '\0' + pointer.value_or("")),
-      what_size_(located_text(failure.what(), pointer, where).size()),
+      // The failure's own text: a located failure located again is not said twice.
+      text_(located_text(failure.Treeform::Of_yojson_error::what(), pointer, where) + '\0' +
+            pointer.value_or("")),
+      what_size_(located_text(failure.Treeform::Of_yojson_error::what(), pointer, where).size()),
       pointer_size_(pointer ? pointer->size() : 0),
       has_pointer_(pointer.has_value()),
       has_position_(where.has_value()),

@@ -44,7 +44,9 @@ constexpr std::array<reason_parts, static_cast<std::size_t>(parse_errc::other) +
     {"invalid \\u escape", false, ""},                      // invalid_unicode_escape
     {"lone surrogate in \\u escape", false, ""},            // lone_surrogate
     {"unterminated comment", false, ""},                    // unterminated_comment
-    {"", false, ""},                                        // other
+    {"", false, ""},  // value_too_long: made by the readers of streams, with the limit
+    {"", false, ""},  // no_array_at_pointer: made by the readers of streams, with the pointer
+    {"", false, ""},  // other
 }};
 
 }  // namespace

@@ -12,8 +12,11 @@ namespace Sylvane::json_tree::detail {
 
 using lex = lexer<text_cursor>;
 
-void text_cursor::fault(const char* at, parse_errc, std::string_view) noexcept {
+void text_cursor::fault(const char* at, parse_errc code, std::string_view word) noexcept {
+    if (failed_) return;
     reject_at(static_cast<std::size_t>(at - begin_), nullptr);
+    fault_.code = code;
+    fault_.word = word;
 }
 
 void text_cursor::reject_at(std::size_t at, tree_check check) noexcept {

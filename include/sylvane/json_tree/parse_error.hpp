@@ -46,6 +46,8 @@ enum class parse_errc : unsigned char {
     invalid_unicode_escape,     ///< "invalid \\u escape"
     lone_surrogate,             ///< "lone surrogate in \\u escape"
     unterminated_comment,       ///< "unterminated comment"
+    value_too_long,             ///< "value longer than <limit> bytes": in a stream, by option
+    no_array_at_pointer,        ///< "no array at <pointer>": a stream's array is not there
     other,                      ///< a `parse_error` made with a reason and no code
 };
 

@@ -42,6 +42,9 @@ struct cursor_fault {
     std::optional<std::vector<std::size_t>> path;
     /// Whether a converter raised the failure (then `path` applies and `check` is none).
     bool raised = false;
+    /// For a failure of the text: the reader's reason, and the literal of a `bad_literal`.
+    parse_errc code = parse_errc::other;
+    std::string_view word;
 };
 
 /// A key as it stands in a text that writes it plainly: `"key"`, quotes included, padded with
@@ -69,12 +72,15 @@ public:
     /// The kind of a value, told by its first byte.
     enum class kind : unsigned char { null, boolean, number, string, array, object, other };
 
-    text_cursor(std::string_view text, const read_options& options) noexcept
+    /// A cursor at the start of `text`, a value inside `depth` open containers (of a larger
+    /// text that is read piece by piece).
+    text_cursor(std::string_view text, const read_options& options, std::size_t depth = 0) noexcept
         : begin_(text.data()),
           p_(text.data()),
           end_(text.data() + text.size()),
           mark_(text.data()),
-          options_(options) {}
+          options_(options),
+          depth_(depth) {}
     text_cursor(const text_cursor&) = delete;
     text_cursor& operator=(const text_cursor&) = delete;
 
@@ -156,6 +162,8 @@ public:
     /// Checks that only white space is left.
     void finish();
 
+    /// The offset of the next byte to read.
+    std::size_t offset() const noexcept { return static_cast<std::size_t>(p_ - begin_); }
     /// Steps over white space to the next value, and returns its offset.
     std::size_t next_value_start();
     /// The offset of the value that the last read began.

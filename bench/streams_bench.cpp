@@ -1,0 +1,177 @@
+// The readers of streams against reading the same records whole: the 100,000 records of the
+// records task as JSON Lines (`read_lines`) and as one top-level array (`read_array_items`),
+// each read from a `std::istringstream` one record at a time, beside `read_as` of the whole
+// array in memory; and simdjson's readers of many documents (single thread) beside them.
+
+#include <cstddef>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include <sylvane/sylvane.hpp>
+
+#include "peer_headers.hpp"
+#include "record.hpp"
+
+namespace bench {
+namespace {
+
+const std::vector<record>& stream_records() {
+    static const std::vector<record> r = make_records();
+    return r;
+}
+
+const std::string& records_array_text() {
+    static const std::string text = Sylvane::write(stream_records());
+    return text;
+}
+
+const std::string& records_lines_text() {
+    static const std::string text = [] {
+        std::ostringstream out;
+        Sylvane::write_lines(out, stream_records());
+        return out.str();
+    }();
+    return text;
+}
+
+void per_record(benchmark::State& state) {
+    state.counters["ns_per_record"] = benchmark::Counter(
+        static_cast<double>(count) * 1e-9,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void whole_array(benchmark::State& state) {
+    for (auto _ : state) {
+        auto v = Sylvane::read_as<std::vector<record>>(records_array_text());
+        benchmark::DoNotOptimize(v.data());
+    }
+    per_record(state);
+}
+
+void lines(benchmark::State& state) {
+    for (auto _ : state) {
+        std::istringstream in(records_lines_text());
+        std::size_t n = 0;
+        for (const record& r : Sylvane::read_lines<record>(in)) n += r.tags.size();
+        benchmark::DoNotOptimize(n);
+    }
+    per_record(state);
+}
+
+void pushed(benchmark::State& state) {
+    const std::string& text = records_lines_text();
+    for (auto _ : state) {
+        Sylvane::push_reader<record> reader;
+        std::size_t n = 0;
+        for (std::size_t at = 0; at < text.size(); at += 65536) {
+            reader.feed(std::string_view(text).substr(at, 65536));
+            while (auto r = reader.next()) n += r->tags.size();
+        }
+        reader.finish();
+        while (auto r = reader.next()) n += r->tags.size();
+        benchmark::DoNotOptimize(n);
+    }
+    per_record(state);
+}
+
+void array_items(benchmark::State& state) {
+    for (auto _ : state) {
+        std::istringstream in(records_array_text());
+        std::size_t n = 0;
+        for (const record& r : Sylvane::read_array_items<record>(in)) n += r.tags.size();
+        benchmark::DoNotOptimize(n);
+    }
+    per_record(state);
+}
+
+void lines_as_trees(benchmark::State& state) {
+    for (auto _ : state) {
+        std::istringstream in(records_lines_text());
+        std::size_t n = 0;
+        for (const Sylvane::yojson& t : Sylvane::read_lines<Sylvane::yojson>(in))
+            n += t.as_assoc().size();
+        benchmark::DoNotOptimize(n);
+    }
+    per_record(state);
+}
+
+void array_items_as_trees(benchmark::State& state) {
+    for (auto _ : state) {
+        std::istringstream in(records_array_text());
+        std::size_t n = 0;
+        for (const Sylvane::yojson& t : Sylvane::read_array_items<Sylvane::yojson>(in))
+            n += t.as_assoc().size();
+        benchmark::DoNotOptimize(n);
+    }
+    per_record(state);
+}
+
+BENCHMARK(whole_array)->Name("stream_records/sylvane_whole_array")->Unit(benchmark::kMillisecond);
+BENCHMARK(lines)->Name("stream_records/sylvane_read_lines")->Unit(benchmark::kMillisecond);
+BENCHMARK(pushed)->Name("stream_records/sylvane_push_reader")->Unit(benchmark::kMillisecond);
+BENCHMARK(array_items)
+    ->Name("stream_records/sylvane_read_array_items")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(lines_as_trees)->Name("stream_trees/sylvane_read_lines")->Unit(benchmark::kMillisecond);
+BENCHMARK(array_items_as_trees)
+    ->Name("stream_trees/sylvane_read_array_items")
+    ->Unit(benchmark::kMillisecond);
+
+#ifdef SYLVANE_BENCH_SIMDJSON
+// Trees: each line a DOM document (`parse_many`), every node visited as a tree is.
+void simdjson_parse_many(benchmark::State& state) {
+    const simdjson::padded_string text(records_lines_text());
+    simdjson::dom::parser parser;
+    for (auto _ : state) {
+        std::size_t n = 0;
+        simdjson::dom::document_stream docs = parser.parse_many(text);
+        for (simdjson::dom::element doc : docs) n += simdjson::dom::object(doc).size();
+        benchmark::DoNotOptimize(n);
+    }
+    per_record(state);
+}
+BENCHMARK(simdjson_parse_many)
+    ->Name("stream_trees/simdjson_parse_many")
+    ->Unit(benchmark::kMillisecond);
+
+// Records: each line an on-demand document (`iterate_many`), read field by field by hand.
+void simdjson_iterate_many(benchmark::State& state) {
+    const simdjson::padded_string text(records_lines_text());
+    simdjson::ondemand::parser parser;
+    for (auto _ : state) {
+        std::size_t n = 0;
+        simdjson::ondemand::document_stream docs = parser.iterate_many(text);
+        for (auto doc : docs) {
+            record r;
+            for (auto field : doc.get_object()) {
+                const std::string_view key = field.unescaped_key();
+                if (key == "id") {
+                    r.id = field.value().get_int64();
+                } else if (key == "name") {
+                    r.name = std::string_view(field.value().get_string());
+                } else if (key == "score") {
+                    r.score = field.value().get_double();
+                } else if (key == "tags") {
+                    for (auto t : field.value().get_array())
+                        r.tags.emplace_back(std::string_view(t.get_string()));
+                } else if (key == "parent") {
+                    simdjson::ondemand::value p = field.value();
+                    if (!p.is_null()) r.parent = p.get_int64();
+                }
+            }
+            n += r.tags.size();
+        }
+        benchmark::DoNotOptimize(n);
+    }
+    per_record(state);
+}
+BENCHMARK(simdjson_iterate_many)
+    ->Name("stream_records/simdjson_iterate_many")
+    ->Unit(benchmark::kMillisecond);
+#endif
+
+}  // namespace
+}  // namespace bench

@@ -1,0 +1,106 @@
+#pragma once
+/// JSON Lines, typed: one document per line, read from a stream in blocks.
+///
+///     std::ifstream in("events.jsonl");
+///     for (const event& e : Sylvane::read_lines<event>(in)) handle(e);
+///
+/// Memory is the longest line plus one block (`stream_options`), never the file. Blank lines,
+/// `\r\n` line ends, RFC 7464 record separators and a last line without a line end are taken.
+/// A line that fails throws `parse_error` or `located_error` placed in the whole stream (line
+/// and column; the pointer inside the line's document), or, with `skip_bad_lines`, is recorded
+/// in `skipped()` and passed over. `T = yojson` gives trees.
+
+#include <cstddef>
+#include <filesystem>
+#include <iosfwd>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include <sylvane/read_as.hpp>
+#include <sylvane/stream/detail/line_source.hpp>
+#include <sylvane/stream/stream_options.hpp>
+
+namespace Sylvane {
+
+/// The documents of a JSON Lines text as `T`s, one at a time: a range to iterate once.
+template <class T>
+class lines_reader {
+public:
+    lines_reader(std::istream& in, const stream_options& options)
+        : source_(std::make_unique<stream::detail::line_source>(in, options)) {}
+    lines_reader(const std::filesystem::path& path, const stream_options& options)
+        : source_(std::make_unique<stream::detail::line_source>(path, options)) {}
+
+    class iterator {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = T;
+        using difference_type = std::ptrdiff_t;
+        using reference = T&;
+
+        iterator() = default;
+        T& operator*() const { return *reader_->current_; }
+        T* operator->() const { return &*reader_->current_; }
+        iterator& operator++() {
+            if (!reader_->next()) reader_ = nullptr;
+            return *this;
+        }
+        void operator++(int) { ++*this; }
+        friend bool operator==(const iterator& i, std::default_sentinel_t) {
+            return i.reader_ == nullptr;
+        }
+
+    private:
+        friend class lines_reader;
+        explicit iterator(lines_reader* reader) : reader_(reader) {}
+        lines_reader* reader_ = nullptr;
+    };
+
+    /// Reads the first document.
+    iterator begin() { return iterator(next() ? this : nullptr); }
+    std::default_sentinel_t end() const noexcept { return {}; }
+
+    /// Reads the next document; false at the end of the text.
+    bool next() {
+        current_.reset();
+        while (const auto line = source_->next()) {
+            try {
+                current_.emplace(read_as<T>(*line, source_->options().read));
+                return true;
+            } catch (const located_error& failure) {
+                source_->fail(failure);
+            } catch (const parse_error& failure) {
+                source_->fail(failure);
+            }
+        }
+        return false;
+    }
+    /// The document read last.
+    T& value() { return *current_; }
+    /// The number of the line it stands on, from 1.
+    std::size_t line() const noexcept { return source_->line(); }
+    /// The lines passed over (`skip_bad_lines`), each with its failure, up to
+    /// `max_kept_failures`; `skipped_count()` counts them all.
+    const std::vector<skipped_line>& skipped() const noexcept { return source_->skipped(); }
+    std::size_t skipped_count() const noexcept { return source_->skipped_count(); }
+
+private:
+    std::unique_ptr<stream::detail::line_source> source_;
+    std::optional<T> current_;
+};
+
+/// The JSON Lines text of `in` as `T`s.
+template <class T>
+lines_reader<T> read_lines(std::istream& in, const stream_options& options = {}) {
+    return lines_reader<T>(in, options);
+}
+/// The JSON Lines file at `path` as `T`s; throws `std::system_error` if it cannot be opened.
+template <class T>
+lines_reader<T> read_lines(const std::filesystem::path& path, const stream_options& options = {}) {
+    return lines_reader<T>(path, options);
+}
+
+}  // namespace Sylvane
