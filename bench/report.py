@@ -32,6 +32,10 @@ TASKS = [
     ("records_build_only", "100k records to tree, drop untimed"),
     ("records_values_to_text", "100k records to JSON text"),
     ("events_text_to_values", "20k API events (internally tagged variants), text to values"),
+    ("lines_records", "100k records as JSON Lines from a stream, one at a time"),
+    ("array_items_records", "100k records as the items of an array from a stream"),
+    ("lines_trees", "100k records as JSON Lines from a stream, trees"),
+    ("array_items_trees", "100k records as the items of an array from a stream, trees"),
     ("document_read", "20 MB document, read"),
     ("document_read_only", "20 MB document, read, drop untimed"),
     ("document_read_positions", "20 MB document, read with positions"),
@@ -56,6 +60,10 @@ SIDES = [
     ("rapidjson", "RapidJSON"),
     ("simdjson", "simdjson"),
     ("simdjson_ondemand", "simdjson on-demand"),
+    ("sylvane_whole", "Sylvane, the whole text in memory"),
+    ("sylvane_2_threads", "Sylvane, two threads"),
+    ("sylvane_push", "Sylvane's push reader"),
+    ("simdjson_many", "simdjson, many documents"),
     ("loop", "loop floor"),
     ("copy", "copy floor"),
     ("memcpy", "memcpy floor"),
@@ -281,6 +289,19 @@ def goals(table, memory, threads):
                        ("events_text_to_values", "20k API events (tagged variants)")):
         faster(task, "sylvane_tree", 1.2,
                f"`read_as` at least 1.2× faster than `read` and conversion: {what}")
+    # The readers of streams against reading the whole text in memory, and simdjson's readers
+    # of many documents (single thread).
+    for task, what in (("lines_records", "JSON Lines"), ("array_items_records", "array items")):
+        within_peer(task, "sylvane_whole", 1.15,
+                    f"{what} of 100k records from a stream within 1.15× `read_as` of the whole text")
+    within_peer("lines_records", "simdjson_many", 1.5,
+                "JSON Lines of records within 1.5× simdjson `iterate_many`")
+    within_peer("lines_trees", "simdjson_many", 1.5,
+                "JSON Lines as trees within 1.5× simdjson `parse_many`")
+    r = ratio(table, "lines_records", "sylvane", "sylvane_2_threads")
+    if r is not None:
+        out.append(("typed JSON Lines with two threads at least 1.7× as fast as with one",
+                    f"{r:.2f}× as fast", r >= 1.7))
     for side in ("rapidjson", "boost_json"):
         faster("records_text_to_records", side, 1.0,
                f"text to records faster than {SIDE_NAME[side]}")

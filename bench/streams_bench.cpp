@@ -61,6 +61,19 @@ void lines(benchmark::State& state) {
     per_record(state);
 }
 
+// Wall time: the work is on the reader's threads.
+void lines_two_threads(benchmark::State& state) {
+    Sylvane::stream_options options;
+    options.threads = 2;
+    for (auto _ : state) {
+        std::istringstream in(records_lines_text());
+        std::size_t n = 0;
+        for (const record& r : Sylvane::read_lines<record>(in, options)) n += r.tags.size();
+        benchmark::DoNotOptimize(n);
+    }
+    per_record(state);
+}
+
 void pushed(benchmark::State& state) {
     const std::string& text = records_lines_text();
     for (auto _ : state) {
@@ -109,16 +122,26 @@ void array_items_as_trees(benchmark::State& state) {
     per_record(state);
 }
 
-BENCHMARK(whole_array)->Name("stream_records/sylvane_whole_array")->Unit(benchmark::kMillisecond);
-BENCHMARK(lines)->Name("stream_records/sylvane_read_lines")->Unit(benchmark::kMillisecond);
-BENCHMARK(pushed)->Name("stream_records/sylvane_push_reader")->Unit(benchmark::kMillisecond);
-BENCHMARK(array_items)
-    ->Name("stream_records/sylvane_read_array_items")
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(lines_as_trees)->Name("stream_trees/sylvane_read_lines")->Unit(benchmark::kMillisecond);
-BENCHMARK(array_items_as_trees)
-    ->Name("stream_trees/sylvane_read_array_items")
-    ->Unit(benchmark::kMillisecond);
+void whole_tree(benchmark::State& state) {
+    for (auto _ : state) {
+        const Sylvane::yojson t = Sylvane::read(records_array_text());
+        benchmark::DoNotOptimize(t.as_list().size());
+    }
+    per_record(state);
+}
+
+BENCHMARK(lines)->Name("lines_records/sylvane")->Unit(benchmark::kMillisecond);
+BENCHMARK(whole_array)->Name("lines_records/sylvane_whole")->Unit(benchmark::kMillisecond);
+BENCHMARK(lines_two_threads)
+    ->Name("lines_records/sylvane_2_threads")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(pushed)->Name("lines_records/sylvane_push")->Unit(benchmark::kMillisecond);
+BENCHMARK(array_items)->Name("array_items_records/sylvane")->Unit(benchmark::kMillisecond);
+BENCHMARK(whole_array)->Name("array_items_records/sylvane_whole")->Unit(benchmark::kMillisecond);
+BENCHMARK(lines_as_trees)->Name("lines_trees/sylvane")->Unit(benchmark::kMillisecond);
+BENCHMARK(array_items_as_trees)->Name("array_items_trees/sylvane")->Unit(benchmark::kMillisecond);
+BENCHMARK(whole_tree)->Name("array_items_trees/sylvane_whole")->Unit(benchmark::kMillisecond);
 
 #ifdef SYLVANE_BENCH_SIMDJSON
 // Trees: each line a DOM document (`parse_many`), every node visited as a tree is.
@@ -133,9 +156,7 @@ void simdjson_parse_many(benchmark::State& state) {
     }
     per_record(state);
 }
-BENCHMARK(simdjson_parse_many)
-    ->Name("stream_trees/simdjson_parse_many")
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(simdjson_parse_many)->Name("lines_trees/simdjson_many")->Unit(benchmark::kMillisecond);
 
 // Records: each line an on-demand document (`iterate_many`), read field by field by hand.
 void simdjson_iterate_many(benchmark::State& state) {
@@ -169,7 +190,7 @@ void simdjson_iterate_many(benchmark::State& state) {
     per_record(state);
 }
 BENCHMARK(simdjson_iterate_many)
-    ->Name("stream_records/simdjson_iterate_many")
+    ->Name("lines_records/simdjson_many")
     ->Unit(benchmark::kMillisecond);
 #endif
 

@@ -152,6 +152,36 @@ TEST(ReadLines, FailuresArePlacedInTheWholeStream) {
     EXPECT_THROW(std::rethrow_exception(lines.skipped()[1].failure), parse_error);
 }
 
+TEST(ReadLines, ThreadsGiveTheSameValuesAndFailuresInOrder) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i) {
+        text += "{\"id\": " + std::to_string(i) + ", \"name\": \"n\", \"v\": [" +
+                (i % 997 == 5 ? "\"bad\"" : std::to_string(i)) + "]}\n";
+    }
+    stream_options threads = in_blocks(512);
+    threads.threads = 2;
+    EXPECT_EQ(lines_of<item>(text, threads), lines_of<item>(text, in_blocks(512)));
+    // Skipping: every failure, in order, and the values around them.
+    threads.skip_bad_lines = true;
+    std::istringstream in(text);
+    auto lines = Sylvane::read_lines<item>(in, threads);
+    std::size_t n = 0;
+    for (const item& i : lines) {
+        EXPECT_EQ(static_cast<std::size_t>(i.id) + 1, lines.line());
+        ++n;
+    }
+    EXPECT_EQ(n, 2996u);
+    ASSERT_EQ(lines.skipped_count(), 4u);
+    EXPECT_EQ(lines.skipped()[2].line, 2000u);
+    EXPECT_EQ(lines.skipped()[2].message,
+              "Sylvane__Treeform.Of_yojson_error: float_of_yojson: float needed (at /v/0, line "
+              "2000, column 33)");
+    // A reader left early stops its threads.
+    std::istringstream again(text);
+    auto early = Sylvane::read_lines<item>(again, threads);
+    EXPECT_EQ(early.begin()->id, 0);
+}
+
 TEST(ReadLines, ATruncatedLastLineOrALongLineFails) {
     const std::string truncated = "[1]\n[2, 3";
     const auto seen = lines_of<std::vector<int>>(truncated, in_blocks(2));

@@ -143,6 +143,37 @@ T read_as(std::string_view text, const read_options& options = {}) {
     }
 }
 
+namespace derive::detail {
+
+/// `read_as<T>(text, options)` made in `out`, without moving it out of a return value: for
+/// readers that give many values one at a time.
+template <class T>
+void read_as_into(std::optional<T>& out, std::string_view text, const read_options& options) {
+    if constexpr (std::is_move_constructible_v<T> && !std::is_same_v<T, yojson>) {
+        json_tree::detail::text_cursor c(text, options);
+        struct direct {
+            json_tree::detail::text_cursor& c;
+            operator T() const { return read_direct<T>(c); }
+        };
+        try {
+            out.emplace(direct{c});
+            c.finish();
+            if (!c.failed()) return;
+        } catch (const cursor_stopped&) {
+            // Stopped where no value could stand in: the fault is recorded all the same.
+        } catch (const Treeform::Of_yojson_error& failure) {
+            out.reset();
+            raise_noted(text, options, c.fault(), failure);
+        }
+        out.reset();
+        out.emplace(read_after_stop<T>(text, options, c.fault()));
+    } else {
+        out.emplace(read_as<T>(text, options));
+    }
+}
+
+}  // namespace derive::detail
+
 /// The JSON file at `path` as a `T`: `read_as` on its text; also throws `std::system_error`
 /// if the file cannot be read.
 template <class T>

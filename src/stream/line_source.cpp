@@ -3,6 +3,7 @@
 #include <sylvane/stream/detail/sources.hpp>
 
 #include <cstring>
+#include <string>
 
 namespace Sylvane::stream::detail {
 
@@ -12,35 +13,57 @@ bool blank(std::string_view s) {
     return s.find_first_not_of(" \t\r") == std::string_view::npos;
 }
 
+/// Where `inner`, a place in the document of `line`, stands in the whole text.
+text_position placed(const text_position& inner, const text_line& line) {
+    return {line.offset + inner.offset, line.number, inner.column + line.lead};
+}
+
 }  // namespace
 
+parse_error placed_in_line(const parse_error& failure, const text_line& line) {
+    return parse_error(placed(failure.position(), line), failure.code(),
+                       std::string(failure.reason()));
+}
+
+located_error placed_in_line(const located_error& failure, const text_line& line) {
+    std::optional<text_position> where;
+    if (const auto inner = failure.position()) where = placed(*inner, line);
+    std::optional<std::string> pointer;
+    if (const auto inner = failure.pointer()) pointer = std::string(*inner);
+    return located_error(failure, std::move(pointer), where);
+}
+
 line_source::line_source(std::istream& in, const stream_options& options)
-    : in_(&readable(in)), options_(options), window_(options.block_size, options.max_value_size) {}
+    : in_(&readable(in)),
+      options_(options),
+      window_(options.block_size, options.max_value_size, false) {}
 
 line_source::line_source(const std::filesystem::path& path, const stream_options& options)
     : file_(open_file(path)),
       in_(file_.get()),
       options_(options),
-      window_(options.block_size, options.max_value_size) {}
+      window_(options.block_size, options.max_value_size, false) {}
 
-std::optional<std::string_view> line_source::next() {
+std::optional<text_line> line_source::next() {
     window_.consume(consumed_);
     consumed_ = 0;
     for (;;) {
         const std::string_view text = window_.pending();
         const void* nl = std::memchr(text.data(), '\n', text.size());
+        const std::size_t end =
+            nl != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nl) - text.data())
+                          : text.size();
+        if (end > options_.max_value_size) {
+            throw parse_error(
+                {window_.offset(0), line_ + 1, 1}, parse_errc::value_too_long,
+                "value longer than " + std::to_string(options_.max_value_size) + " bytes");
+        }
         if (nl == nullptr && !window_.closed()) {
             window_.need_more();  // the line goes on past the pending bytes
             window_.fill(*in_);
             continue;
         }
         if (text.empty()) return std::nullopt;
-        const std::size_t end =
-            nl != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nl) - text.data())
-                          : text.size();
-        if (end > options_.max_value_size) {
-            window_.need_more();  // throws: the line is too long
-        }
         ++line_;
         std::string_view line = text.substr(0, end);
         consumed_ = nl != nullptr ? end + 1 : end;
@@ -53,28 +76,24 @@ std::optional<std::string_view> line_source::next() {
             consumed_ = 0;
             continue;
         }
-        start_ = from;
-        return line;
+        return text_line{line, line_, window_.offset(from), from};
     }
 }
 
-template <class Failure>
-void line_source::keep(const Failure& placed) {
-    if (!options_.skip_bad_lines) throw placed;
+void line_source::fail(std::size_t number, std::exception_ptr placed) {
+    if (!options_.skip_bad_lines) std::rethrow_exception(placed);
     ++skipped_count_;
-    if (options_.on_skip) {
-        options_.on_skip({line_, placed.what(), std::make_exception_ptr(placed)});
-    } else if (skipped_.size() < options_.max_kept_failures) {
-        skipped_.push_back({line_, placed.what(), std::make_exception_ptr(placed)});
+    std::string message;
+    try {
+        std::rethrow_exception(placed);
+    } catch (const std::exception& e) {
+        message = e.what();
     }
-}
-
-void line_source::fail(const parse_error& failure) {
-    keep(window_.placed(failure, start_));
-}
-
-void line_source::fail(const located_error& failure) {
-    keep(window_.placed(failure, start_, ""));
+    if (options_.on_skip) {
+        options_.on_skip({number, std::move(message), std::move(placed)});
+    } else if (skipped_.size() < options_.max_kept_failures) {
+        skipped_.push_back({number, std::move(message), std::move(placed)});
+    }
 }
 
 }  // namespace Sylvane::stream::detail

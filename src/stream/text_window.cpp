@@ -28,8 +28,10 @@ text_position advanced(text_position at, const char* p, std::size_t n) noexcept 
 
 }  // namespace
 
-text_window::text_window(std::size_t block_size, std::size_t max_value)
-    : block_size_(std::max<std::size_t>(block_size, 1)), max_value_(max_value) {}
+text_window::text_window(std::size_t block_size, std::size_t max_value, bool counts_lines)
+    : block_size_(std::max<std::size_t>(block_size, 1)),
+      max_value_(max_value),
+      counts_lines_(counts_lines) {}
 text_window::text_window(text_window&&) noexcept = default;
 text_window& text_window::operator=(text_window&&) noexcept = default;
 text_window::~text_window() = default;
@@ -38,7 +40,11 @@ void text_window::make_room(std::size_t n) {
     const std::size_t pending = end_ - begin_;
     if (capacity_ - end_ >= n) return;
     if (begin_ != 0) {
-        base_ = advanced(base_, data_.get(), begin_);
+        if (counts_lines_) {
+            base_ = advanced(base_, data_.get(), begin_);
+        } else {
+            base_.offset += begin_;
+        }
         if (capacity_ - pending >= n) {
             std::memmove(data_.get(), data_.get() + begin_, pending);
             begin_ = 0;
@@ -66,10 +72,11 @@ void text_window::fill(std::istream& in) {
     const std::size_t goal = std::max(end_ - begin_ + block_size_, wanted_);
     while (!closed_ && end_ - begin_ < goal) {
         make_room(goal - (end_ - begin_));
-        in.read(data_.get() + end_, static_cast<std::streamsize>(capacity_ - end_));
+        const auto room = static_cast<std::streamsize>(capacity_ - end_);
+        in.read(data_.get() + end_, room);
         end_ += static_cast<std::size_t>(in.gcount());
         if (in.bad()) throw std::ios_base::failure("reading a JSON stream: the stream failed");
-        if (!in) closed_ = true;  // the end of the stream
+        if (in.gcount() < room) closed_ = true;  // the end of the stream
     }
 }
 

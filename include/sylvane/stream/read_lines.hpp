@@ -4,7 +4,8 @@
 ///     std::ifstream in("events.jsonl");
 ///     for (const event& e : Sylvane::read_lines<event>(in)) handle(e);
 ///
-/// Memory is the longest line plus one block (`stream_options`), never the file. Blank lines,
+/// Memory is the longest line plus one block (`stream_options`), never the file; with
+/// `threads`, two blocks per thread. The values come in the file's order either way. Blank lines,
 /// `\r\n` line ends, RFC 7464 record separators and a last line without a line end are taken.
 /// A line that fails throws `parse_error` or `located_error` placed in the whole stream (line
 /// and column; the pointer inside the line's document), or, with `skip_bad_lines`, is recorded
@@ -21,6 +22,7 @@
 
 #include <sylvane/read_as.hpp>
 #include <sylvane/stream/detail/line_source.hpp>
+#include <sylvane/stream/detail/parallel_lines.hpp>
 #include <sylvane/stream/stream_options.hpp>
 
 namespace Sylvane {
@@ -66,22 +68,29 @@ public:
     /// Reads the next document; false at the end of the text.
     bool next() {
         current_.reset();
+        if (source_->options().threads > 1) {
+            if (!parallel_)
+                parallel_ = std::make_unique<stream::detail::parallel_lines<T>>(
+                    *source_, source_->options().threads);
+            return parallel_->next(current_, line_);
+        }
+        const read_options& options = source_->options().read;
         while (const auto line = source_->next()) {
-            try {
-                current_.emplace(read_as<T>(*line, source_->options().read));
-                return true;
-            } catch (const located_error& failure) {
-                source_->fail(failure);
-            } catch (const parse_error& failure) {
-                source_->fail(failure);
-            }
+            line_ = line->number;
+            std::exception_ptr failure;
+            stream::detail::read_line<T>(*line, current_, failure,
+                                         [&](std::optional<T>& out, std::string_view text) {
+                                             derive::detail::read_as_into(out, text, options);
+                                         });
+            if (!failure) return true;
+            source_->fail(line_, std::move(failure));
         }
         return false;
     }
     /// The document read last.
     T& value() { return *current_; }
     /// The number of the line it stands on, from 1.
-    std::size_t line() const noexcept { return source_->line(); }
+    std::size_t line() const noexcept { return line_; }
     /// The lines passed over (`skip_bad_lines`), each with its failure, up to
     /// `max_kept_failures`; `skipped_count()` counts them all.
     const std::vector<skipped_line>& skipped() const noexcept { return source_->skipped(); }
@@ -89,7 +98,9 @@ public:
 
 private:
     std::unique_ptr<stream::detail::line_source> source_;
+    std::unique_ptr<stream::detail::parallel_lines<T>> parallel_;
     std::optional<T> current_;
+    std::size_t line_ = 0;
 };
 
 /// The JSON Lines text of `in` as `T`s.

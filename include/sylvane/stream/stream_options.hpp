@@ -26,6 +26,9 @@ struct stream_options {
     /// `parse_errc::value_too_long` instead of growing memory without bound. Memory is about
     /// the longest value read plus one block.
     std::size_t max_value_size = std::size_t{64} << 20;
+    /// `read_lines`: how many threads read the documents. With more than one, blocks of lines
+    /// are read by that many workers and the values still come in the file's order.
+    unsigned threads = 1;
     /// `read_lines`: a line that fails is recorded in `skipped()` and reading goes on, instead
     /// of the failure being thrown.
     bool skip_bad_lines = false;

@@ -2,10 +2,12 @@
 // The lines of a JSON Lines text, read from a stream in blocks; not part of the API.
 
 #include <cstddef>
+#include <exception>
 #include <fstream>
 #include <istream>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +17,20 @@
 
 namespace Sylvane::stream::detail {
 
+/// A line that holds a document: its text (without its line end and any leading record
+/// separators), its number from 1, the offset of the text's first byte in the whole text, and
+/// the bytes of the line before it.
+struct text_line {
+    std::string_view text;
+    std::size_t number = 0;
+    std::size_t offset = 0;
+    std::size_t lead = 0;
+};
+
+/// `failure`, met reading the document of `line` as a text of its own, placed in the whole text.
+SYLVANE_API parse_error placed_in_line(const parse_error& failure, const text_line& line);
+SYLVANE_API located_error placed_in_line(const located_error& failure, const text_line& line);
+
 class SYLVANE_API line_source {
 public:
     /// The lines of `in`, which must be readable (`std::ios_base::failure` otherwise).
@@ -22,35 +38,42 @@ public:
     /// The lines of the file at `path` (`std::system_error` if it cannot be opened).
     line_source(const std::filesystem::path& path, const stream_options& options);
 
-    /// The next line that holds a document, without its line end and any leading record
-    /// separators (blank lines are passed over); nothing at the end of the text. The view lasts
-    /// until the next call.
-    std::optional<std::string_view> next();
-    /// The number of the line `next` gave, from 1.
-    std::size_t line() const noexcept { return line_; }
+    /// The next line that holds a document (blank lines are passed over); nothing at the end
+    /// of the text. Its text lasts until the next call.
+    std::optional<text_line> next();
 
-    /// `failure`, met reading the line `next` gave, placed in the whole text; thrown, or
-    /// recorded when bad lines are skipped.
-    void fail(const parse_error& failure);
-    void fail(const located_error& failure);
+    /// A failure of the document of line `number`, placed: thrown, or recorded when bad lines
+    /// are skipped.
+    void fail(std::size_t number, std::exception_ptr placed);
 
     const std::vector<skipped_line>& skipped() const noexcept { return skipped_; }
     std::size_t skipped_count() const noexcept { return skipped_count_; }
     const stream_options& options() const noexcept { return options_; }
 
 private:
-    template <class Failure>
-    void keep(const Failure& placed);
-
     std::unique_ptr<std::ifstream> file_;
     std::istream* in_;
     stream_options options_;
     text_window window_;
     std::size_t line_ = 0;
-    std::size_t start_ = 0;     // the pending offset of the line `next` gave
     std::size_t consumed_ = 0;  // pending bytes read by the last `next`, consumed by the next
     std::vector<skipped_line> skipped_;
     std::size_t skipped_count_ = 0;
 };
+
+/// Reads the document of `line` into `out` with `read(out, text)`; its failure, placed, into
+/// `failure`. Other
+/// exceptions (`std::bad_alloc`, a converter's own) go through.
+template <class T, class Read>
+void read_line(const text_line& line, std::optional<T>& out, std::exception_ptr& failure,
+               Read read) {
+    try {
+        read(out, line.text);
+    } catch (const located_error& e) {
+        failure = std::make_exception_ptr(placed_in_line(e, line));
+    } catch (const parse_error& e) {
+        failure = std::make_exception_ptr(placed_in_line(e, line));
+    }
+}
 
 }  // namespace Sylvane::stream::detail

@@ -43,25 +43,35 @@ template <class T, class Walk>
 step read_item(text_window& w, Walk& walk, std::optional<T>& out) {
     const read_options& options = walk.options();
     json_tree::detail::text_cursor c(w.pending(), options, walk.item_depth());
-    std::optional<T> value;
+    struct direct {  // the value made in place in `out`
+        json_tree::detail::text_cursor& c;
+        operator T() const { return derive::detail::read_direct<T>(c); }
+    };
     bool another = false;
     try {
-        value.emplace(derive::detail::read_direct<T>(c));
+        out.emplace(direct{c});
         if constexpr (std::is_same_v<Walk, array_walk>) {
             if (!c.failed()) another = c.next_element();
         }
     } catch (const derive::detail::cursor_stopped&) {
     } catch (const parse_error& failure) {
         // A part read as a tree, by the reader.
+        out.reset();
         if (!w.cut_short(failure.code(), failure.offset())) throw w.placed(failure, 0);
         w.need_more();
         return step::more;
     } catch (const Treeform::Of_yojson_error& failure) {
+        out.reset();
         return read_item_after_stop(w, walk, out, c.fault(), &failure);
     }
-    if (try_again(w, c, options)) return step::more;
-    if (c.failed()) return read_item_after_stop<T>(w, walk, out, c.fault(), nullptr);
-    out = std::move(value);
+    if (try_again(w, c, options)) {
+        out.reset();
+        return step::more;
+    }
+    if (c.failed()) {
+        out.reset();
+        return read_item_after_stop<T>(w, walk, out, c.fault(), nullptr);
+    }
     walk.item_done(w, c.offset(), another);
     return step::item;
 }

@@ -36,8 +36,9 @@ using json_tree::detail::cursor_fault;
 class SYLVANE_API text_window {
 public:
     /// A window that takes `block_size` bytes at a time from a stream, and refuses a value
-    /// longer than `max_value` bytes.
-    text_window(std::size_t block_size, std::size_t max_value);
+    /// longer than `max_value` bytes; it counts the lines of the bytes it drops, for `position`,
+    /// unless its reader counts them itself.
+    text_window(std::size_t block_size, std::size_t max_value, bool counts_lines = true);
     text_window(text_window&&) noexcept;
     text_window& operator=(text_window&&) noexcept;
     ~text_window();
@@ -69,8 +70,11 @@ public:
     /// of the pending bytes cutting a value short, so that more text may mend it.
     bool cut_short(parse_errc code, std::size_t at) const noexcept;
 
-    /// Where pending offset `at` stands in the whole text.
+    /// Where pending offset `at` stands in the whole text (its line and column only if the
+    /// window counts lines).
     text_position position(std::size_t at) const noexcept;
+    /// The offset in the whole text of pending offset `at`.
+    std::size_t offset(std::size_t at) const noexcept { return base_.offset + begin_ + at; }
     /// `failure`, met reading the pending bytes from offset `base` on, with its place in the
     /// whole text.
     parse_error placed(const parse_error& failure, std::size_t base) const;
@@ -95,6 +99,7 @@ private:
     std::size_t block_size_;
     std::size_t max_value_;
     bool closed_ = false;
+    bool counts_lines_;
     text_position base_;  // where `data_[0]` stands in the whole text
 };
 
