@@ -446,6 +446,7 @@ def main():
     ap.add_argument("--markdown", help="where to write the report (docs/performance.md)")
     ap.add_argument("--svg", help="where to write the chart (docs/performance.svg)")
     ap.add_argument("--notes", help="hand-written text appended to the report")
+    ap.add_argument("--stream-memory", help="peak memory of the readers of streams, JSON lines")
     a = ap.parse_args()
 
     with open(a.results) as f:
@@ -458,6 +459,14 @@ def main():
         with open(a.memory) as f:
             memory = [json.loads(l) for l in f if l.strip()]
     judged = goals(table, memory, threads)
+    if a.stream_memory and os.path.exists(a.stream_memory):
+        with open(a.stream_memory) as f:
+            for m in (json.loads(l) for l in f if l.strip()):
+                shape = "JSON Lines" if m["task"] == "lines" else "a top-level array"
+                mib = m["peak_kib"] / 1024
+                judged.append((f"peak memory reading {m['file_bytes'] / 1e9:.1f} GB of {shape}, "
+                               "typed, under 64 MiB",
+                               f"{mib:.1f} MiB ({m['items']} records)", mib < 64))
     reps = max((n for row in table.values() for _, _, n in row.values()), default=0)
 
     print(text_table(table))

@@ -117,7 +117,7 @@ TEST(ReadLines, ReadsEachLineAsADocumentWithItsLineNumber) {
     const auto trees = lines_of<Sylvane::yojson>(lines_text);
     ASSERT_EQ(trees.size(), 3u);
     EXPECT_EQ(trees[1], R"({"id":2,"name":"bé","v":[]})");
-    for (std::size_t block : {1, 2, 3, 7, 64})
+    for (std::size_t block : {1u, 2u, 3u, 7u, 64u})
         EXPECT_EQ(lines_of<item>(lines_text, in_blocks(block)), lines_of<item>(lines_text));
 }
 
@@ -131,7 +131,7 @@ TEST(ReadLines, FailuresArePlacedInTheWholeStream) {
     const std::string bad_value =
         "failure: Sylvane__Treeform.Of_yojson_error: float_of_yojson: float needed "
         "(at /v/0, line 2, column 30)";
-    for (std::size_t block : {1, 5, 4096}) {
+    for (std::size_t block : {1u, 5u, 4096u}) {
         auto seen = lines_of<item>(text, in_blocks(block));
         ASSERT_EQ(seen.size(), 2u);
         EXPECT_EQ(seen[1], bad_value);
@@ -252,9 +252,9 @@ TEST(ReadArrayItems, ReadsTheItemsAtAPointerAndChecksTheRest) {
     std::vector<std::string> expected;
     for (const item& i : whole.features) expected.push_back(Sylvane::write(i));
     std::vector<std::string> trees;
-    for (const auto& t : Sylvane::read(geo).as_assoc()[2].second.as_list())
-        trees.push_back(Sylvane::write(t));
-    for (std::size_t block : {1, 2, 3, 5, 11, 4096}) {
+    const Sylvane::yojson tree = Sylvane::read(geo);
+    for (const auto& t : tree.as_assoc()[2].second.as_list()) trees.push_back(Sylvane::write(t));
+    for (std::size_t block : {1u, 2u, 3u, 5u, 11u, 4096u}) {
         EXPECT_EQ(items_of<item>(geo, "/features", in_blocks(block)), expected) << block;
         EXPECT_EQ(items_of<Sylvane::yojson>(geo, "/features", in_blocks(block)), trees);
     }
@@ -281,7 +281,7 @@ TEST(ReadArrayItems, FailuresAreThoseOfReadAsOnTheWholeText) {
         } catch (const std::exception& e) {
             expected = std::string("failure: ") + e.what();
         }
-        for (std::size_t block : {1, 3, 4096})
+        for (std::size_t block : {1u, 3u, 4096u})
             EXPECT_EQ(items_of<item>(text, "/features", in_blocks(block)).back(), expected);
     }
     EXPECT_EQ(items_of<int>("[1, 2", "", in_blocks(2)).back(),

@@ -49,7 +49,7 @@ std::optional<text_line> line_source::next() {
     consumed_ = 0;
     for (;;) {
         const std::string_view text = window_.pending();
-        const void* nl = std::memchr(text.data(), '\n', text.size());
+        const void* nl = text.empty() ? nullptr : std::memchr(text.data(), '\n', text.size());
         const std::size_t end =
             nl != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nl) - text.data())
                           : text.size();

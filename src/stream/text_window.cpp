@@ -15,9 +15,11 @@ namespace {
 
 /// `at` moved past the `n` bytes at `p`.
 text_position advanced(text_position at, const char* p, std::size_t n) noexcept {
+    if (n == 0) return at;
     const char* const end = p + n;
     const char* line = nullptr;  // the start of the last line begun in the bytes
-    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\n', end - q)));) {
+    for (const char* q = p;
+         (q = static_cast<const char*>(std::memchr(q, '\n', static_cast<std::size_t>(end - q))));) {
         ++at.line;
         line = ++q;
     }
