@@ -231,6 +231,15 @@ TEST(Nesting, UntaggedVariantsLetTheNestingFailureThrough) {
     direct_test::expect_same<loose>(nested(300, "[", "1", "]"));
 }
 
+// A number at the root, read as a tree that no alternative takes, is located at the root as the
+// tree route locates it (it has no recorded place of its own).
+TEST(UntaggedNesting, AFailingNumberAtTheRootIsLocatedThere) {
+    for (const char* text : {"1.5", " 1.5", "true"}) {
+        const auto o = direct_test::expect_same<loose>(text);
+        EXPECT_NE(o.failure.find("(at the root)"), std::string::npos) << o.failure;
+    }
+}
+
 /// Runs `f` on a thread with a stack of `bytes`.
 template <class F>
 void on_stack_of(std::size_t bytes, F f) {
