@@ -1,8 +1,9 @@
 // Fuzz target for derived converters: a tree read from the input is converted to records,
 // variants, enumerations and containers; each conversion either fails with Of_yojson_error or
 // gives a value that converts back to a tree which converts to an equal value again. The first
-// byte picks whether trees are built under an arena scope and mixed with the read tree, and the
-// read options. Reading the text straight into each type (`read_as`) must give the same value or
+// byte picks whether trees are built under an arena scope and mixed with the read tree, the
+// read options (a depth beyond the converters' bound among them) and whether records refuse
+// unknown keys. Reading the text straight into each type (`read_as`) must give the same value or
 // the same failure as reading the tree and converting it.
 #include <sylvane/sylvane.hpp>
 
@@ -59,6 +60,71 @@ struct tagged : std::variant<point, blank, order> {
 };
 SYLVANE_VARIANT_WITH(tagged, (internal_tag("type")), (point, "point"), (blank, "blank"),
                      (order, "order"))
+// Records and variants with options: renamed, skipped and defaulted keys, a wide record,
+// narrow integers, and every variant form.
+struct shaped {
+    std::int8_t small = 0;
+    std::uint16_t port = 80;
+    std::optional<std::string> user_name;
+    std::string cache = "kept";
+    std::optional<std::uint8_t> level;
+    bool operator==(const shaped&) const = default;
+};
+SYLVANE_RECORD_WITH(shaped, (rename_all(camel_case), deny_unknown_keys, omit_empty),
+                    (small, key("s")), (port, with_default), user_name, (cache, skip), level)
+
+struct wide {
+    std::int64_t f0 = 0, f1 = 0, f2 = 0, f3 = 0, f4 = 0, f5 = 0, f6 = 0, f7 = 0, f8 = 0, f9 = 0,
+                 f10 = 0, f11 = 0, f12 = 0, f13 = 0, f14 = 0, f15 = 0, f16 = 0, f17 = 0, f18 = 0,
+                 f19 = 0, f20 = 0, f21 = 0, f22 = 0, f23 = 0, f24 = 0, f25 = 0, f26 = 0, f27 = 0,
+                 f28 = 0, f29 = 0, f30 = 0, f31 = 0, f32 = 0;
+    std::optional<std::int16_t> last;
+    bool operator==(const wide&) const = default;
+};
+SYLVANE_RECORD_WITH(wide, (ignore_unknown_keys, with_default), f0, f1, f2, f3, f4, f5, f6, f7, f8,
+                    f9, f10, f11, f12, f13, f14, f15, f16, f17, f18, f19, f20, f21, f22, f23, f24,
+                    f25, f26, f27, f28, f29, f30, f31, f32, last)
+
+struct external_v : std::variant<point, shaped, blank> {
+    using variant::variant;
+};
+SYLVANE_VARIANT_WITH(external_v, (external_tag), (point, "point"), (shaped, "shaped"),
+                     (blank, "blank"))
+struct adjacent_v : std::variant<point, std::int32_t, blank> {
+    using variant::variant;
+};
+SYLVANE_VARIANT_WITH(adjacent_v, (adjacent_tag("t", "c")), (point, "point"), (std::int32_t, "n"),
+                     (blank, "blank"))
+struct internal_v : std::variant<shaped, point, blank> {
+    using variant::variant;
+};
+SYLVANE_VARIANT_WITH(internal_v, (internal_tag("kind")), (shaped, "shaped"), (point, "point"),
+                     (blank, "blank"))
+/// Untagged and nested in itself: alternatives that keys rule out, and ones that fail late.
+struct untagged_v;
+struct deep_a {
+    std::vector<untagged_v> x;
+    point y;
+    bool operator==(const deep_a&) const;
+};
+struct deep_b {
+    std::vector<untagged_v> x;
+    std::optional<std::string> y;
+    bool operator==(const deep_b&) const;
+};
+struct untagged_v : std::variant<deep_a, deep_b, std::uint8_t, blank> {
+    using variant::variant;
+};
+inline bool deep_a::operator==(const deep_a& o) const {
+    return x == o.x && y == o.y;
+}
+inline bool deep_b::operator==(const deep_b& o) const {
+    return x == o.x && y == o.y;
+}
+SYLVANE_RECORD(deep_a, x, y)
+SYLVANE_RECORD_WITH(deep_b, (deny_unknown_keys), x, y)
+SYLVANE_VARIANT_WITH(untagged_v, (untagged), (deep_a, "a"), (deep_b, "b"), (std::uint8_t, "n"),
+                     (blank, "blank"))
 }  // namespace fuzzed
 
 namespace {
@@ -140,7 +206,11 @@ void same_both_ways(std::string_view text, const Sylvane::read_options& options)
     if (direct.value && !(*direct.value == *tree.value) &&
         written(Sylvane::yojson_of(*direct.value)) != written(Sylvane::yojson_of(*tree.value)))
         broken("read_as gave another value");
-    if (direct.failure != tree.failure) broken("read_as failed otherwise than the tree path");
+    if (direct.failure != tree.failure) {
+        const std::string both = "read_as failed otherwise than the tree path:\n  " +
+                                 direct.failure + "\n  " + tree.failure;
+        broken(both.c_str());
+    }
 }
 
 }  // namespace
@@ -154,6 +224,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.allow_nan_infinity = (data[0] & 8) != 0;
     options.allow_invalid_utf8 = (data[0] & 16) != 0;
     if ((data[0] & 32) != 0) options.max_depth = 4;
+    // Unknown keys of records that follow the flag: refused, or ignored.
+    *Sylvane::Treeform::record_check_extra_fields = (data[0] & 64) == 0;
+    // Deep enough for the converters' own bound (512) to be met before the reader's.
+    if ((data[0] & 128) != 0) options.max_depth = 4096;
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
     same_both_ways<fuzzed::order>(text, options);
     same_both_ways<std::vector<fuzzed::order>>(text, options);
@@ -161,6 +235,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     same_both_ways<std::vector<fuzzed::tagged>>(text, options);
     same_both_ways<std::map<std::int32_t, std::vector<std::optional<double>>>>(text, options);
     same_both_ways<std::map<std::string, std::array<float, 2>>>(text, options);
+    same_both_ways<std::vector<fuzzed::shaped>>(text, options);
+    same_both_ways<std::vector<fuzzed::wide>>(text, options);
+    same_both_ways<std::vector<fuzzed::external_v>>(text, options);
+    same_both_ways<std::vector<fuzzed::adjacent_v>>(text, options);
+    same_both_ways<std::vector<fuzzed::internal_v>>(text, options);
+    same_both_ways<fuzzed::untagged_v>(text, options);
+    same_both_ways<std::map<std::int16_t, std::uint32_t>>(text, options);
     yojson tree;
     try {
         tree = Sylvane::read(text);
@@ -173,5 +254,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     round_trip<Sylvane::hashtbl<std::int64_t, fuzzed::color>>(tree, in_scope);
     round_trip<std::optional<std::tuple<std::int32_t, std::int64_t, std::string, double>>>(
         tree, in_scope);
+    round_trip<std::vector<fuzzed::shaped>>(tree, in_scope);
+    round_trip<std::vector<fuzzed::internal_v>>(tree, in_scope);
+    round_trip<fuzzed::untagged_v>(tree, in_scope);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <sylvane/derive/derive.hpp>
 #include <sylvane/json_tree/arena_scope.hpp>
 #include <sylvane/json_tree/write.hpp>
+#include <sylvane/read_as.hpp>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,13 @@ struct line {
     std::optional<std::string> note;
 };
 SYLVANE_RECORD(line, sku, qty, tags, note)
+
+/// A record that keeps a part of its document as a tree.
+struct raw_line {
+    std::int64_t id = 0;
+    Sylvane::yojson raw;
+};
+SYLVANE_RECORD(raw_line, id, raw)
 
 /// Hand-written converters that call `yojson_of` for their parts, and may fail on the way.
 struct order {
@@ -186,6 +194,31 @@ TEST(conversion_arena, alike_small_results_take_one_allocation_each) {
         for (std::size_t i = 1; i < lines.size(); ++i) results.push_back(yojson_of(lines[i]));
     });
     EXPECT_LE(made, 110);
+}
+
+}  // namespace
+
+namespace {
+
+// The trees that one read_as keeps (its `yojson` fields) share one arena: chunks, not an arena
+// per field.
+TEST(conversion_arena, trees_kept_by_one_read_share_an_arena) {
+    std::string text = "[";
+    for (int i = 0; i < 2000; ++i) text += R"({"id":1,"raw":{"a":[1,2],"b":"xyz"}},)";
+    text += R"({"id":2,"raw":[]}])";
+    std::vector<shop::raw_line> lines;
+    const long made =
+        allocations_of([&] { lines = Sylvane::read_as<std::vector<shop::raw_line>>(text); });
+    ASSERT_EQ(lines.size(), 2001u);
+    EXPECT_EQ(Sylvane::write(lines[7].raw), R"({"a":[1,2],"b":"xyz"})");
+    EXPECT_EQ(Sylvane::write(lines.back().raw), "[]");
+    if (allocations_counted()) {
+        EXPECT_LT(made, 100) << "an arena per field";
+    }
+    // Each tree keeps the arena: the others may go first.
+    const Sylvane::yojson kept = lines[1000].raw;
+    lines.clear();
+    EXPECT_EQ(Sylvane::write(kept), R"({"a":[1,2],"b":"xyz"})");
 }
 
 }  // namespace

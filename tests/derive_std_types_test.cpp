@@ -205,6 +205,17 @@ TEST(derive_numbers, floats_round_to_nearest_and_write_shortest) {
     EXPECT_EQ(of_yojson<float>(yojson::Float(0.1)), 0.1f);
     // Just below halfway to 2^128 rounds to the largest float; at it and beyond fails.
     EXPECT_EQ(of_yojson<float>(yojson::Float(0x1.fffffefffffffp127)), lim::max());
+    // An integer is rounded to a float once: just above halfway between two floats, where a
+    // double in between would round to the halfway point and then to even.
+    EXPECT_EQ(of_yojson<float>(yojson::Int(4611686293305294849)), 0x1.000002p+62f);
+    EXPECT_EQ(of_yojson<float>(yojson::Int(-4611686293305294849)), -0x1.000002p+62f);
+    EXPECT_EQ(Sylvane::read_as<float>("4611686293305294849"), 0x1.000002p+62f);
+    EXPECT_EQ(of_yojson<float>(yojson::Intlit("18446745173221179393")), 0x1.000002p+64f);
+    EXPECT_EQ(Sylvane::read_as<float>("18446745173221179393"), 0x1.000002p+64f);
+    EXPECT_EQ(Sylvane::read_as<std::vector<float>>("[4611686293305294849, 1.5, -3]"),
+              (std::vector<float>{0x1.000002p+62f, 1.5f, -3.0f}));
+    expect_rejected<float>(yojson::Intlit(std::string(39, '9')),
+                           "float32_of_yojson: float out of range");
     expect_rejected<float>(yojson::Float(0x1.ffffffp127), "float32_of_yojson: float out of range");
     expect_rejected<float>(yojson::Float(-1e39), "float32_of_yojson: float out of range");
     expect_rejected<float>(Str("1"), "float32_of_yojson: float needed");
@@ -265,9 +276,22 @@ TEST(derive_containers, dictionaries_are_objects) {
                    "map_of_yojson: duplicate key", dup.as_assoc()[2].second);
     expect_failure([&] { (void)of_yojson<std::unordered_map<std::string, int>>(dup); },
                    "map_of_yojson: duplicate key", dup.as_assoc()[2].second);
+    // An integer key has one text, the writer's: another spelling of a key is malformed, not
+    // a repeated key.
     const yojson same_number = Obj({{"1", Int(1)}, {"01", Int(2)}});
     expect_failure([&] { (void)of_yojson<std::map<int, int>>(same_number); },
-                   "map_of_yojson: duplicate key", same_number.as_assoc()[1].second);
+                   "map_of_yojson: integer key needed", same_number.as_assoc()[1].second);
+    for (const char* spelling : {"007", "-0", "+1", "-", "", " 1", "1 ", "-01", "00"}) {
+        const yojson odd = Obj({{"5", Int(1)}, {spelling, Int(2)}});
+        expect_failure([&] { (void)of_yojson<std::map<int, int>>(odd); },
+                       "map_of_yojson: integer key needed", odd.as_assoc()[1].second);
+        expect_failure([&] { (void)of_yojson<std::map<std::uint8_t, int>>(odd); },
+                       "map_of_yojson: integer key needed", odd.as_assoc()[1].second);
+        using int_map = std::map<int, int>;
+        EXPECT_THROW((void)Sylvane::read_as<int_map>(Sylvane::write(odd)), Sylvane::located_error);
+    }
+    round_trip(std::map<int, int>{{0, 1}, {-7, 2}, {10, 3}},
+               Obj({{"-7", Int(2)}, {"0", Int(1)}, {"10", Int(3)}}));
     const yojson keys = Obj({{"x1", Int(1)}, {"300", Int(2)}, {"low", Int(3)}});
     expect_failure([&] { (void)of_yojson<std::map<int, int>>(keys); },
                    "map_of_yojson: integer key needed", keys.as_assoc()[0].second);

@@ -534,14 +534,18 @@ TEST(json_read, streams_and_files) {
     } catch (const parse_error& e) {
         EXPECT_EQ(e.what(), "2:3: unexpected character ']'"s);
     }
-    std::istringstream broken("[1]");
-    broken.setstate(std::ios::badbit);
-    try {
-        read(broken);
-        ADD_FAILURE() << "read a bad stream";
-    } catch (const std::system_error& e) {
-        EXPECT_EQ(e.code(), std::errc::io_error);
-        EXPECT_EQ(std::string(e.what()).rfind("cannot read the JSON stream", 0), 0u);
+    // A stream that is not good before the read is refused, whatever its buffer holds: a
+    // failed extraction or an end met before leaves text that is not the stream's rest.
+    for (const auto state : {std::ios::badbit, std::ios::failbit, std::ios::eofbit}) {
+        std::istringstream broken("[1]");
+        broken.setstate(state);
+        try {
+            read(broken);
+            ADD_FAILURE() << "read a stream in state " << state;
+        } catch (const std::system_error& e) {
+            EXPECT_EQ(e.code(), std::errc::io_error);
+            EXPECT_EQ(std::string(e.what()).rfind("cannot read the JSON stream", 0), 0u);
+        }
     }
     {
         const std::string large = ::testing::TempDir() + "json_read_test_large.json";

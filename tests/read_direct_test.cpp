@@ -378,6 +378,40 @@ TEST(read_direct, the_parsing_test_suite) {
     EXPECT_GT(seen, 200u);
 }
 
+/// The suite's `n_` cases, which no reader may take, through targets that take any value
+/// (the value of an unknown key, a yojson field) under every permissive option: refused as the
+/// reader refuses them, or, where an option allows the text, taken as the reader takes it.
+TEST(read_direct, the_suites_refused_cases_through_permissive_targets) {
+    const std::filesystem::path dir = SYLVANE_JSONTESTSUITE_DIR;
+    if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no " << dir;
+    Sylvane::read_options all;
+    all.allow_comments = all.allow_trailing_commas = all.allow_nan_infinity =
+        all.allow_invalid_utf8 = true;
+    std::size_t refused = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (e.path().extension() != ".json" || name.rfind("n_", 0) != 0) continue;
+        const std::string text = Sylvane::derive::detail::file_text(e.path());
+        for (const Sylvane::read_options& options : {Sylvane::read_options{}, all}) {
+            const std::string inside = R"({"on": true, "x": )" + text + "}";
+            const auto outcome = expect_same<lenient>(inside, path::either, options);
+            expect_same<std::vector<std::optional<std::int64_t>>>(text, path::either, options);
+            expect_same<std::map<std::string, std::vector<bool>>>(text, path::either, options);
+            bool reader_takes = true;
+            try {
+                (void)Sylvane::read(inside, options);
+            } catch (const Sylvane::parse_error&) {
+                reader_takes = false;
+            }
+            if (!reader_takes) {
+                EXPECT_EQ(outcome.failure.rfind("parse_error", 0), 0u) << name;
+                ++refused;
+            }
+        }
+    }
+    EXPECT_GT(refused, 150u);
+}
+
 TEST(read_direct, read_file_as_reads_straight_from_the_text) {
     const auto file = std::filesystem::temp_directory_path() / "sylvane_read_direct_test.json";
     {

@@ -84,19 +84,33 @@ yojson intlit_of(std::uint64_t n) {
     return yojson::Intlit(std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
 }
 
-double intlit_as_double(number_type type, const yojson& tree) {
-    // An `Intlit` is an integer text; one that `from_chars` takes as a double in any other form
+namespace {
+
+/// The `Intlit` `tree` as the nearest `F`, or its failure as a `type`.
+template <class F>
+F intlit_as(number_type type, const yojson& tree) {
+    // An `Intlit` is an integer text; one that `from_chars` takes as a number in any other form
     // ("1e5", "inf") is no integer text either.
     const std::string_view text = tree.as_intlit();
     std::int64_t ignored = 0;
     if (parse_integer(text, ignored) == integer_text::malformed)
         reject_number(type, number_fault::malformed, tree);
-    double d = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), d);
+    F f = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f);
     if (ec == std::errc::result_out_of_range) reject_number(type, number_fault::out_of_range, tree);
     if (ec != std::errc() || end != text.data() + text.size())
         reject_number(type, number_fault::malformed, tree);
-    return d;
+    return f;
+}
+
+}  // namespace
+
+double intlit_as_double(number_type type, const yojson& tree) {
+    return intlit_as<double>(type, tree);
+}
+
+float intlit_as_float(const yojson& tree) {
+    return intlit_as<float>(number_type::float32, tree);
 }
 
 yojson float32_tree(float f) noexcept {

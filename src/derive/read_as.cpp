@@ -51,6 +51,8 @@ std::optional<std::vector<std::size_t>> path_at(const positioned& doc, std::size
     const yojson* node = &doc.tree;
     for (;;) {
         const auto here = doc.positions.position_of(*node);
+        // A number or literal at the root has no recorded place: it is the text's one value.
+        if (!here && node == &doc.tree && child_count(*node) == 0) return path;
         if (!here || here->offset > offset) return std::nullopt;
         if (here->offset == offset) return path;
         const std::size_t n = child_count(*node);

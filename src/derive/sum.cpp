@@ -2,8 +2,11 @@
 
 #include <sylvane/derive/sum.hpp>
 
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 
 namespace Sylvane::derive::detail {
 
@@ -72,6 +75,74 @@ yojson tag_object(std::string_view key, std::string_view tag, std::string_view c
 void not_an_enumerator(std::string_view type_name, long long value) {
     throw std::invalid_argument("yojson_of_" + std::string(type_name) + ": " +
                                 std::to_string(value) + " is no enumerator of the type");
+}
+
+}  // namespace Sylvane::derive::detail
+
+namespace Sylvane::derive::detail {
+
+namespace {
+
+thread_local untagged_memo* memo_now = nullptr;
+
+}  // namespace
+
+struct untagged_memo::table {
+    struct key {
+        const void* type;
+        const void* payload;
+        yojson_kind kind;
+        bool operator==(const key&) const = default;
+    };
+    struct key_hash {
+        std::size_t operator()(const key& k) const noexcept {
+            const std::hash<const void*> h;
+            return h(k.type) ^ (h(k.payload) * 31) ^ static_cast<std::size_t>(k.kind);
+        }
+    };
+    struct entry {
+        yojson pinned;  // keeps the payload, and so its address, for the memo's life
+        std::size_t index;
+    };
+    std::unordered_map<key, entry, key_hash> entries;
+
+    /// The key of `tree` as `type`; none for a tree without a payload of children.
+    static std::optional<key> key_of(const void* type, const yojson& tree) {
+        switch (tree.kind()) {
+            case yojson_kind::List: return key{type, tree.as_list().data(), tree.kind()};
+            case yojson_kind::Assoc: return key{type, tree.as_assoc().data(), tree.kind()};
+            default: return std::nullopt;
+        }
+    }
+};
+
+untagged_session::untagged_session() noexcept : memo_(memo_now) {
+    if (memo_ == nullptr) memo_ = memo_now = &own_;
+}
+
+untagged_session::~untagged_session() {
+    if (memo_ == &own_) memo_now = nullptr;
+}
+
+untagged_memo::untagged_memo() noexcept = default;
+
+untagged_memo::~untagged_memo() {
+    delete table_;
+}
+
+std::size_t untagged_memo::find(const void* type, const yojson& tree) const {
+    if (table_ == nullptr) return unknown;
+    const auto k = table::key_of(type, tree);
+    if (!k) return unknown;
+    const auto found = table_->entries.find(*k);
+    return found == table_->entries.end() ? unknown : found->second.index;
+}
+
+void untagged_memo::record(const void* type, const yojson& tree, std::size_t index) {
+    const auto k = table::key_of(type, tree);
+    if (!k) return;
+    if (table_ == nullptr) table_ = new table;
+    table_->entries.insert_or_assign(*k, table::entry{tree, index});
 }
 
 }  // namespace Sylvane::derive::detail

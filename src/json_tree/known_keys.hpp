@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "read_generation.hpp"
 
@@ -24,7 +25,7 @@ public:
         std::uint64_t generation;
     };
 
-    known_keys() noexcept : places_(places().data()), generation_(next_read_generation()) {}
+    known_keys() : places_(places().data()), generation_(next_read_generation()) {}
     known_keys(const known_keys&) = delete;
     known_keys& operator=(const known_keys&) = delete;
 
@@ -43,9 +44,13 @@ private:
     static constexpr std::size_t places_per_depth = 64;
     using table = std::array<key, depths * places_per_depth>;
 
-    static table& places() noexcept {
-        static thread_local table t{};  // generation 0: no read's
-        return t;
+    /// The thread's places, on the heap: the C library takes a thread's static storage from its
+    /// stack, where 16 KiB would be missed by a thread of a small stack.
+    static table& places() {
+        static thread_local std::unique_ptr<table> t;
+        if (!t) [[unlikely]]
+            t = std::make_unique<table>();  // zeroed: generation 0, no read's
+        return *t;
     }
 
     key* places_;

@@ -48,6 +48,17 @@ public:
     }
     parser(const parser&) = delete;
     parser& operator=(const parser&) = delete;
+    /// Puts the nodes into `shared`, if not null, instead of an arena of their own.
+    void share_arena(arena* shared) noexcept {
+        if (shared == nullptr) return;
+        arena::take(shared);
+        arena_ = shared;
+    }
+    /// The arena that holds the nodes (null if none was made), with a reference for the caller.
+    arena* keep_arena() noexcept {
+        if (arena_ != nullptr) arena::take(arena_);
+        return arena_;
+    }
     /// Lets go of the arena: the root holds it now, or nothing does and it is freed.
     ~parser() {
         if (arena_ != nullptr) release_arena(arena_);
@@ -457,10 +468,12 @@ positioned read_with_wide_positions(std::string_view text, const read_options& o
 }
 
 yojson read_value_at(std::string_view text, std::size_t& at, std::size_t depth,
-                     const read_options& options) {
+                     const read_options& options, arena*& shared) {
     parser<false> p(text, at, depth, options);
+    p.share_arena(shared);
     yojson value = p.run();
     at = p.position();
+    if (shared == nullptr) shared = p.keep_arena();
     return value;
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 #include <sylvane/json_tree/detail/nodes.hpp>
@@ -23,7 +24,7 @@ inline constexpr std::size_t short_string_max = 8;
 /// never sees another read's nodes.
 class shared_string_table {
 public:
-    shared_string_table() noexcept : slots_(slots().data()), generation_(next_read_generation()) {}
+    shared_string_table() : slots_(slots().data()), generation_(next_read_generation()) {}
     shared_string_table(const shared_string_table&) = delete;
     shared_string_table& operator=(const shared_string_table&) = delete;
 
@@ -53,9 +54,14 @@ private:
     static constexpr int size_bits = 5;  // sizes up to 31
     static_assert(short_string_max < (std::size_t{1} << size_bits));
 
-    static std::array<slot, std::size_t{1} << index_bits>& slots() noexcept {
-        static thread_local std::array<slot, std::size_t{1} << index_bits> table{};
-        return table;
+    using slots_table = std::array<slot, std::size_t{1} << index_bits>;
+    /// The thread's slots, on the heap: the C library takes a thread's static storage from its
+    /// stack, where 24 KiB would be missed by a thread of a small stack.
+    static slots_table& slots() {
+        static thread_local std::unique_ptr<slots_table> table;
+        if (!table) [[unlikely]]
+            table = std::make_unique<slots_table>();  // zeroed: no slot current
+        return *table;
     }
 
     /// The at most 8 bytes of `s` as one word, read without a loop: with its size it tells

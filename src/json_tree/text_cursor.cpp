@@ -2,6 +2,7 @@
 
 #include <sylvane/json_tree/detail/text_cursor.hpp>
 
+#include "arena.hpp"
 #include "lexer.hpp"
 #include "read_value.hpp"
 
@@ -11,6 +12,10 @@
 namespace Sylvane::json_tree::detail {
 
 using lex = lexer<text_cursor>;
+
+text_cursor::~text_cursor() {
+    if (trees_ != nullptr) release_arena(trees_);
+}
 
 void text_cursor::fault(const char* at, parse_errc code, std::string_view word) noexcept {
     if (failed_) return;
@@ -87,21 +92,24 @@ bool text_cursor::read_bool(tree_check check) {
 
 // Inlined into each caller: the integers of a long array are read one call each.
 [[gnu::always_inline]] inline double text_cursor::number_as_double(tree_check check,
-                                                                   std::int64_t* integer) {
+                                                                   std::int64_t* integer,
+                                                                   bool* is_integer) {
     const char c = begin_value();
     if (c == '-' || is_digit(c)) {
         const number_value n = lex::number(*this);
         switch (n.kind) {
             case number_kind::integer:
                 if (integer != nullptr) *integer = n.integer();
+                if (is_integer != nullptr) *is_integer = true;
                 return static_cast<double>(n.integer());
             case number_kind::decimal:
-                if (integer == nullptr) return n.decimal();
+                if (integer == nullptr || is_integer != nullptr) return n.decimal();
                 break;
             case number_kind::big: break;
             case number_kind::failed: return 0;
         }
-    } else if (integer == nullptr && options_.allow_nan_infinity && (c == 'N' || c == 'I')) {
+    } else if ((integer == nullptr || is_integer != nullptr) && options_.allow_nan_infinity &&
+               (c == 'N' || c == 'I')) {
         if (c == 'N')
             return lex::literal(*this, "NaN") ? std::numeric_limits<double>::quiet_NaN() : 0;
         return lex::literal(*this, "Infinity") ? std::numeric_limits<double>::infinity() : 0;
@@ -112,12 +120,17 @@ bool text_cursor::read_bool(tree_check check) {
 
 std::int64_t text_cursor::read_int(tree_check check) {
     std::int64_t i = 0;
-    number_as_double(check, &i);
+    number_as_double(check, &i, nullptr);
     return i;
 }
 
 double text_cursor::read_double(tree_check check) {
-    return number_as_double(check, nullptr);
+    return number_as_double(check, nullptr, nullptr);
+}
+
+double text_cursor::read_number(tree_check check, std::int64_t& integer, bool& is_integer) {
+    is_integer = false;
+    return number_as_double(check, &integer, &is_integer);
 }
 
 void text_cursor::read_string(std::string& out, tree_check check) {
@@ -284,7 +297,7 @@ yojson text_cursor::read_tree() {
     if (failed_) return yojson();
     const std::string_view text(begin_, static_cast<std::size_t>(end_ - begin_));
     std::size_t at = static_cast<std::size_t>(p_ - begin_);
-    yojson value = read_value_at(text, at, depth_, options_);
+    yojson value = read_value_at(text, at, depth_, options_, trees_);
     p_ = begin_ + at;
     return value;
 }

@@ -51,6 +51,11 @@ std::string file_text(const std::filesystem::path& path) {
 }
 
 std::string stream_text(std::istream& in) {
+    // A stream that has failed, or met its end, before: its state says nothing of what its
+    // buffer holds.
+    if (!in.good())
+        throw std::system_error(std::make_error_code(std::errc::io_error),
+                                "cannot read the JSON stream");
     std::string text;
     if (std::streambuf* buffer = in.rdbuf()) {
         // What the buffer says is left: the whole rest of a file or string stream not read yet.

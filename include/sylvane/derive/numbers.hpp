@@ -5,8 +5,10 @@
 /// Reading never changes a number: an `Int` or `Intlit` is accepted when its value fits the type
 /// exactly, and anything else fails on that very tree with a fixed message. Writing gives `Int`
 /// when the value fits `std::int64_t`, else `Intlit` with the exact decimal text. A `float` is
-/// read as a double rounded to the nearest float, and written with the shortest digits that
-/// read back to the same float.
+/// read from an integer (`Int`, `Intlit`, integer text) rounded once to the nearest float, and
+/// from a `Float` (or decimal text, on either route) as its double rounded to the nearest float:
+/// the tree keeps only the double, so text is rounded twice there and `read_as` does the same.
+/// It is written with the shortest digits that read back to the same float.
 ///
 /// | C++ type | name in messages |
 /// |---|---|
@@ -70,6 +72,9 @@ SYLVANE_API yojson intlit_of(std::uint64_t n);
 
 /// The double of an `Intlit` text; fails on `tree` with the messages of `type`.
 SYLVANE_API double intlit_as_double(number_type type, const yojson& tree);
+/// The float nearest to the `Intlit` `tree`, rounded once; fails as `float32`, as
+/// `intlit_as_double` does.
+SYLVANE_API float intlit_as_float(const yojson& tree);
 
 /// A `Float` holding the shortest decimal form of `f`, so that it is written as such.
 SYLVANE_API yojson float32_tree(float f) noexcept;
@@ -162,15 +167,15 @@ constexpr bool fits_float(double d) noexcept {
     return !(d >= limit || d <= -limit) || d == infinity || d == -infinity;
 }
 
-/// A float: read as a double, rounded to the nearest float; a finite value that rounds beyond
-/// the largest float fails.
+/// A float: an integer rounded to the nearest float once, a `Float`'s double rounded to the
+/// nearest float; a finite value that rounds beyond the largest float fails.
 struct float_of_tree {
     float operator()(const yojson& t) const {
         double d = 0;
         switch (t.kind()) {
             case yojson_kind::Float: d = t.as_float(); break;
-            case yojson_kind::Int: d = static_cast<double>(t.as_int()); break;
-            case yojson_kind::Intlit: d = intlit_as_double(number_type::float32, t); break;
+            case yojson_kind::Int: return static_cast<float>(t.as_int());
+            case yojson_kind::Intlit: return intlit_as_float(t);
             default: reject_number(number_type::float32, number_fault::wrong_kind, t);
         }
         if (!fits_float(d)) reject_number(number_type::float32, number_fault::out_of_range, t);
@@ -222,7 +227,10 @@ struct direct_reader<double, double_of_tree> {
 template <>
 struct direct_reader<float, float_of_tree> {
     static float read(text_cursor& c) {
-        const double d = c.read_double(&check_as<float>);
+        std::int64_t integer = 0;
+        bool is_integer = false;
+        const double d = c.read_number(&check_as<float>, integer, is_integer);
+        if (is_integer) return static_cast<float>(integer);  // once, as the converter rounds it
         if (!fits_float(d)) [[unlikely]] {
             c.reject(&check_as<float>);
             return 0;

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include <sylvane/derive/detail/nesting.hpp>
 #include <sylvane/derive/direct_read.hpp>
 #include <sylvane/derive/direct_write.hpp>
 #include <sylvane/derive/mapping.hpp>
@@ -279,6 +280,30 @@ void report_record_anomalies(const yojson& tree, const field_set<record_table<De
     }
 }
 
+/// Whether `tree` has the keys that record `Desc` needs: an object with each field's key at
+/// most once, no unknown key if the record refuses them, and every required field's key. The
+/// converter fails on any other tree whatever its fields hold, so this tells, without
+/// converting a field, whether its fields alone decide.
+template <class Desc>
+bool has_record_keys(const yojson& tree) {
+    using table = record_table<Desc>;
+    if (tree.kind() != yojson_kind::Assoc) return false;
+    const bool refuse = table::refuses_unknown();
+    field_set<table::size> seen;
+    std::size_t hint = 0;
+    for (const auto& entry : tree.as_assoc()) {
+        const std::size_t i = table::find(entry.first, hint);
+        if (i == table::size) {
+            if (refuse) return false;
+            continue;
+        }
+        if (seen.test(i)) return false;
+        seen.set(i);
+        hint = i + 1;
+    }
+    return seen.covers(table::required);
+}
+
 }  // namespace detail
 
 /// The converter from a record to an `Assoc` of its fields, in declaration order.
@@ -325,6 +350,7 @@ struct record_of_tree {
     /// Reads `tree`, in which the key `ignored` (a variant's tag, when not null) is no field
     /// and no unknown key either.
     static type read(const yojson& tree, std::string_view ignored) {
+        const detail::tree_level level(Desc::name, tree);
         if (tree.kind() != yojson_kind::Assoc) {
             Treeform_error::record_list_instead_atom(Desc::name, tree);
         }
@@ -398,6 +424,12 @@ namespace Sylvane::derive::detail {
 
 // Records read straight from the text and written straight to it, without a tree.
 
+/// The nesting failure of record or variant `Desc` on `tree`, where a direct read stopped.
+template <class Desc>
+void check_too_deep(const yojson& tree) {
+    too_deep(Desc::name, tree);
+}
+
 /// A record: fields converted as their keys are met, unknown keys skipped if the record
 /// allows them, fields that may be absent cleared when absent. As the tree converter does, a
 /// duplicate key or an unknown key refused is stepped over and reported after the walk, with
@@ -409,6 +441,12 @@ struct direct_reader<T, record_of_tree<Desc>> {
     static T read(text_cursor& c) {
         // Default-initialised, as the tree converter makes it.
         T value;
+        const text_level level;
+        if (!level.entered()) [[unlikely]] {
+            c.next_value_start();
+            c.reject(&check_too_deep<Desc>);
+            return value;
+        }
         const bool more = c.begin_object(&check_as<T>);
         read_fields(c, value, more, c.value_start(), {}, &check_keys);
         return value;

@@ -129,6 +129,18 @@ std::string key_text(const K& key) {
     return std::string(t.kind() == yojson_kind::List ? t.as_list()[0].as_string() : t.as_string());
 }
 
+/// Whether `text` is an integer as the writer writes a key: an optional minus sign and decimal
+/// digits, without a leading zero, a plus sign or `-0`, so that each key has one text and two
+/// texts of one key are not taken as a repeated key.
+constexpr bool written_integer_key(std::string_view text) noexcept {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::string_view digits = text.substr(negative ? 1 : 0);
+    if (digits.empty() || (digits[0] == '0' && (digits.size() > 1 || negative))) return false;
+    for (char ch : digits)
+        if (ch < '0' || ch > '9') return false;
+    return true;
+}
+
 /// The key of text `text`; a key without a value of `K` fails on `value`, the tree bound to it,
 /// so that the failure is located at the key.
 template <text_key K>
@@ -137,6 +149,7 @@ K key_of_text(std::string_view text, const yojson& value) {
         return K(text);
     } else if constexpr (checked_integer<K>) {
         std::conditional_t<std::is_signed_v<K>, std::int64_t, std::uint64_t> n = 0;
+        if (!written_integer_key(text)) reject_std_container(container_fault::integer_key, value);
         switch (parse_integer(text, n)) {
             case integer_text::ok: break;
             case integer_text::out_of_range:
@@ -385,6 +398,10 @@ private:
             return key(text);
         } else {
             std::conditional_t<std::is_signed_v<key>, std::int64_t, std::uint64_t> n = 0;
+            if (!written_integer_key(text)) {
+                refused = &check_entry<container_fault::integer_key>;
+                return std::nullopt;
+            }
             switch (parse_integer(text, n)) {
                 case integer_text::ok:
                     if (std::in_range<key>(n)) return static_cast<key>(n);

@@ -26,6 +26,7 @@
 #include <sylvane/derive/direct_write.hpp>
 #include <sylvane/derive/mapping.hpp>
 #include <sylvane/derive/options.hpp>
+#include <sylvane/derive/pointers.hpp>
 #include <sylvane/derive/record.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/detail/text_cursor.hpp>
@@ -65,6 +66,49 @@ SYLVANE_API yojson tag_object(std::string_view key, std::string_view tag,
 
 /// Raised when a value to be written is no enumerator listed for its type.
 [[noreturn]] SYLVANE_API void not_an_enumerator(std::string_view type_name, long long value);
+
+/// Which alternative of an untagged variant read each object or array, kept while the
+/// outermost untagged conversion on the thread lasts. When an alternative fails after
+/// converting a subtree and the next one converts it again, each variant inside goes straight
+/// to the alternative that read it before: no alternative is tried twice on one tree. A tree
+/// is known by its payload, which the memo holds so that no other tree can take its address.
+class SYLVANE_API untagged_memo {
+public:
+    /// Not yet tried; `no_match`: no alternative read the tree.
+    static constexpr std::size_t unknown = static_cast<std::size_t>(-1);
+    static constexpr std::size_t no_match = static_cast<std::size_t>(-2);
+
+    untagged_memo() noexcept;
+    ~untagged_memo();
+    untagged_memo(const untagged_memo&) = delete;
+    untagged_memo& operator=(const untagged_memo&) = delete;
+
+    /// The alternative that read `tree` as variant `type` (an address naming it), or `unknown`.
+    std::size_t find(const void* type, const yojson& tree) const;
+    /// Records that alternative `index` (or `no_match`) read `tree` as variant `type`.
+    void record(const void* type, const yojson& tree, std::size_t index);
+
+private:
+    struct table;
+    table* table_ = nullptr;  // made with the first record
+};
+
+/// The memo of the outermost untagged conversion in progress on this thread, which makes it.
+class SYLVANE_API untagged_session {
+public:
+    untagged_session() noexcept;
+    untagged_session(const untagged_session&) = delete;
+    untagged_session& operator=(const untagged_session&) = delete;
+    ~untagged_session();
+    untagged_memo& memo() noexcept { return *memo_; }
+    /// Whether this session made the memo: it belongs to the outermost conversion, whose tree
+    /// is converted once.
+    bool outermost() const noexcept { return memo_ == &own_; }
+
+private:
+    untagged_memo own_;
+    untagged_memo* memo_;
+};
 
 }  // namespace detail
 
@@ -242,6 +286,29 @@ template <class Desc>
 struct record_desc_of<record_to_tree<Desc>> {
     using type = Desc;
 };
+/// Whether tree converter `Of` may read `tree`, as far as the keys of the records it reads
+/// tell: false only where it fails whatever the values hold.
+template <class Of>
+struct keys_allow {
+    static bool check(const yojson&) { return true; }
+};
+template <class Desc>
+struct keys_allow<record_of_tree<Desc>> {
+    static bool check(const yojson& tree) { return has_record_keys<Desc>(tree); }
+};
+template <class T>
+struct keys_allow<unique_of_tree<T>> {
+    static bool check(const yojson& tree) {
+        return tree.is_null() || keys_allow<of_converter_t<T>>::check(tree);
+    }
+};
+template <class T>
+struct keys_allow<shared_of_tree<T>> {
+    static bool check(const yojson& tree) {
+        return tree.is_null() || keys_allow<of_converter_t<T>>::check(tree);
+    }
+};
+
 template <class A>
 using record_desc_t =
     typename record_desc_of<std::remove_cvref_t<decltype(converters_of<A>().to)>>::type;
@@ -330,6 +397,7 @@ template <class Desc>
 struct variant_of_tree {
     using type = typename Desc::type;
     type operator()(const yojson& tree) const {
+        const detail::tree_level level(Desc::name, tree);
         constexpr variant_settings settings = Desc::settings;
         if constexpr (settings.form == variant_form::list) {
             const detail::sum_match m =
@@ -405,11 +473,30 @@ private:
         }
     }
 
-    /// The first alternative, in listing order, that reads `tree`.
+    /// Names this variant in the untagged memo.
+    static constexpr char memo_id = 0;
+
+    /// The first alternative, in listing order, that reads `tree`. A record alternative is
+    /// tried only on a tree with its keys; an alternative that read this tree before, while the
+    /// outermost untagged conversion lasts, is the only one tried (`untagged_memo`).
     template <std::size_t... I>
     static type untagged(const yojson& tree, std::index_sequence<I...>) {
+        static constexpr std::optional<type> (*tries[])(const yojson&) = {&try_untagged<I>...};
+        detail::untagged_session session;
+        detail::untagged_memo& memo = session.memo();
+        const std::size_t known =
+            session.outermost() ? detail::untagged_memo::unknown : memo.find(&memo_id, tree);
         std::optional<type> out;
-        (void)((out = try_untagged<I>(tree), out.has_value()) || ...);
+        if (known == detail::untagged_memo::no_match) {
+            Treeform_error::no_matching_variant_found(Desc::name, tree);
+        } else if (known != detail::untagged_memo::unknown) {
+            out = tries[known](tree);
+        }
+        if (!out) {
+            std::size_t won = detail::untagged_memo::no_match;
+            (void)((out = try_untagged<I>(tree), out.has_value() && (won = I, true)) || ...);
+            if (!session.outermost()) memo.record(&memo_id, tree, won);
+        }
         if (!out) Treeform_error::no_matching_variant_found(Desc::name, tree);
         return std::move(*out);
     }
@@ -421,8 +508,11 @@ private:
             if (!tree.is_null()) return std::nullopt;
             return type(std::in_place_index<at>, A{});
         } else {
+            if (!detail::keys_allow<detail::of_converter_t<A>>::check(tree)) return std::nullopt;
             try {
                 return type(std::in_place_index<at>, of_yojson<A>(tree));
+            } catch (const detail::nesting_failure&) {
+                throw;  // the document is too deep, whichever alternative reads it
             } catch (const Treeform::Of_yojson_error&) {
                 return std::nullopt;
             }
@@ -465,15 +555,23 @@ requires(Desc::settings.form ==
     static T read(text_cursor& c) {
         constexpr tree_check check = &check_as<T>;
         const text_cursor::state start = c.save();
-        if (c.peek() == text_cursor::kind::object && c.begin_object(check)) {
-            const std::size_t at = c.value_start();
-            if (c.key_is(quoted_tag) && c.peek() == text_cursor::kind::string) {
-                const std::size_t i = find_tag(table::tags, c.read_string_view(check));
-                if (i == table::size) [[unlikely]] {
-                    c.reject_at(at, check);
-                    return placeholder<T>();
+        {
+            const text_level level;  // left before the tree's converter counts its own
+            if (!level.entered()) [[unlikely]] {
+                c.next_value_start();
+                c.reject(&check_too_deep<Desc>);
+                return placeholder<T>();
+            }
+            if (c.peek() == text_cursor::kind::object && c.begin_object(check)) {
+                const std::size_t at = c.value_start();
+                if (c.key_is(quoted_tag) && c.peek() == text_cursor::kind::string) {
+                    const std::size_t i = find_tag(table::tags, c.read_string_view(check));
+                    if (i == table::size) [[unlikely]] {
+                        c.reject_at(at, check);
+                        return placeholder<T>();
+                    }
+                    return by_index(c, i, at, std::make_index_sequence<table::size>{});
                 }
-                return by_index(c, i, at, std::make_index_sequence<table::size>{});
             }
         }
         c.restore(start);

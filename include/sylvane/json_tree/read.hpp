@@ -16,7 +16,8 @@ namespace Sylvane::json_tree {
 /// What the reader accepts beyond RFC 8259; everything is off by default.
 struct read_options {
     /// Containers may nest this deep; one more level is an error. Bounds the reader's memory
-    /// per level, never its stack: the reader does not recurse.
+    /// per level, never its stack: the reader does not recurse. The derived converters, which
+    /// do, bound their own nesting whatever this says (derive/detail/nesting.hpp).
     std::size_t max_depth = 512;
     /// `// line` and `/* block */` comments wherever white space may stand.
     bool allow_comments = false;

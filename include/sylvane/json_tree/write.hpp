@@ -13,7 +13,7 @@ namespace Sylvane::json_tree {
 /// How `write` lays out its text.
 struct write_options {
     /// Compact (no white space) unless set; then one element per line, indented by `indent`
-    /// spaces per level, and ": " after keys.
+    /// spaces per level, and ": " after keys: the text grows with depth times indent.
     bool pretty = false;
     unsigned indent = 2;
     /// Writes a NaN or infinite `Float` as `NaN`, `Infinity` or `-Infinity`, which only a reader

@@ -26,6 +26,7 @@ namespace Sylvane::json_tree::detail {
 
 template <class Host>
 struct lexer;
+class arena;
 
 /// Runs a type's tree converter on a value's tree, for its failure.
 using tree_check = void (*)(const yojson&);
@@ -83,6 +84,8 @@ public:
           depth_(depth) {}
     text_cursor(const text_cursor&) = delete;
     text_cursor& operator=(const text_cursor&) = delete;
+    /// Lets go of the arena of the values read as trees, which those trees keep.
+    ~text_cursor();
 
     /// Where the cursor stands, to come back to.
     struct state {
@@ -112,6 +115,9 @@ public:
     /// A number as a double: a `Float`'s value or an `Int` converted, as the tree's converter
     /// gives them (so `-0` is 0.0).
     double read_double(tree_check check);
+    /// A number as `read_double` reads it; one that the reader makes an `Int` is also given
+    /// exactly, in `integer`, with `is_integer` set.
+    double read_number(tree_check check, std::int64_t& integer, bool& is_integer);
     /// A string, decoded into `out`.
     void read_string(std::string& out, tree_check check);
     /// A string, decoded: a view into the text, or into a buffer that the next string reuses.
@@ -157,7 +163,8 @@ public:
     /// Steps over the next value, checking it as the reader would.
     void skip();
     /// The next value as a tree, read by the reader in place (its failures are the reader's,
-    /// thrown as `parse_error`); `Null` once the cursor has stopped.
+    /// thrown as `parse_error`); `Null` once the cursor has stopped. The trees read by one
+    /// cursor share one arena.
     yojson read_tree();
     /// Checks that only white space is left.
     void finish();
@@ -219,8 +226,9 @@ private:
     }
     /// Steps into the container whose opening byte is at `p_`; false when it is empty.
     bool open(char closer);
-    /// The number at `p_`, checked as a number whatever the caller wants of it.
-    double number_as_double(tree_check check, std::int64_t* integer);
+    /// The number at `p_`, checked as a number whatever the caller wants of it: an integer
+    /// only when `integer` is given without `is_integer`.
+    double number_as_double(tree_check check, std::int64_t* integer, bool* is_integer);
 
     const char* begin_;
     const char* p_;
@@ -233,6 +241,7 @@ private:
     bool failed_ = false;
     cursor_fault fault_;
     std::string scratch_;
+    arena* trees_ = nullptr;  // holds the values read as trees; one reference
 };
 
 }  // namespace Sylvane::json_tree::detail
