@@ -1,5 +1,6 @@
 #include <sylvane/stream/detail/walks.hpp>
 
+#include "../json_tree/arena.hpp"
 #include "../json_tree/read_value.hpp"
 
 #include <stdexcept>
@@ -24,9 +25,12 @@ std::optional<std::size_t> value_end(text_window& w, std::size_t depth,
                                      const read_options& options) {
     const std::string_view text = w.pending();
     std::size_t end = 0;
+    json_tree::detail::arena* trees = nullptr;  // the value's, dropped with it
     try {
-        json_tree::detail::read_value_at(text, end, depth, options);
+        json_tree::detail::read_value_at(text, end, depth, options, trees);
+        if (trees != nullptr) json_tree::detail::release_arena(trees);
     } catch (const parse_error& failure) {
+        if (trees != nullptr) json_tree::detail::release_arena(trees);
         if (!w.cut_short(failure.code(), failure.offset())) throw w.placed(failure, 0);
         w.need_more();
         return std::nullopt;
