@@ -46,21 +46,22 @@ std::size_t class_of(std::size_t size) noexcept {
     return static_cast<std::size_t>(power - first_power) * 8 + (c / step - 8);
 }
 
-void free_blocks(std::size_t from_class) noexcept {
-    for (std::size_t k = from_class; k < class_count; ++k) {
-        for (free_block* b = cache.bins[k]; b != nullptr;) {
-            free_block* next = b->next;
-            ::operator delete(b);
-            b = next;
-        }
-        cache.bins[k] = nullptr;
-    }
-}
-
 std::size_t size_of_class(std::size_t k) noexcept {
     const int power = first_power + static_cast<int>(k / 8);
     const std::size_t step = std::size_t{1} << (power - 3);
     return (k % 8 + 9) * step;
+}
+
+void free_blocks() noexcept {
+    for (std::size_t k = 0; k < class_count; ++k) {
+        for (free_block* b = cache.bins[k]; b != nullptr;) {
+            free_block* next = b->next;
+            ::operator delete(b);
+            cache.held -= size_of_class(k);
+            b = next;
+        }
+        cache.bins[k] = nullptr;
+    }
 }
 
 /// Frees kept blocks, the largest first, until `bytes` more fit the limit or none is left;
@@ -82,10 +83,10 @@ bool make_room(std::size_t bytes, std::size_t spared) noexcept {
 }
 
 void release_all() noexcept {
-    free_blocks(0);
-    // Each function frees its buffer and gives back its count.
+    // Each function frees its buffer and gives back its count; a buffer may come back as a
+    // block, so blocks are freed after them.
     for (std::size_t i = 0; i < cache.release_count; ++i) cache.release[i]();
-    cache.held = 0;
+    free_blocks();
 }
 
 /// Frees what the thread keeps when it ends, and from then on keeps nothing.
