@@ -96,15 +96,19 @@ inline decimal_digits shortest(double v) noexcept {
         d = shortest(q, c);
     }
     // Trailing zeros, up to 16 of them: eight at a time, then four, two and one, rather than a
-    // chain of up to 16 dependent divisions.
-    while (d.digits % 100'000'000 == 0) {
-        d.digits /= 100'000'000;
-        d.exponent += 8;
-    }
-    for (const auto& [power, n] : {std::pair<std::uint64_t, int>{10'000, 4}, {100, 2}, {10, 1}}) {
-        if (d.digits % power == 0) {
-            d.digits /= power;
-            d.exponent += n;
+    // chain of up to 16 dependent divisions. Most digits of a double end in another digit, and
+    // one test passes them.
+    if (d.digits % 10 == 0) [[unlikely]] {
+        while (d.digits % 100'000'000 == 0) {
+            d.digits /= 100'000'000;
+            d.exponent += 8;
+        }
+        for (const auto& [power, n] :
+             {std::pair<std::uint64_t, int>{10'000, 4}, {100, 2}, {10, 1}}) {
+            if (d.digits % power == 0) {
+                d.digits /= power;
+                d.exponent += n;
+            }
         }
     }
     return d;
@@ -181,6 +185,37 @@ inline char* digits_before(char* end, std::uint64_t x) noexcept {
 
 inline constexpr std::size_t shortest_room = 40;
 
+/// The eight decimal digits of `y` (below 10^8, leading zeros included) as the bytes of a
+/// word in text order, on a little-endian machine: halves, quarters and single digits split
+/// off in all lanes at once, each division a multiplication and a shift.
+inline std::uint64_t eight_digits(std::uint32_t y) noexcept {
+    const std::uint64_t fours = (std::uint64_t{y} * 109'951'163) >> 40;  // y / 10^4
+    std::uint64_t lanes = fours | ((y - fours * 10'000) << 32);
+    const std::uint64_t twos = ((lanes * 10'486) >> 20) & 0x0000'007F'0000'007F;  // / 100
+    lanes = twos | ((lanes - twos * 100) << 16);
+    const std::uint64_t ones = ((lanes * 103) >> 10) & 0x000F'000F'000F'000F;  // / 10
+    lanes = ones | ((lanes - ones * 10) << 8);
+    return lanes + 0x3030'3030'3030'3030;
+}
+
+/// Writes the `n` decimal digits of `x` (`n` from `decimal_length`, at most 17) at `p`; up to 17
+/// bytes from `p` are written over.
+inline void write_digits(char* p, std::uint64_t x, int n) noexcept {
+    if constexpr (std::endian::native == std::endian::little) {
+        // All 17 places, zeros in front, then the last `n` of them moved to `p` at once.
+        char places[40];  // beyond the 17 places: copied, never shown
+        const std::uint64_t high = x / 100'000'000;
+        const auto middle = eight_digits(static_cast<std::uint32_t>(high % 100'000'000));
+        const auto low = eight_digits(static_cast<std::uint32_t>(x % 100'000'000));
+        places[0] = static_cast<char>('0' + high / 100'000'000);
+        std::memcpy(places + 1, &middle, 8);
+        std::memcpy(places + 9, &low, 8);
+        std::memcpy(p, places + 17 - n, 17);
+    } else {
+        digits_before(p + n, x);
+    }
+}
+
 /// Writes `e` (below 1000 in magnitude) as an exponent: "e", its sign, and two digits or three.
 inline char* write_exponent(char* p, int e) noexcept {
     p[0] = 'e';
@@ -217,7 +252,7 @@ inline char* write_shortest(char* p, double v, bool as_float = false) noexcept {
     const int fixed = e >= 0 ? (n <= e + 1 ? e + 1 : n + 1) : n + 1 - e;
     if (fixed > scientific) {
         // d.ddd: the digits from p + 1, then the first moved before the point.
-        digits_before(p + 1 + n, d.digits);
+        write_digits(p + 1, d.digits, n);
         p[0] = p[1];
         if (n == 1) return write_exponent(p + 1, e);
         p[1] = '.';
@@ -226,13 +261,13 @@ inline char* write_shortest(char* p, double v, bool as_float = false) noexcept {
     if (e < 0) {
         // 0.000ddd: at most four zeros after the point, or scientific would be shorter.
         std::memcpy(p, "0.000000", 8);
-        digits_before(p + 1 - e + n, d.digits);
+        write_digits(p + 1 - e, d.digits, n);
         return p + 1 - e + n;
     }
     if (n > e + 1) {
         // ddd.ddd: the digits, then the fraction (at most 16 digits) moved one place right,
         // with 16 bytes copied whatever its length.
-        digits_before(p + n, d.digits);
+        write_digits(p, d.digits, n);
         char fraction[16];
         std::memcpy(fraction, p + e + 1, 16);
         std::memcpy(p + e + 2, fraction, 16);
@@ -245,7 +280,7 @@ inline char* write_shortest(char* p, double v, bool as_float = false) noexcept {
     if (n < e + 1 && std::fabs(v) >= 0x1p53) {
         end = std::to_chars(p - (v < 0), p + 32, v).ptr;
     } else {
-        digits_before(p + n, d.digits);
+        write_digits(p, d.digits, n);
         std::memset(p + n, '0', static_cast<std::size_t>(e + 1 - n));
     }
     if (as_float) {
