@@ -1,9 +1,10 @@
 #pragma once
 /// Documents made of large arrays of numbers, generated from a fixed seed: a 3-D mesh (vertex
 /// positions, normals and texture coordinates as single-precision values, triangle indices), a
-/// point cloud (points of three coordinates and an intensity) and a long time series of
-/// doubles. The real documents of the suite are text-heavy or, for canada.json, one kind of
-/// array; these are what models, scans and sensors write.
+/// point cloud (points of three coordinates and an intensity), a long time series of doubles,
+/// and 10,000 random doubles of every magnitude from 10^-8 to 10^8, both signs. The real documents
+/// of the suite are text-heavy or, for canada.json, one kind of array; these are what models, scans
+/// and sensors write.
 
 #include <cmath>
 #include <cstddef>
@@ -98,13 +99,24 @@ inline yojson time_series() {
                           {"values", floats(std::move(values))}});
 }
 
+inline yojson random_doubles() {
+    std::mt19937_64 rng(17);
+    std::uniform_real_distribution<double> unit(0, 1);
+    std::uniform_int_distribution<int> magnitude(-8, 8);
+    std::vector<double> xs;
+    for (std::size_t i = 0; i < 10'000; ++i)
+        xs.push_back((rng() & 1 ? -1 : 1) * unit(rng) * std::pow(10.0, magnitude(rng)));
+    return floats(std::move(xs));
+}
+
 }  // namespace detail
 
 /// The generated documents of numbers, by file name, as compact text.
 inline std::vector<std::pair<std::string, std::string>> make_number_documents() {
     return {{"mesh.json", Sylvane::json_tree::write(detail::mesh())},
             {"point_cloud.json", Sylvane::json_tree::write(detail::point_cloud())},
-            {"time_series.json", Sylvane::json_tree::write(detail::time_series())}};
+            {"time_series.json", Sylvane::json_tree::write(detail::time_series())},
+            {"doubles.json", Sylvane::json_tree::write(detail::random_doubles())}};
 }
 
 }  // namespace sylvane_bench

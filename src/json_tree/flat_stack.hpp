@@ -129,7 +129,9 @@ public:
     ~kept_string() {
         spare_string& kept = spare();
         const std::size_t bytes = text.capacity();
-        if (kept.full || bytes > kept_buffer_bytes || !on_release(&release_spare) || !keep(bytes))
+        // A string within its own object holds nothing to keep.
+        if (kept.full || bytes <= std::string().capacity() || bytes > kept_buffer_bytes ||
+            !on_release(&release_spare) || !keep(bytes))
             return;
         text.clear();
         ::new (kept.bytes) std::string(std::move(text));

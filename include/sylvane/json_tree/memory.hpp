@@ -25,7 +25,8 @@ inline constexpr std::size_t default_cached_memory_limit = std::size_t{8} << 20;
 SYLVANE_API void set_cached_memory_limit(std::size_t bytes) noexcept;
 SYLVANE_API std::size_t cached_memory_limit() noexcept;
 
-/// The bytes the calling thread keeps now: never more than the limit.
+/// The bytes the calling thread keeps now: at most the limit (or the limit before it was
+/// lowered, until the thread next frees memory).
 SYLVANE_API std::size_t cached_memory() noexcept;
 
 /// Gives back to the system everything the calling thread keeps. Trees alive are not touched;
