@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <utility>
 
+#include <sylvane/json_tree/memory.hpp>
 #include "block_cache.hpp"
 
 namespace Sylvane::json_tree::detail {
@@ -37,7 +38,8 @@ public:
     ~flat_stack() {
         const std::size_t bytes = capacity_ * sizeof(T);
         if (bytes > kept_buffer_bytes) {
-            spare().grown = capacity_;
+            // The next large read grows at once to this size only if the block can be kept.
+            spare().grown = bytes <= cached_memory_limit() ? capacity_ : 0;
             give_block(data_, bytes);
         } else if (data_ != nullptr) {
             keep_or_free(data_, capacity_);
