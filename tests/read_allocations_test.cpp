@@ -4,6 +4,7 @@
 
 #include <sylvane/json_tree/memory.hpp>
 #include <sylvane/json_tree/read.hpp>
+#include <sylvane/json_tree/write.hpp>
 
 #include <gtest/gtest.h>
 
@@ -67,6 +68,25 @@ TEST(read_allocations, a_large_document_read_again_allocates_nearly_nothing) {
         Sylvane::release_cached_memory();
         EXPECT_LT(live(), live_before - 3);
         EXPECT_GT(allocations_of_read(numbers).first, 5);
+        Sylvane::release_cached_memory();
+    }).join();
+}
+
+TEST(read_allocations, a_large_text_written_again_takes_its_chunks_from_the_thread) {
+    if (!allocations_counted()) GTEST_SKIP() << "allocations are not counted in this build";
+    std::thread([] {
+        std::string numbers = "[";
+        for (int i = 0; i < 200'000; ++i) numbers += std::to_string(i * 0.125) + ",";
+        const yojson tree = read(numbers + "0]");
+        const auto allocations_of_write = [&] {
+            const long before = allocations.load();
+            EXPECT_GT(write(tree).size(), 1'000'000u);
+            return allocations.load() - before;
+        };
+        const long first = allocations_of_write();
+        // The text's chunks (about 30 of 64 KiB) come back; the list of them and the string
+        // returned are allocated again.
+        EXPECT_LT(allocations_of_write(), first - 20);
         Sylvane::release_cached_memory();
     }).join();
 }
