@@ -12,9 +12,11 @@
 //     <doc>_read_stream     text to tree through a `std::istream` (the real documents only;
 //                           the sides that read streams: Sylvane, nlohmann, RapidJSON)
 //
-// where <doc> is `document`, `canada`, `citm`, `twitter` or `status`: the first status of
+// where <doc> is `document`, `canada`, `citm`, `twitter`, `status` (the first status of
 // twitter.json alone, compact, as a web API returns one (2.5 KB), which shows what a read costs
-// besides its bytes.
+// besides its bytes) or one of the generated documents of large arrays of numbers
+// (`number_documents.hpp`): `mesh`, `points`, `series`, `doubles`. Each task also counts the page
+// faults per run (`faults`).
 
 #include <cstdint>
 #include <filesystem>
@@ -27,12 +29,15 @@
 #include <string>
 #include <utility>
 
+#include <sys/resource.h>
+
 #include <benchmark/benchmark.h>
 
 #include <sylvane/json_tree/read.hpp>
 #include <sylvane/json_tree/write.hpp>
 
 #include "document.hpp"
+#include "number_documents.hpp"
 #include "peers_common.hpp"
 
 #include "peer_headers.hpp"
@@ -60,12 +65,19 @@ void count(benchmark::State& state, const subject& s) {
 /// `drop_untimed` that is freed with the timer paused, which separates reading from freeing. A
 /// first run, untimed, makes the document and warms the allocator, so that a short run does not
 /// time the first touch of fresh pages.
+long page_faults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt + usage.ru_majflt;
+}
+
 template <class Run>
 void timing(benchmark::State& state, const subject& s, bool drop_untimed, Run run) {
     {
         auto warm = run();
         benchmark::DoNotOptimize(warm);
     }
+    const long faults = page_faults();
     for (auto _ : state) {
         auto made = run();
         benchmark::DoNotOptimize(made);
@@ -75,6 +87,8 @@ void timing(benchmark::State& state, const subject& s, bool drop_untimed, Run ru
             state.ResumeTiming();
         }
     }
+    state.counters["faults"] = benchmark::Counter(static_cast<double>(page_faults() - faults),
+                                                  benchmark::Counter::kAvgIterations);
     count(state, s);
 }
 
@@ -112,11 +126,14 @@ void simdjson_side(const subject& s) {
         const simdjson::padded_string text(d.text());
         simdjson::dom::parser parser;
         if (parser.parse(text).error()) st.SkipWithError("simdjson refused the document");
+        const long faults = page_faults();
         for (auto _ : st) {
             simdjson::dom::element tree;
             if (parser.parse(text).get(tree)) st.SkipWithError("simdjson refused the document");
             benchmark::DoNotOptimize(tree);
         }
+        st.counters["faults"] = benchmark::Counter(static_cast<double>(page_faults() - faults),
+                                                   benchmark::Counter::kAvgIterations);
         count(st, d);
     });
     task(s, "write", "simdjson", [](benchmark::State& st, const subject& d) {
@@ -234,6 +251,18 @@ std::shared_ptr<const std::string> slurp(const std::filesystem::path& path) {
             sides(s);
             stream_sides(s);
         }
+    const std::pair<const char*, const char*> generated_numbers[] = {{"mesh", "mesh.json"},
+                                                                     {"points", "point_cloud.json"},
+                                                                     {"series", "time_series.json"},
+                                                                     {"doubles", "doubles.json"}};
+    const auto numbers = make_number_documents();
+    for (const auto& [name, file] : generated_numbers)
+        for (const auto& [made, text] : numbers)
+            if (made == file) {
+                auto kept = std::make_shared<const std::string>(text);
+                sides({name, [kept]() -> const std::string& { return *kept; },
+                       [kept] { return kept->size(); }});
+            }
     if (auto twitter = slurp(dir / "twitter.json")) {
         const Sylvane::yojson tree = Sylvane::json_tree::read(*twitter);
         for (const auto& [key, value] : tree.as_assoc())

@@ -44,14 +44,24 @@ TASKS = [
 ]
 REAL_DOCUMENTS = [("canada", "canada.json"), ("citm", "citm_catalog.json"),
                   ("twitter", "twitter.json")]
+# Generated documents of large arrays of numbers (bench/number_documents.hpp), timed like the
+# real ones.
+NUMBER_DOCUMENTS = [("mesh", "mesh.json (generated)"), ("points", "point_cloud.json (generated)"),
+                    ("series", "time_series.json (generated)"),
+                    ("doubles", "10,000 random doubles (generated)")]
+# The fresh-process task's files, by the suite's name of each document.
+FRESH_FILES = {"canada": "canada.json", "citm": "citm_catalog.json", "twitter": "twitter.json",
+               "mesh": "mesh.json", "points": "point_cloud.json", "series": "time_series.json",
+               "doubles": "doubles.json"}
 # A small document, timed like the real ones but judged by no goal: what a read costs besides
 # its bytes.
 SMALL_DOCUMENTS = [("status", "one status of twitter.json (2.5 KB)")]
-TASKS += [(f"{d}_{t}", f"{name}, {what} (per byte)") for d, name in REAL_DOCUMENTS + SMALL_DOCUMENTS
+TASKS += [(f"{d}_{t}", f"{name}, {what} (per byte)")
+          for d, name in REAL_DOCUMENTS + NUMBER_DOCUMENTS + SMALL_DOCUMENTS
           for t, what in (("read", "read"), ("read_stream", "read from a std::istream"),
                           ("read_positions", "read with positions"), ("write", "write"),
                           ("text_to_values", "text to typed values"))]
-DOCUMENTS = [("document", "the 20 MB document")] + REAL_DOCUMENTS
+DOCUMENTS = [("document", "the 20 MB document")] + REAL_DOCUMENTS + NUMBER_DOCUMENTS
 SIDES = [
     ("sylvane", "Sylvane"),
     ("sylvane_tree", "Sylvane through a tree"),
@@ -88,8 +98,9 @@ def ns_per_element(b):
 
 
 def medians(results):
-    """{task: {side: (median ns per element, label)}} from the per-repetition entries."""
-    samples, labels, rates = {}, {}, {}
+    """{task: {side: (median ns per element, label)}} from the per-repetition entries, the median
+    throughput and the median page faults per run."""
+    samples, labels, rates, faults = {}, {}, {}, {}
     for b in results["benchmarks"]:
         if b.get("run_type") == "aggregate":
             continue
@@ -101,6 +112,8 @@ def medians(results):
         samples.setdefault((task, side), []).append(ns)
         if b.get("bytes_per_second"):
             rates.setdefault((task, side), []).append(b["bytes_per_second"])
+        if "faults" in b:
+            faults.setdefault((task, side), []).append(b["faults"])
         if b.get("label"):
             labels[(task, side)] = b["label"]
     table = {}
@@ -108,7 +121,55 @@ def medians(results):
         table.setdefault(task, {})[side] = (statistics.median(xs), labels.get((task, side), ""),
                                             len(xs))
     throughput = {key: statistics.median(xs) for key, xs in rates.items()}
-    return table, throughput
+    return table, throughput, {key: statistics.median(xs) for key, xs in faults.items()}
+
+
+def fresh_rows(table, faults, fresh):
+    """(document, task, side, tuned ns/byte, tuned faults, fresh ns/byte, fresh faults) for each
+    fresh-process measurement, beside the suite's tuned figure of the same document and side."""
+    by_file = {(f["document"], f["task"], f["side"]): f for f in fresh}
+    out = []
+    for doc, name in REAL_DOCUMENTS + NUMBER_DOCUMENTS:
+        for task in ("read", "write"):
+            for side, _ in SIDES:
+                f = by_file.get((FRESH_FILES[doc], task, side))
+                if f is None:
+                    continue
+                tuned = table.get(f"{doc}_{task}", {}).get(side)
+                out.append((doc, name, task, side, tuned[0] if tuned else None,
+                            faults.get((f"{doc}_{task}", side)),
+                            f["median_ns"] / f["bytes"], f["faults_per_run"]))
+    return out
+
+
+def fresh_table(rows):
+    lines = ["| document | task | side | tuned suite (ns/byte) | fresh process (ns/byte) | "
+             "fresh / tuned | page faults per run, tuned | page faults per run, fresh |",
+             "|---|---|---|---:|---:|---:|---:|---:|"]
+    for _, name, task, side, tuned, tuned_faults, ns, f in rows:
+        lines.append(
+            f"| {name} | {task} | {SIDE_NAME.get(side, side)} | "
+            + (fmt_ns(tuned) if tuned else "—") + f" | {fmt_ns(ns)} | "
+            + (f"{ns / tuned:.2f}×" if tuned else "—") + " | "
+            + (f"{tuned_faults:.1f}" if tuned_faults is not None else "—") + f" | {f:.1f} |")
+    return "\n".join(lines)
+
+
+def fresh_goals(rows):
+    """Reading in a fresh process within 1.1× the tuned suite and 1.5× simdjson's fresh read."""
+    out = []
+    fresh = {(doc, task, side): ns for doc, _, task, side, _, _, ns, _ in rows}
+    for doc, name, task, side, tuned, _, ns, _ in rows:
+        if task != "read" or side != "sylvane":
+            continue
+        if tuned:
+            out.append((f"reading {name} in a fresh process within 1.1× the tuned suite",
+                        f"{ns / tuned:.2f}× the tuned time", ns / tuned <= 1.1))
+        simd = fresh.get((doc, "read", "simdjson"))
+        if simd:
+            out.append((f"reading {name} in a fresh process within 1.5× simdjson's",
+                        f"Sylvane takes {ns / simd:.2f}× simdjson's time", ns / simd <= 1.5))
+    return out
 
 
 THREAD_TASKS = [("threads_read_convert", "each thread reads its own text and converts it"),
@@ -261,6 +322,11 @@ def goals(table, memory, threads):
             m = s["sylvane"][0] / p["sylvane"][0]
             out.append((f"reading {doc_name} with positions within 1.5× reading it",
                         f"{m:.2f}× the plain read", m <= 1.5))
+    # The margin by which the fastest writer outside the suite beats its peers on numbers.
+    for doc, doc_name in (("canada", "canada.json"), ("doubles", "10,000 random doubles")):
+        for side in ("nlohmann", "boost_json", "rapidjson", "simdjson"):
+            faster(f"{doc}_write", side, 1.3,
+                   f"writing {doc_name} at least 1.3× faster than {SIDE_NAME[side]}")
     floor = next((r for task, _, _, _, r in threads if task == "threads_floor"), None)
     for task, text, _, _, r in threads:
         if task != "threads_floor":
@@ -447,18 +513,24 @@ def main():
     ap.add_argument("--svg", help="where to write the chart (docs/performance.svg)")
     ap.add_argument("--notes", help="hand-written text appended to the report")
     ap.add_argument("--stream-memory", help="peak memory of the readers of streams, JSON lines")
+    ap.add_argument("--fresh", help="fresh-process JSON lines, one per document, task and side")
     a = ap.parse_args()
 
     with open(a.results) as f:
         results = json.load(f)
-    table, throughput = medians(results)
+    table, throughput, faults = medians(results)
     threads = thread_scaling(table)
     table = {t: row for t, row in table.items() if not t.startswith("threads_")}
     memory = []
     if a.memory and os.path.exists(a.memory):
         with open(a.memory) as f:
             memory = [json.loads(l) for l in f if l.strip()]
-    judged = goals(table, memory, threads)
+    fresh = []
+    if a.fresh and os.path.exists(a.fresh):
+        with open(a.fresh) as f:
+            fresh = [json.loads(l) for l in f if l.strip()]
+    rows = fresh_rows(table, faults, fresh)
+    judged = goals(table, memory, threads) + fresh_goals(rows)
     if a.stream_memory and os.path.exists(a.stream_memory):
         with open(a.stream_memory) as f:
             for m in (json.loads(l) for l in f if l.strip()):
@@ -507,6 +579,16 @@ def main():
                "|---|---:|---:|---:|"]
         md += [f"| {text} | {fmt_ns(one)} | {fmt_ns(two)} | {r:.2f}× |"
                for _, text, one, two, r in threads]
+    if rows:
+        md += ["", "## Documents read as a user's program reads them", "",
+               "Two figures for each document and side. *Tuned suite*: the tables above, from "
+               "long loops in one process whose allocator thresholds are fixed at start "
+               "(`bench/allocator_settings.cpp`), after an untimed warm-up. *Fresh process*: "
+               "`bench/fresh_process.cpp`, one process per document, task and side, with glibc's "
+               "defaults and no warm-up, the median of 30 reads (or writes) in a row, as a "
+               "program that reads one document after another runs. Page faults are counted per "
+               "read or write (minor and major faults, `getrusage`); in the fresh process they "
+               "include the first run's.", "", fresh_table(rows)]
     md += ["", "## Goals", "", "| goal | measured | |", "|---|---|---|"]
     md += [f"| {t} | {m} | {'met' if ok else '**missed**'} |" for t, m, ok in judged]
     if memory:

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -180,6 +181,24 @@ TEST(json_write, floats_are_written_as_to_chars_writes_them) {
     for (double d : {5e-324, 1e-323, 2.2250738585072014e-308, 2.225073858507201e-308, 1e22, 1e23,
                      9007199254740992.0, 9007199254740994.0, 1e21, 123e20, 5e-310})
         expect(d);
+    // Every count of digits at every place of the point around where fixed notation gives way
+    // to scientific, both signs: the point inside, before and after the digits, and exponents
+    // of one, two and three digits.
+    for (int n = 1; n <= 17; ++n)
+        for (int place = -30; place <= 30; ++place)
+            for (int i = 0; i < 4; ++i) {
+                std::string text = std::to_string(1 + rng() % 9);
+                while (static_cast<int>(text.size()) < n)
+                    text += static_cast<char>('0' + rng() % 10);
+                const double d = std::strtod((text + "e" + std::to_string(place)).c_str(), nullptr);
+                expect(d);
+                expect(-d);
+                expect(d * 1e280);
+                expect(d * 1e-280);
+            }
+    // Single-precision values, which are written as the doubles they widen to.
+    for (int i = 0; i < 300'000; ++i)
+        expect(static_cast<double>(std::bit_cast<float>(static_cast<std::uint32_t>(rng()))));
 }
 
 TEST(json_write, values_without_json_text_are_errors_unless_allowed) {

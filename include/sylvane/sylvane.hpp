@@ -11,6 +11,7 @@
 #include <sylvane/json_tree/arena_scope.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/locate.hpp>
+#include <sylvane/json_tree/memory.hpp>
 #include <sylvane/json_tree/read.hpp>
 #include <sylvane/json_tree/write.hpp>
 #include <sylvane/json_tree/yojson.hpp>

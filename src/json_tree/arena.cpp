@@ -1,5 +1,6 @@
 #include "arena.hpp"
 #include <sylvane/json_tree/arena_scope.hpp>
+#include "block_cache.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -13,8 +14,8 @@ arena::arena(std::size_t first_chunk, std::size_t initial_refs) noexcept
     : arena_count{initial_refs}, next_size_(std::min(first_chunk * 2, max_chunk)) {}
 
 arena* arena::create(std::size_t first_chunk, std::size_t initial_refs) {
-    const std::size_t size = std::clamp(first_chunk, min_chunk, max_chunk);
-    auto* c = ::new (::operator new(size)) chunk{nullptr};
+    const std::size_t size = block_size(std::clamp(first_chunk, min_chunk, max_chunk));
+    auto* c = ::new (take_block(size)) chunk{nullptr, size};
     auto* a = ::new (static_cast<void*>(c + 1)) arena(size, initial_refs);
     static_assert(alignof(arena) <= alignof(chunk) && sizeof(chunk) % alignof(arena) == 0);
     a->last_ = c;
@@ -29,11 +30,11 @@ void arena::grow(std::size_t n) {
     if (n > static_cast<std::size_t>(PTRDIFF_MAX)) throw std::bad_alloc();
     // Chunks double up to a limit, so a small tree takes little and a large one wastes at
     // most the unused end of its last chunk; a larger request gets a chunk of its own size.
-    const std::size_t size = std::max(next_size_, sizeof(chunk) + n + node_align);
+    // Blocks come from the thread's kept memory when it has one of the size.
+    const std::size_t size = block_size(std::max(next_size_, sizeof(chunk) + n + node_align));
     next_size_ = std::min(next_size_ * 2, max_chunk);
-    auto* c = static_cast<chunk*>(::operator new(size));
+    auto* c = ::new (take_block(size)) chunk{last_, size};
     chunk_bytes_ += size;
-    c->prev = last_;
     last_ = c;
     next_ = reinterpret_cast<char*>(c + 1);
     end_ = reinterpret_cast<char*>(c) + size;
@@ -147,11 +148,12 @@ namespace Sylvane::json_tree::detail {
 
 void free_arena(arena_count* a) noexcept {
     // Nothing in an arena holds a counted reference, so freeing one never frees another.
-    // The first chunk, freed last, holds the arena itself.
+    // The first chunk, freed last, holds the arena itself. Chunks go to the thread's kept
+    // memory, for the next tree.
     auto* self = static_cast<arena*>(a);
     for (arena::chunk* c = self->last_; c != nullptr;) {
         arena::chunk* prev = c->prev;
-        ::operator delete(c);
+        give_block(c, c->size);
         c = prev;
     }
 }

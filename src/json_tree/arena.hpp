@@ -113,6 +113,7 @@ public:
 private:
     struct chunk {
         chunk* prev;
+        std::size_t size;  // of the block, for `give_block`
     };
     static constexpr std::size_t node_align = 8;
     static_assert(alignof(list_node) <= node_align && alignof(assoc_node) <= node_align &&

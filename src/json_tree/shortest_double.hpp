@@ -96,32 +96,66 @@ inline decimal_digits shortest(double v) noexcept {
         d = shortest(q, c);
     }
     // Trailing zeros, up to 16 of them: eight at a time, then four, two and one, rather than a
-    // chain of up to 16 dependent divisions.
-    while (d.digits % 100'000'000 == 0) {
-        d.digits /= 100'000'000;
-        d.exponent += 8;
-    }
-    for (const auto& [power, n] : {std::pair<std::uint64_t, int>{10'000, 4}, {100, 2}, {10, 1}}) {
-        if (d.digits % power == 0) {
-            d.digits /= power;
-            d.exponent += n;
+    // chain of up to 16 dependent divisions. Most digits of a double end in another digit, and
+    // one test passes them.
+    if (d.digits % 10 == 0) [[unlikely]] {
+        while (d.digits % 100'000'000 == 0) {
+            d.digits /= 100'000'000;
+            d.exponent += 8;
+        }
+        for (const auto& [power, n] :
+             {std::pair<std::uint64_t, int>{10'000, 4}, {100, 2}, {10, 1}}) {
+            if (d.digits % power == 0) {
+                d.digits /= power;
+                d.exponent += n;
+            }
         }
     }
     return d;
 }
 
-/// Writes the decimal digits of `x` (at least 1) to end at `end`; returns where they start.
+/// Two decimal digits for each number below 100.
+inline constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+/// The number of decimal digits of `x` (at least 1), without a loop: from its bit width, and one
+/// compare.
+inline int decimal_length(std::uint64_t x) noexcept {
+    static constexpr std::uint64_t powers[] = {1,
+                                               10,
+                                               100,
+                                               1'000,
+                                               10'000,
+                                               100'000,
+                                               1'000'000,
+                                               10'000'000,
+                                               100'000'000,
+                                               1'000'000'000,
+                                               10'000'000'000,
+                                               100'000'000'000,
+                                               1'000'000'000'000,
+                                               10'000'000'000'000,
+                                               100'000'000'000'000,
+                                               1'000'000'000'000'000,
+                                               10'000'000'000'000'000,
+                                               100'000'000'000'000'000,
+                                               1'000'000'000'000'000'000,
+                                               10'000'000'000'000'000'000u};
+    const int guess = (static_cast<int>(std::bit_width(x | 1)) * 1233) >> 12;  // log10 of 2^width
+    return guess + (x >= powers[guess] ? 1 : 0);
+}
+
+/// Writes the decimal digits of `x` (at least 1) to end at `end`, two at a time from
+/// `digit_pairs`; returns where they start.
 inline char* digits_before(char* end, std::uint64_t x) noexcept {
-    static constexpr char pairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
     const auto pair = [&](std::uint32_t two) {
         end -= 2;
-        std::memcpy(end, pairs + 2 * two, 2);
+        std::memcpy(end, digit_pairs + 2 * two, 2);
     };
-    // Four digits as two pairs; eight as two fours. The halves' divisions do not wait on each
-    // other, where one chain of divisions by 100 would.
+    // Four digits as two pairs; eight as two fours. The halves' divisions (multiplications by
+    // constants) do not wait on each other, where one chain of divisions by 100 would.
     const auto four = [&](std::uint32_t digits) {
         pair(digits % 100);
         pair(digits / 100);
@@ -149,9 +183,60 @@ inline char* digits_before(char* end, std::uint64_t x) noexcept {
     return end;
 }
 
+inline constexpr std::size_t shortest_room = 40;
+
+/// The eight decimal digits of `y` (below 10^8, leading zeros included) as the bytes of a
+/// word in text order, on a little-endian machine: halves, quarters and single digits split
+/// off in all lanes at once, each division a multiplication and a shift.
+inline std::uint64_t eight_digits(std::uint32_t y) noexcept {
+    const std::uint64_t fours = (std::uint64_t{y} * 109'951'163) >> 40;  // y / 10^4
+    std::uint64_t lanes = fours | ((y - fours * 10'000) << 32);
+    const std::uint64_t twos = ((lanes * 10'486) >> 20) & 0x0000'007F'0000'007F;  // / 100
+    lanes = twos | ((lanes - twos * 100) << 16);
+    const std::uint64_t ones = ((lanes * 103) >> 10) & 0x000F'000F'000F'000F;  // / 10
+    lanes = ones | ((lanes - ones * 10) << 8);
+    return lanes + 0x3030'3030'3030'3030;
+}
+
+/// Writes the `n` decimal digits of `x` (`n` from `decimal_length`, at most 17) at `p`; up to 17
+/// bytes from `p` are written over.
+inline void write_digits(char* p, std::uint64_t x, int n) noexcept {
+    if constexpr (std::endian::native == std::endian::little) {
+        // All 17 places, zeros in front, then the last `n` of them moved to `p` at once.
+        char places[40];  // beyond the 17 places: copied, never shown
+        const std::uint64_t high = x / 100'000'000;
+        const auto middle = eight_digits(static_cast<std::uint32_t>(high % 100'000'000));
+        const auto low = eight_digits(static_cast<std::uint32_t>(x % 100'000'000));
+        places[0] = static_cast<char>('0' + high / 100'000'000);
+        std::memcpy(places + 1, &middle, 8);
+        std::memcpy(places + 9, &low, 8);
+        std::memcpy(p, places + 17 - n, 17);
+    } else {
+        digits_before(p + n, x);
+    }
+}
+
+/// Writes `e` (below 1000 in magnitude) as an exponent: "e", its sign, and two digits or three.
+inline char* write_exponent(char* p, int e) noexcept {
+    p[0] = 'e';
+    p[1] = e < 0 ? '-' : '+';
+    const auto abs_e = static_cast<unsigned>(e < 0 ? -e : e);
+    if (abs_e >= 100) {
+        p[2] = static_cast<char>('0' + abs_e / 100);
+        std::memcpy(p + 3, digit_pairs + 2 * (abs_e % 100), 2);
+        return p + 5;
+    }
+    std::memcpy(p + 2, digit_pairs + 2 * abs_e, 2);
+    return p + 4;
+}
+
 /// Writes the finite `v` at `p` as std::to_chars(p, p + 32, v) does (its shortest digits,
-/// fixed or scientific, whichever is shorter, fixed on a tie) and returns the end. With
+/// fixed or scientific, whichever is shorter, fixed on a tie) and returns the end. The text
+/// takes at most 25 bytes; up to `shortest_room` bytes from `p` may be written over. With
 /// `as_float`, a text that would read as an integer ("1", "-0") gets ".0" after it.
+///
+/// The digits are written once, where they stay but for a few: the first digit is moved one
+/// place left, or the fraction one place right, to make room for the point.
 inline char* write_shortest(char* p, double v, bool as_float = false) noexcept {
     if (std::signbit(v)) *p++ = '-';
     if (v == 0) {
@@ -160,54 +245,49 @@ inline char* write_shortest(char* p, double v, bool as_float = false) noexcept {
     }
     if (std::fabs(v) < 0x1p-1022) return std::to_chars(p - (v < 0), p + 32, v).ptr;  // subnormal
     const decimal_digits d = shortest(std::fabs(v));
-    char digits[20];
-    const char* first = digits_before(digits + 20, d.digits);
-    const auto n = static_cast<int>(digits + 20 - first);
+    const int n = decimal_length(d.digits);
     const int e = d.exponent + n - 1;  // of the first digit
     const int abs_e = e < 0 ? -e : e;
     const int scientific = n + (n > 1 ? 1 : 0) + 2 + (abs_e >= 100 ? 3 : 2);
     const int fixed = e >= 0 ? (n <= e + 1 ? e + 1 : n + 1) : n + 1 - e;
-    if (fixed <= scientific) {
-        if (e >= 0) {
-            if (n <= e + 1) {
-                char* end = p + e + 1;
-                // Fixed notation shows an integer beyond 2^53 with all its digits, not the
-                // shortest followed by zeros.
-                if (n < e + 1 && std::fabs(v) >= 0x1p53) {
-                    end = std::to_chars(p - (v < 0), p + 32, v).ptr;
-                } else {
-                    copy_short(p, first, static_cast<std::size_t>(n));
-                    std::memset(p + n, '0', static_cast<std::size_t>(e + 1 - n));
-                }
-                if (as_float) {
-                    std::memcpy(end, ".0", 2);
-                    end += 2;
-                }
-                return end;
-            }
-            copy_short(p, first, static_cast<std::size_t>(e + 1));
-            p[e + 1] = '.';
-            copy_short(p + e + 2, first + e + 1, static_cast<std::size_t>(n - e - 1));
-            return p + n + 1;
-        }
-        p[0] = '0';
+    if (fixed > scientific) {
+        // d.ddd: the digits from p + 1, then the first moved before the point.
+        write_digits(p + 1, d.digits, n);
+        p[0] = p[1];
+        if (n == 1) return write_exponent(p + 1, e);
         p[1] = '.';
-        std::memset(p + 2, '0', static_cast<std::size_t>(-e - 1));
-        copy_short(p + 1 - e, first, static_cast<std::size_t>(n));
-        return p + n + 1 - e;
+        return write_exponent(p + 1 + n, e);
     }
-    *p++ = first[0];
-    if (n > 1) {
-        *p++ = '.';
-        copy_short(p, first + 1, static_cast<std::size_t>(n - 1));
-        p += n - 1;
+    if (e < 0) {
+        // 0.000ddd: at most four zeros after the point, or scientific would be shorter.
+        std::memcpy(p, "0.000000", 8);
+        write_digits(p + 1 - e, d.digits, n);
+        return p + 1 - e + n;
     }
-    *p++ = 'e';
-    *p++ = e < 0 ? '-' : '+';
-    if (abs_e >= 100) *p++ = static_cast<char>('0' + abs_e / 100);
-    *p++ = static_cast<char>('0' + abs_e / 10 % 10);
-    *p++ = static_cast<char>('0' + abs_e % 10);
-    return p;
+    if (n > e + 1) {
+        // ddd.ddd: the digits, then the fraction (at most 16 digits) moved one place right,
+        // with 16 bytes copied whatever its length.
+        write_digits(p, d.digits, n);
+        char fraction[16];
+        std::memcpy(fraction, p + e + 1, 16);
+        std::memcpy(p + e + 2, fraction, 16);
+        p[e + 1] = '.';
+        return p + n + 1;
+    }
+    char* end = p + e + 1;
+    // Fixed notation shows an integer beyond 2^53 with all its digits, not the shortest followed
+    // by zeros.
+    if (n < e + 1 && std::fabs(v) >= 0x1p53) {
+        end = std::to_chars(p - (v < 0), p + 32, v).ptr;
+    } else {
+        write_digits(p, d.digits, n);
+        std::memset(p + n, '0', static_cast<std::size_t>(e + 1 - n));
+    }
+    if (as_float) {
+        std::memcpy(end, ".0", 2);
+        end += 2;
+    }
+    return end;
 }
 
 }  // namespace Sylvane::json_tree::detail

@@ -40,7 +40,7 @@ void put_float(Out& out, double d, bool allow_nan_infinity) {
             d > 0 ? out.put("Infinity", 8) : out.put("-Infinity", 9);
         return;
     }
-    out.advance(write_shortest(out.room(32), d, true));
+    out.advance(write_shortest(out.room(shortest_room), d, true));
 }
 
 /// A string in quotes with '"', '\\' and control bytes escaped; with `Check`, one that is not

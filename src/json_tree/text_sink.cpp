@@ -1,5 +1,6 @@
 #include <sylvane/json_tree/detail/text_sink.hpp>
 
+#include "block_cache.hpp"
 #include "chunk_size.hpp"
 #include "text_out.hpp"
 
@@ -12,6 +13,15 @@ namespace {
 // Chunks grow from this size up to `max_chunk`.
 constexpr std::size_t first_chunk = 4096;
 }  // namespace
+
+void chunk_deleter::operator()(char* chunk) const noexcept {
+    give_block(chunk, size);
+}
+
+text_chunk make_text_chunk(std::size_t n) {
+    const std::size_t size = block_size(n);
+    return text_chunk(static_cast<char*>(take_block(size)), chunk_deleter{size});
+}
 
 // The writers shared with `write` (text_out.hpp, `write` itself) report a piece without text by
 // throwing `write_error`; the sink catches exactly that, where it is thrown, around code that
@@ -43,9 +53,9 @@ void text_sink::grow(std::size_t n) {
         full_bytes_ += used;
         full_.emplace_back(std::move(chunk_), used);
     }
-    chunk_size_ =
-        std::max(chunk_size_ == 0 ? first_chunk : std::min(chunk_size_ * 2, max_chunk), n);
-    chunk_ = std::make_unique_for_overwrite<char[]>(chunk_size_);
+    chunk_ = make_text_chunk(
+        std::max(chunk_size_ == 0 ? first_chunk : std::min(chunk_size_ * 2, max_chunk), n));
+    chunk_size_ = chunk_.get_deleter().size;
     next_ = chunk_.get();
     end_ = next_ + chunk_size_;
 }

@@ -1,5 +1,6 @@
 #include <sylvane/json_tree/write.hpp>
 
+#include <sylvane/json_tree/detail/text_sink.hpp>
 #include <sylvane/json_tree/locator.hpp>
 #include "chunk_size.hpp"
 #include "text_out.hpp"
@@ -151,8 +152,8 @@ private:
     std::size_t used() const noexcept { return static_cast<std::size_t>(next_ - buf_.get()); }
 
     void start_chunk(std::size_t size) {
-        buf_ = std::make_unique_for_overwrite<char[]>(size);
-        buf_size_ = size;
+        buf_ = detail::make_text_chunk(size);
+        buf_size_ = buf_.get_deleter().size;
         next_ = buf_.get();
         end_ = next_ + size;
     }
@@ -194,9 +195,9 @@ private:
 
     const write_options& options_;
     std::ostream* sink_;
-    std::vector<std::pair<std::unique_ptr<char[]>, std::size_t>> full_;  // chunks and their lengths
+    std::vector<std::pair<detail::text_chunk, std::size_t>> full_;  // chunks, their lengths
     std::size_t full_bytes_ = 0;
-    std::unique_ptr<char[]> buf_;
+    detail::text_chunk buf_;
     std::size_t buf_size_ = 0;
     char* next_ = nullptr;
     char* end_ = nullptr;

@@ -19,6 +19,16 @@
 
 namespace Sylvane::json_tree::detail {
 
+/// Gives a chunk of text back to the thread's kept memory (`memory.hpp`) for the next write.
+struct SYLVANE_API chunk_deleter {
+    std::size_t size = 0;  ///< of the chunk
+    void operator()(char* chunk) const noexcept;
+};
+using text_chunk = std::unique_ptr<char[], chunk_deleter>;
+/// A chunk of at least `n` bytes, from the thread's kept memory when it has one of the size;
+/// its deleter holds its size.
+text_chunk make_text_chunk(std::size_t n);
+
 /// Writes compact JSON text, each piece exactly as `write` writes it in a tree: strings and keys
 /// escaped, doubles as `Float`s. The text grows in chunks, so that nothing is copied while it
 /// grows; `finish` appends it to the string once.
@@ -80,9 +90,9 @@ private:
 
     std::string& out_;
     const write_options& options_;
-    std::vector<std::pair<std::unique_ptr<char[]>, std::size_t>> full_;  // chunks, their lengths
+    std::vector<std::pair<text_chunk, std::size_t>> full_;  // chunks, their lengths
     std::size_t full_bytes_ = 0;
-    std::unique_ptr<char[]> chunk_;
+    text_chunk chunk_;
     std::size_t chunk_size_ = 0;
     char* next_ = nullptr;
     char* end_ = nullptr;
