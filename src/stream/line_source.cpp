@@ -80,6 +80,57 @@ std::optional<text_line> line_source::next() {
     }
 }
 
+std::optional<text_chunk> line_source::next_chunk(std::size_t size) {
+    window_.consume(consumed_);
+    consumed_ = 0;
+    for (;;) {
+        const std::string_view text = window_.pending();
+        if (text.size() < size && !window_.closed()) {
+            window_.want(size);
+            window_.fill(*in_);
+            continue;
+        }
+        if (text.empty()) return std::nullopt;
+        // The last line end within `size` bytes, or else the first after them.
+        const std::size_t within = text.rfind('\n', size - 1);
+        std::size_t end = within != std::string_view::npos ? within : text.find('\n', size);
+        if (end == std::string_view::npos) {
+            if (text.size() > options_.max_value_size) {
+                consumed_ = text.size();
+                return text_chunk{text.substr(0, options_.max_value_size), window_.offset(0), true};
+            } else if (!window_.closed()) {
+                window_.need_more();  // a line goes on past the pending bytes
+                window_.fill(*in_);
+                continue;
+            } else {
+                end = text.size() - 1;  // the last line, without a line end
+            }
+        }
+        consumed_ = end + 1;
+        return text_chunk{text.substr(0, consumed_), window_.offset(0)};
+    }
+}
+
+std::exception_ptr shifted(const std::exception_ptr& placed, std::size_t lines, std::size_t bytes) {
+    const auto moved = [&](const text_position& p) {
+        return text_position{p.offset + bytes, p.line + lines, p.column};
+    };
+    try {
+        std::rethrow_exception(placed);
+    } catch (const located_error& e) {
+        std::optional<std::string> pointer;
+        if (const auto inner = e.pointer()) pointer = std::string(*inner);
+        std::optional<text_position> where;
+        if (const auto inner = e.position()) where = moved(*inner);
+        return std::make_exception_ptr(located_error(e, std::move(pointer), where));
+    } catch (const parse_error& e) {
+        return std::make_exception_ptr(
+            parse_error(moved(e.position()), e.code(), std::string(e.reason())));
+    } catch (...) {
+        return std::current_exception();
+    }
+}
+
 void line_source::fail(std::size_t number, std::exception_ptr placed) {
     if (!options_.skip_bad_lines) std::rethrow_exception(placed);
     ++skipped_count_;

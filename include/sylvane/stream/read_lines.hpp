@@ -44,8 +44,8 @@ public:
         using reference = T&;
 
         iterator() = default;
-        T& operator*() const { return *reader_->current_; }
-        T* operator->() const { return &*reader_->current_; }
+        T& operator*() const { return reader_->value(); }
+        T* operator->() const { return &reader_->value(); }
         iterator& operator++() {
             if (!reader_->next()) reader_ = nullptr;
             return *this;
@@ -68,11 +68,12 @@ public:
     /// Reads the next document; false at the end of the text.
     bool next() {
         current_.reset();
+        shared_ = nullptr;
         if (source_->options().threads > 1) {
             if (!parallel_)
                 parallel_ = std::make_unique<stream::detail::parallel_lines<T>>(
                     *source_, source_->options().threads);
-            return parallel_->next(current_, line_);
+            return parallel_->next(shared_, line_);
         }
         const read_options& options = source_->options().read;
         while (const auto line = source_->next()) {
@@ -88,7 +89,7 @@ public:
         return false;
     }
     /// The document read last.
-    T& value() { return *current_; }
+    T& value() { return shared_ != nullptr ? *shared_ : *current_; }
     /// The number of the line it stands on, from 1.
     std::size_t line() const noexcept { return line_; }
     /// The lines passed over (`skip_bad_lines`), each with its failure, up to
@@ -100,6 +101,7 @@ private:
     std::unique_ptr<stream::detail::line_source> source_;
     std::unique_ptr<stream::detail::parallel_lines<T>> parallel_;
     std::optional<T> current_;
+    T* shared_ = nullptr;  // with threads: the value, in place in its batch
     std::size_t line_ = 0;
 };
 

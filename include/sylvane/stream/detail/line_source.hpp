@@ -27,6 +27,23 @@ struct text_line {
     std::size_t lead = 0;
 };
 
+/// A run of whole lines of the text, and the offset of its first byte in the whole text.
+struct text_chunk {
+    std::string_view text;
+    std::size_t offset = 0;
+    bool too_long = false;  ///< a line longer than the longest allowed, cut at that length
+};
+
+/// The failure in `placed`, a `parse_error` or `located_error`, moved `lines` lines and `bytes`
+/// bytes further into the text.
+SYLVANE_API std::exception_ptr shifted(const std::exception_ptr& placed, std::size_t lines,
+                                       std::size_t bytes);
+
+/// Each line of `chunk` that holds a document, as `line_source::next` gives them, its number
+/// and offset counted from the chunk's start; returns how many lines the chunk has.
+template <class Each>
+std::size_t each_line(std::string_view chunk, Each each);
+
 /// `failure`, met reading the document of `line` as a text of its own, placed in the whole text.
 SYLVANE_API parse_error placed_in_line(const parse_error& failure, const text_line& line);
 SYLVANE_API located_error placed_in_line(const located_error& failure, const text_line& line);
@@ -41,6 +58,11 @@ public:
     /// The next line that holds a document (blank lines are passed over); nothing at the end
     /// of the text. Its text lasts until the next call.
     std::optional<text_line> next();
+    /// The next run of whole lines, of about `size` bytes (more when a line is longer), for
+    /// another thread to split with `each_line`; nothing at the end of the text. It lasts until
+    /// the next call. A line longer than the longest allowed is a run of its own, with no line
+    /// end, that many bytes long.
+    std::optional<text_chunk> next_chunk(std::size_t size);
 
     /// A failure of the document of line `number`, placed: thrown, or recorded when bad lines
     /// are skipped.
@@ -60,6 +82,23 @@ private:
     std::vector<skipped_line> skipped_;
     std::size_t skipped_count_ = 0;
 };
+
+template <class Each>
+std::size_t each_line(std::string_view chunk, Each each) {
+    std::size_t number = 0;
+    for (std::size_t at = 0; at < chunk.size();) {
+        ++number;
+        std::size_t end = chunk.find('\n', at);
+        if (end == std::string_view::npos) end = chunk.size();
+        std::size_t from = at;
+        while (from < end && chunk[from] == '\x1e') ++from;  // RFC 7464's record separators
+        const std::string_view text = chunk.substr(from, end - from);
+        if (text.find_first_not_of(" \t\r") != std::string_view::npos)
+            each(text_line{text, number, from, from - at});
+        at = end + 1;
+    }
+    return number;
+}
 
 /// Reads the document of `line` into `out` with `read(out, text)`; its failure, placed, into
 /// `failure`. Other

@@ -1,10 +1,14 @@
 #pragma once
 // JSON Lines read by several threads, delivered in the file's order; not part of the API.
 //
-// The reading thread cuts the text into batches of whole lines (about a block each, copied out
-// of the window); the workers read each batch's documents; the reading thread hands out the
-// values of the oldest batch once it is done. At most two batches per worker are in flight, so
-// memory stays bounded by the batches, whatever the file.
+// The reading thread cuts the text into runs of whole lines (about a block each, copied out of
+// the window in one piece); the workers split their run into lines and read each line's
+// document; the reading thread hands out the values of the oldest run once it is done, in place,
+// numbering its lines and placing its failures in the whole text as it goes; while it waits for
+// that run, it reads the next unclaimed one itself. A run handed out
+// goes back to a worker, which destroys it, so that its values' memory is freed on the thread
+// that allocated it. At most two runs per worker are in flight, so memory stays bounded by the
+// runs, whatever the file.
 
 #include <condition_variable>
 #include <cstddef>
@@ -39,33 +43,38 @@ public:
         for (auto& w : workers_) w.join();
     }
 
-    /// The next document into `out`, and its line number; false at the end.
-    bool next(std::optional<T>& out, std::size_t& line) {
+    /// The next document, in place until the next call, and its line number; false at the end.
+    bool next(T*& out, std::size_t& line) {
         for (;;) {
             if (batches_.empty()) {
                 fill();
                 if (batches_.empty()) return false;
             }
             batch& b = *batches_.front();
-            {
-                std::unique_lock lock(mutex_);
-                batch_done_.wait(lock, [&] { return b.done; });
-            }
+            wait_for(b);
             if (b.fatal) std::rethrow_exception(b.fatal);
+            if (b.too_long) {
+                const auto& limit = source_.options().max_value_size;
+                throw parse_error({b.offset, lines_before_ + 1, 1}, parse_errc::value_too_long,
+                                  "value longer than " + std::to_string(limit) + " bytes");
+            }
             while (next_ < b.lines.size()) {
                 const std::size_t i = next_++;
-                line = b.lines[i].number;
+                line = lines_before_ + b.lines[i].number;
                 if (b.failures[i]) {
-                    source_.fail(line, b.failures[i]);
+                    source_.fail(line, shifted(b.failures[i], lines_before_, b.offset));
                     continue;
                 }
-                out = std::move(b.values[i]);
+                out = &*b.values[i];
                 return true;
             }
+            lines_before_ += b.line_count;
             {
                 const std::lock_guard lock(mutex_);
+                spent_.push_back(std::move(batches_.front()));
                 batches_.pop_front();
             }
+            work_ready_.notify_one();
             next_ = 0;
             fill();
         }
@@ -73,37 +82,32 @@ public:
 
 private:
     struct batch {
-        std::string text;
-        std::vector<text_line> lines;  // views into `text`
+        std::string text;  // whole lines
+        std::size_t offset = 0;
+        bool too_long = false;
+        std::vector<text_line> lines;  // those with a document: views into `text`
+        std::size_t line_count = 0;    // all lines, blank ones too
         std::vector<std::optional<T>> values;
-        std::vector<std::exception_ptr> failures;
+        std::vector<std::exception_ptr> failures;  // placed as if `text` were the whole text
         std::exception_ptr fatal;  // an exception other than a failure of the text or a value
         bool claimed = false;
         bool done = false;
     };
 
-    /// Cuts batches until two per worker are in flight or the text ends.
+    /// Cuts runs until two per worker are in flight or the text ends.
     void fill() {
         while (!ended_ && batches_.size() < 2 * workers_.size()) {
-            auto b = std::make_unique<batch>();
-            const std::size_t block = source_.options().block_size;
-            std::vector<std::size_t> starts;
-            while (b->text.size() < block) {
-                const std::optional<text_line> line = source_.next();
-                if (!line) {
-                    ended_ = true;
-                    break;
-                }
-                starts.push_back(b->text.size());
-                b->text.append(line->text);
-                b->lines.push_back(*line);
+            const std::optional<text_chunk> chunk =
+                source_.next_chunk(source_.options().block_size);
+            if (!chunk) {
+                ended_ = true;
+                break;
             }
-            if (b->lines.empty()) break;
-            for (std::size_t i = 0; i < b->lines.size(); ++i)
-                b->lines[i].text =
-                    std::string_view(b->text).substr(starts[i], b->lines[i].text.size());
-            b->values.resize(b->lines.size());
-            b->failures.resize(b->lines.size());
+            auto b = std::make_unique<batch>();
+            b->text.assign(chunk->text);
+            b->offset = chunk->offset;
+            b->too_long = chunk->too_long;
+            ended_ = chunk->too_long;  // nothing after it can be read
             {
                 const std::lock_guard lock(mutex_);
                 batches_.push_back(std::move(b));
@@ -112,35 +116,68 @@ private:
         }
     }
 
-    void work() {
-        const read_options options = source_.options().read;
-        for (;;) {
-            batch* b = nullptr;
-            {
-                std::unique_lock lock(mutex_);
-                work_ready_.wait(lock, [&] { return stopping_ || (b = unclaimed()) != nullptr; });
-                if (stopping_) return;
-                b->claimed = true;
-            }
-            try {
-                for (std::size_t i = 0; i < b->lines.size(); ++i) {
-                    read_line<T>(b->lines[i], b->values[i], b->failures[i],
-                                 [&](std::optional<T>& out, std::string_view text) {
-                                     derive::detail::read_as_into(out, text, options);
-                                 });
-                }
-            } catch (...) {
-                b->fatal = std::current_exception();
-            }
-            {
-                const std::lock_guard lock(mutex_);
-                b->done = true;
-            }
-            batch_done_.notify_all();
+    void read(batch& b, const read_options& options) const {
+        if (b.too_long) return;
+        b.line_count = each_line(b.text, [&](const text_line& line) { b.lines.push_back(line); });
+        b.values.resize(b.lines.size());
+        b.failures.resize(b.lines.size());
+        for (std::size_t i = 0; i < b.lines.size(); ++i) {
+            read_line<T>(b.lines[i], b.values[i], b.failures[i],
+                         [&](std::optional<T>& out, std::string_view text) {
+                             derive::detail::read_as_into(out, text, options);
+                         });
         }
     }
 
-    /// The oldest batch that no worker has taken; called with the lock held.
+    /// Waits until `b` is read, reading other runs meanwhile rather than waiting idle.
+    void wait_for(batch& b) {
+        std::unique_lock lock(mutex_);
+        while (!b.done) {
+            batch* other = unclaimed();
+            if (other == nullptr) {
+                batch_done_.wait(lock, [&] { return b.done || unclaimed() != nullptr; });
+                continue;
+            }
+            other->claimed = true;
+            lock.unlock();
+            read_claimed(*other);
+            lock.lock();
+        }
+    }
+
+    /// Reads a run that this thread claimed, and tells the reading thread.
+    void read_claimed(batch& b) {
+        try {
+            read(b, source_.options().read);
+        } catch (...) {
+            b.fatal = std::current_exception();
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            b.done = true;
+        }
+        batch_done_.notify_all();
+    }
+
+    void work() {
+        for (;;) {
+            batch* b = nullptr;
+            std::vector<std::unique_ptr<batch>> spent;
+            {
+                std::unique_lock lock(mutex_);
+                work_ready_.wait(lock, [&] {
+                    return stopping_ || !spent_.empty() || (b = unclaimed()) != nullptr;
+                });
+                if (stopping_) return;
+                spent.swap(spent_);
+                if (b != nullptr) b->claimed = true;
+            }
+            spent.clear();  // on this thread, where their values were made
+            if (b != nullptr) read_claimed(*b);
+        }
+    }
+
+    /// The oldest run that no worker has taken; called with the lock held.
     batch* unclaimed() {
         for (auto& b : batches_)
             if (!b->claimed) return b.get();
@@ -149,7 +186,9 @@ private:
 
     line_source& source_;
     std::deque<std::unique_ptr<batch>> batches_;  // in the text's order
-    std::size_t next_ = 0;                        // the next line of the oldest batch
+    std::vector<std::unique_ptr<batch>> spent_;   // handed out, to be destroyed by a worker
+    std::size_t next_ = 0;                        // the next line of the oldest run
+    std::size_t lines_before_ = 0;                // the lines of the runs handed out
     bool ended_ = false;
     std::mutex mutex_;
     std::condition_variable work_ready_;

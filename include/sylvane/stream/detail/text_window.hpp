@@ -53,6 +53,8 @@ public:
     /// Whether the text has ended: nothing comes after the pending bytes.
     bool closed() const noexcept { return closed_; }
     void close() noexcept { closed_ = true; }
+    /// The next try waits for `n` pending bytes.
+    void want(std::size_t n) noexcept { wanted_ = n; }
     /// Whether enough bytes are pending for the next try (or the text has ended).
     bool ready() const noexcept { return closed_ || end_ - begin_ >= wanted_; }
 
