@@ -176,6 +176,14 @@ TEST(ReadLines, ThreadsGiveTheSameValuesAndFailuresInOrder) {
     EXPECT_EQ(lines.skipped()[2].message,
               "Sylvane__Treeform.Of_yojson_error: float_of_yojson: float needed (at /v/0, line "
               "2000, column 33)");
+    // A line over the limit fails at its line, as without threads.
+    stream_options small = in_blocks(64);
+    small.max_value_size = 100;
+    const std::string long_line = "[1]\n[2]\n\n[" + std::string(200, ' ') + "3]\n[4]\n";
+    const auto one = lines_of<std::vector<int>>(long_line, small);
+    small.threads = 2;
+    EXPECT_EQ(lines_of<std::vector<int>>(long_line, small), one);
+    EXPECT_EQ(one.back(), "failure: 4:1: value longer than 100 bytes");
     // A reader left early stops its threads.
     std::istringstream again(text);
     auto early = Sylvane::read_lines<item>(again, threads);
