@@ -19,19 +19,13 @@
 #include <sylvane/sylvane.hpp>
 
 #include "document.hpp"
+#include "peak_rss.hpp"
 
 #include "peer_headers.hpp"
 
 namespace {
 
-/// The process's peak resident set so far, from /proc/self/status, in KiB.
-long peak_rss_kib() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-    throw std::runtime_error("no VmHWM in /proc/self/status");
-}
+using sylvane_bench::peak_rss_kib;
 
 /// The file's bytes, read straight into a string of the right size so that the peak before
 /// reading holds the text once and nothing more.

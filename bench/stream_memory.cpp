@@ -17,17 +17,12 @@
 
 #include <sylvane/sylvane.hpp>
 
+#include "peak_rss.hpp"
 #include "record.hpp"
 
 namespace {
 
-long peak_rss_kib() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-    throw std::runtime_error("no VmHWM in /proc/self/status");
-}
+using sylvane_bench::peak_rss_kib;
 
 /// Writes the records again and again until the file holds `bytes`.
 template <class Writer>

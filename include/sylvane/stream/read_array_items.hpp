@@ -23,6 +23,7 @@
 
 #include <sylvane/stream/detail/read_item.hpp>
 #include <sylvane/stream/detail/sources.hpp>
+#include <sylvane/stream/detail/value_iterator.hpp>
 #include <sylvane/stream/detail/walks.hpp>
 #include <sylvane/stream/stream_options.hpp>
 
@@ -39,31 +40,9 @@ public:
         : file_(stream::detail::open_file(path)),
           state_(std::make_unique<state>(*file_, pointer, options)) {}
 
-    class iterator {
-    public:
-        using iterator_category = std::input_iterator_tag;
-        using value_type = T;
-        using difference_type = std::ptrdiff_t;
-        using reference = T&;
+    using iterator = stream::detail::value_iterator<array_items_reader, T>;
 
-        iterator() = default;
-        T& operator*() const { return *reader_->state_->current; }
-        T* operator->() const { return &*reader_->state_->current; }
-        iterator& operator++() {
-            if (!reader_->next()) reader_ = nullptr;
-            return *this;
-        }
-        void operator++(int) { ++*this; }
-        friend bool operator==(const iterator& i, std::default_sentinel_t) {
-            return i.reader_ == nullptr;
-        }
-
-    private:
-        friend class array_items_reader;
-        explicit iterator(array_items_reader* reader) : reader_(reader) {}
-        array_items_reader* reader_ = nullptr;
-    };
-
+    /// Reads the first value.
     iterator begin() { return iterator(next() ? this : nullptr); }
     std::default_sentinel_t end() const noexcept { return {}; }
 

@@ -23,6 +23,7 @@
 #include <sylvane/read_as.hpp>
 #include <sylvane/stream/detail/line_source.hpp>
 #include <sylvane/stream/detail/parallel_lines.hpp>
+#include <sylvane/stream/detail/value_iterator.hpp>
 #include <sylvane/stream/stream_options.hpp>
 
 namespace Sylvane {
@@ -36,30 +37,7 @@ public:
     lines_reader(const std::filesystem::path& path, const stream_options& options)
         : source_(std::make_unique<stream::detail::line_source>(path, options)) {}
 
-    class iterator {
-    public:
-        using iterator_category = std::input_iterator_tag;
-        using value_type = T;
-        using difference_type = std::ptrdiff_t;
-        using reference = T&;
-
-        iterator() = default;
-        T& operator*() const { return reader_->value(); }
-        T* operator->() const { return &reader_->value(); }
-        iterator& operator++() {
-            if (!reader_->next()) reader_ = nullptr;
-            return *this;
-        }
-        void operator++(int) { ++*this; }
-        friend bool operator==(const iterator& i, std::default_sentinel_t) {
-            return i.reader_ == nullptr;
-        }
-
-    private:
-        friend class lines_reader;
-        explicit iterator(lines_reader* reader) : reader_(reader) {}
-        lines_reader* reader_ = nullptr;
-    };
+    using iterator = stream::detail::value_iterator<lines_reader, T>;
 
     /// Reads the first document.
     iterator begin() { return iterator(next() ? this : nullptr); }
