@@ -151,12 +151,8 @@ template <class T>
 void read_as_into(std::optional<T>& out, std::string_view text, const read_options& options) {
     if constexpr (std::is_move_constructible_v<T> && !std::is_same_v<T, yojson>) {
         json_tree::detail::text_cursor c(text, options);
-        struct direct {
-            json_tree::detail::text_cursor& c;
-            operator T() const { return read_direct<T>(c); }
-        };
         try {
-            out.emplace(direct{c});
+            out.emplace(direct_value<T>{c});
             c.finish();
             if (!c.failed()) return;
         } catch (const cursor_stopped&) {

@@ -9,10 +9,6 @@ namespace Sylvane::stream::detail {
 
 namespace {
 
-bool blank(std::string_view s) {
-    return s.find_first_not_of(" \t\r") == std::string_view::npos;
-}
-
 /// Where `inner`, a place in the document of `line`, stands in the whole text.
 text_position placed(const text_position& inner, const text_line& line) {
     return {line.offset + inner.offset, line.number, inner.column + line.lead};
@@ -54,9 +50,7 @@ std::optional<text_line> line_source::next() {
             nl != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nl) - text.data())
                           : text.size();
         if (end > options_.max_value_size) {
-            throw parse_error(
-                {window_.offset(0), line_ + 1, 1}, parse_errc::value_too_long,
-                "value longer than " + std::to_string(options_.max_value_size) + " bytes");
+            throw value_too_long({window_.offset(0), line_ + 1, 1}, options_.max_value_size);
         }
         if (nl == nullptr && !window_.closed()) {
             window_.need_more();  // the line goes on past the pending bytes
@@ -65,18 +59,11 @@ std::optional<text_line> line_source::next() {
         }
         if (text.empty()) return std::nullopt;
         ++line_;
-        std::string_view line = text.substr(0, end);
         consumed_ = nl != nullptr ? end + 1 : end;
-        // RFC 7464 puts a record separator before each document.
-        std::size_t from = 0;
-        while (from < line.size() && line[from] == '\x1e') ++from;
-        line.remove_prefix(from);
-        if (blank(line)) {
-            window_.consume(consumed_);
-            consumed_ = 0;
-            continue;
-        }
-        return text_line{line, line_, window_.offset(from), from};
+        if (const auto doc = line_document(text.substr(0, end)))
+            return text_line{doc->first, line_, window_.offset(doc->second), doc->second};
+        window_.consume(consumed_);
+        consumed_ = 0;
     }
 }
 

@@ -30,6 +30,11 @@ text_position advanced(text_position at, const char* p, std::size_t n) noexcept 
 
 }  // namespace
 
+parse_error value_too_long(const text_position& where, std::size_t limit) {
+    return parse_error(where, parse_errc::value_too_long,
+                       "value longer than " + std::to_string(limit) + " bytes");
+}
+
 text_window::text_window(std::size_t block_size, std::size_t max_value, bool counts_lines)
     : block_size_(std::max<std::size_t>(block_size, 1)),
       max_value_(max_value),
@@ -85,8 +90,7 @@ void text_window::fill(std::istream& in) {
 void text_window::need_more() {
     const std::size_t pending = end_ - begin_;
     if (pending > max_value_) {
-        throw parse_error(position(0), parse_errc::value_too_long,
-                          "value longer than " + std::to_string(max_value_) + " bytes");
+        throw value_too_long(position(0), max_value_);
     }
     wanted_ = std::min(std::max(pending * 2, pending + 1), max_value_ + 1);
 }

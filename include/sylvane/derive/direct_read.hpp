@@ -97,6 +97,14 @@ T read_direct(text_cursor& c) {
     return direct_reader<T, of_converter_t<T>>::read(c);
 }
 
+/// The next value of `c` as a `T`, made where it is converted to: `opt.emplace(direct_value<T>{c})`
+/// reads the value straight into the optional, without moving it there.
+template <class T>
+struct direct_value {
+    text_cursor& c;
+    operator T() const { return read_direct<T>(c); }
+};
+
 /// `T` read from `c`'s text without a tree; nothing when the cursor stopped (its `fault()`
 /// says where). A converter's failure propagates, noted in `c`.
 template <class T>

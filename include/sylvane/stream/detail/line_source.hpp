@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <sylvane/base/export.hpp>
@@ -26,6 +27,17 @@ struct text_line {
     std::size_t offset = 0;
     std::size_t lead = 0;
 };
+
+/// The document of `line` (without its line end): the text after any RFC 7464 record
+/// separators, and how many there were; nothing for a blank line.
+inline std::optional<std::pair<std::string_view, std::size_t>> line_document(
+    std::string_view line) {
+    std::size_t lead = 0;
+    while (lead < line.size() && line[lead] == '\x1e') ++lead;
+    line.remove_prefix(lead);
+    if (line.find_first_not_of(" \t\r") == std::string_view::npos) return std::nullopt;
+    return std::pair{line, lead};
+}
 
 /// A run of whole lines of the text, and the offset of its first byte in the whole text.
 struct text_chunk {
@@ -90,11 +102,8 @@ std::size_t each_line(std::string_view chunk, Each each) {
         ++number;
         std::size_t end = chunk.find('\n', at);
         if (end == std::string_view::npos) end = chunk.size();
-        std::size_t from = at;
-        while (from < end && chunk[from] == '\x1e') ++from;  // RFC 7464's record separators
-        const std::string_view text = chunk.substr(from, end - from);
-        if (text.find_first_not_of(" \t\r") != std::string_view::npos)
-            each(text_line{text, number, from, from - at});
+        if (const auto doc = line_document(chunk.substr(at, end - at)))
+            each(text_line{doc->first, number, at + doc->second, doc->second});
         at = end + 1;
     }
     return number;

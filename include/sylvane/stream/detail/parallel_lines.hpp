@@ -53,11 +53,9 @@ public:
             batch& b = *batches_.front();
             wait_for(b);
             if (b.fatal) std::rethrow_exception(b.fatal);
-            if (b.too_long) {
-                const auto& limit = source_.options().max_value_size;
-                throw parse_error({b.offset, lines_before_ + 1, 1}, parse_errc::value_too_long,
-                                  "value longer than " + std::to_string(limit) + " bytes");
-            }
+            if (b.too_long)
+                throw value_too_long({b.offset, lines_before_ + 1, 1},
+                                     source_.options().max_value_size);
             while (next_ < b.lines.size()) {
                 const std::size_t i = next_++;
                 line = lines_before_ + b.lines[i].number;

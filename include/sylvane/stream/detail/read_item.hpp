@@ -43,13 +43,9 @@ template <class T, class Walk>
 step read_item(text_window& w, Walk& walk, std::optional<T>& out) {
     const read_options& options = walk.options();
     json_tree::detail::text_cursor c(w.pending(), options, walk.item_depth());
-    struct direct {  // the value made in place in `out`
-        json_tree::detail::text_cursor& c;
-        operator T() const { return derive::detail::read_direct<T>(c); }
-    };
     bool another = false;
     try {
-        out.emplace(direct{c});
+        out.emplace(derive::detail::direct_value<T>{c});  // made in place in `out`
         if constexpr (std::is_same_v<Walk, array_walk>) {
             if (!c.failed()) another = c.next_element();
         }

@@ -33,6 +33,9 @@ using json_tree::read_options;
 using json_tree::text_position;
 using json_tree::detail::cursor_fault;
 
+/// The failure of a value that starts at `where` and is longer than `limit` bytes.
+SYLVANE_API parse_error value_too_long(const text_position& where, std::size_t limit);
+
 class SYLVANE_API text_window {
 public:
     /// A window that takes `block_size` bytes at a time from a stream, and refuses a value
