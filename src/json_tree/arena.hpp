@@ -95,6 +95,8 @@ public:
     /// first node asked for.
     static arena* current();
 
+    /// The bytes left in the chunk in use.
+    std::size_t room() const noexcept { return static_cast<std::size_t>(end_ - next_); }
     /// The bytes taken from this arena's chunks so far, with the unused ends of full chunks.
     std::size_t bytes_used() const noexcept {
         return chunk_bytes_ - static_cast<std::size_t>(end_ - next_);

@@ -1,5 +1,7 @@
 #include <sylvane/json_tree/read.hpp>
 
+#include <sylvane/json_tree/detail/document_reader.hpp>
+
 #include "arena.hpp"
 #include "flat_stack.hpp"
 #include "known_keys.hpp"
@@ -21,6 +23,15 @@
 namespace Sylvane::json_tree {
 
 namespace detail {
+
+/// The tables of a parser of many documents, its own: its thread's would be shared with any
+/// read the thread makes while the parser lives, and a parser may move between threads. Their
+/// entries are told apart by `generation`, which only grows.
+struct sequence_tables {
+    known_keys::table keys{};
+    shared_string_table::slots_table strings{};
+    std::uint64_t generation = 1;
+};
 
 /// The reader: one pass over the text with an explicit stack of open containers. Every node goes
 /// into one arena. Elements of open containers wait on one value stack (keys, already in the
@@ -46,8 +57,62 @@ public:
         depth_limit_ = depth < options.max_depth ? options.max_depth - depth : 0;
         whole_text_ = false;
     }
+    /// A parser of many documents one after another (`read_document`), with `tables` of its
+    /// own rather than its thread's.
+    parser(const read_options& options, sequence_tables& tables)
+        : begin_(nullptr),
+          p_(nullptr),
+          end_(nullptr),
+          options_(options),
+          depth_limit_(options.max_depth),
+          positions_(nullptr),
+          known_keys_(tables.keys, tables.generation),
+          shared_strings_(tables.strings, tables.generation),
+          sequence_(&tables) {
+        static_assert(!Track);
+    }
     parser(const parser&) = delete;
     parser& operator=(const parser&) = delete;
+
+    /// Reads `text` as `read` does, in a parser of many documents (or, with `depth`, a value
+    /// inside one). What the documents before
+    /// left is kept: the stacks, and the arena while the next document may fit in its chunk,
+    /// with the keys and short strings met in it, so that a run of small documents costs what
+    /// one document holding them would. Each document's root holds a reference to its arena,
+    /// which is at most one chunk (`max_chunk`) beyond the document's own needs.
+    /// Unless `whole`, reads the one value at `at` in `text` instead, inside `depth` open
+    /// containers of a larger text, and leaves `p_` after it.
+    yojson read_document(std::string_view text, std::size_t at, std::size_t depth, bool whole) {
+        begin_ = text.data();
+        p_ = begin_ + at;
+        end_ = begin_ + text.size();
+        whole_text_ = whole;
+        depth_limit_ = depth < options_.max_depth ? options_.max_depth - depth : 0;
+        // A document that failed leaves its waiting values: arena nodes and scalars, which no
+        // reference is counted for.
+        frames_.resize(0);
+        values_.resize(0);
+        keys_.resize(0);
+#if defined(__SSE2__)
+        indentation_ = _mm_set1_epi8(' ');
+#endif
+        // A document's tree takes a few times its bytes (as `memory` reckons): one that may not
+        // fit in what is left of the chunk starts a new arena, as does any tree once a chunk's
+        // worth is used. A value's size is not known before it is read: a few KiB are room
+        // enough for the usual one, and a larger one grows the arena.
+        const std::size_t need = whole ? tree_bytes(text.size())
+                                       : std::min(tree_bytes(text.size() - at), max_chunk / 16);
+        if (arena_ != nullptr && (arena_->room() < need || arena_->bytes_used() >= max_chunk)) {
+            release_arena(std::exchange(arena_, nullptr));
+            const std::uint64_t generation = ++sequence_->generation;
+            known_keys_.renew(generation);
+            shared_strings_.renew(generation);
+            empty_list_ = tree_access::raw_null();
+            empty_assoc_ = tree_access::raw_null();
+        }
+        return run();
+    }
+
     /// Puts the nodes into `shared`, if not null, instead of an arena of their own.
     void share_arena(arena* shared) noexcept {
         if (shared == nullptr) return;
@@ -123,7 +188,9 @@ public:
     }
 
     /// Where the reading stands.
-    std::size_t position() const noexcept { return offset(p_); }
+    std::size_t position() const noexcept {
+        return offset(p_);
+    }
 
 private:
     friend struct lexer<parser>;
@@ -154,12 +221,22 @@ private:
         fault(at, code, {});
     }
 
+    /// What the tree of a text of `size` bytes may take, about.
+    static std::size_t tree_bytes(std::size_t size) noexcept {
+        return size * 4 + 512;
+    }
+
     arena& memory() {
         // A small text's tree takes a few times its bytes (node headers, 32-byte entries): its
         // first chunk is sized to hold all of it. Chunks are capped, so a large text's is not.
         // One value inside a text may be a small part of it: its arena starts at the smallest
         // chunk and grows, so that many small values kept apart do not each hold a large chunk.
-        if (arena_ == nullptr) arena_ = arena::create(whole_text_ ? offset(end_) * 4 + 512 : 0);
+        // A parser of many documents starts each arena as large as a chunk may be, for a run of
+        // them.
+        if (arena_ == nullptr)
+            arena_ = arena::create(sequence_ != nullptr ? max_chunk
+                                   : whole_text_        ? tree_bytes(offset(end_))
+                                                        : 0);
         return *arena_;
     }
 
@@ -260,18 +337,24 @@ private:
         known_keys::key& cached =
             known_keys_.at(frames_.size(), values_.size() - frames_.back().values_begin);
         const std::size_t n = cached.size;
-        if (known_keys_.known(cached) && same_key(cached.text, n)) {
+        if (known_keys_.known(cached) && same_key(cached.stored, n)) {
             p_ += n + 2;
             keys_.push_back(std::string_view(cached.stored, n));
         } else {
             const char* raw = p_ + 1;
             const std::string_view k = string();
-            char* chars = memory().chars(k.size());
-            copy_bytes(chars, k.data(), k.size());
-            const std::string_view stored(chars, k.size());
-            keys_.push_back(stored);
-            // No escapes: its bytes in the text are the key.
-            if (k.data() == raw) known_keys_.remember(cached, raw, chars, k.size());
+            if (k.data() == raw) {
+                // No escapes: its bytes in the text are the key, matched later against its copy
+                // and quote.
+                char* chars = memory().chars(known_keys::key_room(k.size()));
+                copy_bytes(chars, k.data(), k.size() + 1);
+                keys_.push_back(std::string_view(chars, k.size()));
+                known_keys_.remember(cached, chars, k.size());
+            } else {
+                char* chars = memory().chars(k.size());
+                copy_bytes(chars, k.data(), k.size());
+                keys_.push_back(std::string_view(chars, k.size()));
+            }
         }
         // The usual `": "` without a loop; anything else through `skip_space`.
         if (after_space() != ':') fault(p_, parse_errc::expected_colon);
@@ -280,8 +363,8 @@ private:
         return after_space();
     }
 
-    /// Whether the key at `p_` is the `n` bytes at `known`, an earlier key of the text that a
-    /// quote ends.
+    /// Whether the key at `p_` is the `n` bytes at `known`, an earlier key's copy that its
+    /// quote ends, in at least 16 bytes.
     [[gnu::always_inline]] bool same_key(const char* known, std::size_t n) const noexcept {
 #if defined(__SSE2__)
         const auto equal16 = [](const char* a, const char* b) {
@@ -290,7 +373,6 @@ private:
                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)))));
         };
         // The key and its quote in one compare, or in two overlapping ones up to 32 bytes.
-        // `known` lies before `p_`, so 16 bytes from either are in the text.
         if (n < 16 && end_ - p_ > 16) {
             const unsigned want = (2u << n) - 1;
             return (equal16(p_ + 1, known) & want) == want;
@@ -427,9 +509,9 @@ private:
                          std::string_view(start, static_cast<std::size_t>(p_ - start)), start);
     }
 
-    const char* const begin_;
+    const char* begin_;
     const char* p_;
-    const char* const end_;
+    const char* end_;
     const read_options options_;  // a copy: one load less for each option tested
     std::size_t depth_limit_;     // containers that may open: less than the option when nested
     bool whole_text_ = true;      // whether the value is the whole text, or one inside it
@@ -438,6 +520,7 @@ private:
     known_keys known_keys_;
     /// Short strings read so far in this document, by their bytes (without Track).
     shared_string_table shared_strings_;
+    sequence_tables* sequence_ = nullptr;  // in a parser of many documents
     /// Without Track, every empty list and every empty object, once one is read (`Null` before).
     raw_tree empty_list_ = tree_access::raw_null();
     raw_tree empty_assoc_ = tree_access::raw_null();
@@ -465,6 +548,34 @@ positioned read_positioned(std::string_view text, const read_options& options) {
 
 positioned read_with_wide_positions(std::string_view text, const read_options& options) {
     return read_positioned<std::uint64_t>(text, options);
+}
+
+struct document_reader::state {
+    explicit state(const read_options& options) : reader(options, tables) {}
+    sequence_tables tables;
+    parser<false> reader;  // after the tables it uses
+};
+
+document_reader::document_reader(const read_options& options) : options_(options) {}
+
+document_reader::~document_reader() = default;
+document_reader::document_reader(document_reader&&) noexcept = default;
+document_reader& document_reader::operator=(document_reader&&) noexcept = default;
+
+document_reader::state& document_reader::ready() {
+    if (!state_) state_ = std::make_unique<state>(options_);
+    return *state_;
+}
+
+yojson document_reader::read(std::string_view text) {
+    return ready().reader.read_document(text, 0, 0, true);
+}
+
+yojson document_reader::read_value(std::string_view text, std::size_t& at, std::size_t depth) {
+    parser<false>& reader = ready().reader;
+    yojson value = reader.read_document(text, at, depth, false);
+    at = reader.position();
+    return value;
 }
 
 yojson read_value_at(std::string_view text, std::size_t& at, std::size_t depth,

@@ -23,8 +23,17 @@ inline constexpr std::size_t short_string_max = 8;
 /// read begins by clearing them; a slot of another read's generation counts as empty, so a read
 /// never sees another read's nodes.
 class shared_string_table {
+    struct slot;
+    static constexpr int index_bits = 10;
+
 public:
+    using slots_table = std::array<slot, std::size_t{1} << index_bits>;
+
+    /// The slots of this thread, for one read.
     shared_string_table() : slots_(slots().data()), generation_(next_read_generation()) {}
+    /// The slots of `slots`, zeroed or filled by generations below `generation` only.
+    shared_string_table(slots_table& slots, std::uint64_t generation)
+        : slots_(slots.data()), generation_(generation) {}
     shared_string_table(const shared_string_table&) = delete;
     shared_string_table& operator=(const shared_string_table&) = delete;
 
@@ -43,6 +52,9 @@ public:
         return made;
     }
 
+    /// Forgets every string: those after it are of `generation`, above every one before.
+    void renew(std::uint64_t generation) noexcept { generation_ = generation; }
+
 private:
     struct slot {
         string_node* node;
@@ -50,11 +62,9 @@ private:
                             // looks current
         std::uint64_t bytes;
     };
-    static constexpr int index_bits = 10;
     static constexpr int size_bits = 5;  // sizes up to 31
     static_assert(short_string_max < (std::size_t{1} << size_bits));
 
-    using slots_table = std::array<slot, std::size_t{1} << index_bits>;
     /// The thread's slots, on the heap: the C library takes a thread's static storage from its
     /// stack, where 24 KiB would be missed by a thread of a small stack.
     static slots_table& slots() {

@@ -2,6 +2,8 @@
 
 #include <sylvane/json_tree/detail/text_cursor.hpp>
 
+#include <sylvane/json_tree/detail/document_reader.hpp>
+
 #include "arena.hpp"
 #include "lexer.hpp"
 #include "read_value.hpp"
@@ -297,7 +299,8 @@ yojson text_cursor::read_tree() {
     if (failed_) return yojson();
     const std::string_view text(begin_, static_cast<std::size_t>(end_ - begin_));
     std::size_t at = static_cast<std::size_t>(p_ - begin_);
-    yojson value = read_value_at(text, at, depth_, options_, trees_);
+    yojson value = tree_reader_ != nullptr ? tree_reader_->read_value(text, at, depth_)
+                                           : read_value_at(text, at, depth_, options_, trees_);
     p_ = begin_ + at;
     return value;
 }

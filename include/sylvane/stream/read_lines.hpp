@@ -23,6 +23,7 @@
 #include <sylvane/read_as.hpp>
 #include <sylvane/stream/detail/line_source.hpp>
 #include <sylvane/stream/detail/parallel_lines.hpp>
+#include <sylvane/stream/detail/read_document.hpp>
 #include <sylvane/stream/detail/value_iterator.hpp>
 #include <sylvane/stream/stream_options.hpp>
 
@@ -53,14 +54,11 @@ public:
                     *source_, source_->options().threads);
             return parallel_->next(shared_, line_);
         }
-        const read_options& options = source_->options().read;
+        if (!reader_) reader_.emplace(source_->options().read);
         while (const auto line = source_->next()) {
             line_ = line->number;
             std::exception_ptr failure;
-            stream::detail::read_line<T>(*line, current_, failure,
-                                         [&](std::optional<T>& out, std::string_view text) {
-                                             derive::detail::read_as_into(out, text, options);
-                                         });
+            stream::detail::read_line<T>(*line, current_, failure, *reader_);
             if (!failure) return true;
             source_->fail(line_, std::move(failure));
         }
@@ -78,6 +76,7 @@ public:
 private:
     std::unique_ptr<stream::detail::line_source> source_;
     std::unique_ptr<stream::detail::parallel_lines<T>> parallel_;
+    std::optional<stream::detail::document_reader<T>> reader_;
     std::optional<T> current_;
     T* shared_ = nullptr;  // with threads: the value, in place in its batch
     std::size_t line_ = 0;

@@ -27,6 +27,7 @@ namespace Sylvane::json_tree::detail {
 template <class Host>
 struct lexer;
 class arena;
+class document_reader;
 
 /// Runs a type's tree converter on a value's tree, for its failure.
 using tree_check = void (*)(const yojson&);
@@ -86,6 +87,9 @@ public:
     text_cursor& operator=(const text_cursor&) = delete;
     /// Lets go of the arena of the values read as trees, which those trees keep.
     ~text_cursor();
+    /// Values read as trees are read by `trees`, which outlives the cursor, rather than each by
+    /// a reader of its own: for a reader of many values one after another.
+    void read_trees_with(document_reader& trees) noexcept { tree_reader_ = &trees; }
 
     /// Where the cursor stands, to come back to.
     struct state {
@@ -241,7 +245,8 @@ private:
     bool failed_ = false;
     cursor_fault fault_;
     std::string scratch_;
-    arena* trees_ = nullptr;  // holds the values read as trees; one reference
+    arena* trees_ = nullptr;                  // holds the values read as trees; one reference
+    document_reader* tree_reader_ = nullptr;  // reads them instead, when set
 };
 
 }  // namespace Sylvane::json_tree::detail

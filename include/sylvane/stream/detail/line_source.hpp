@@ -110,11 +110,10 @@ std::size_t each_line(std::string_view chunk, Each each) {
 }
 
 /// Reads the document of `line` into `out` with `read(out, text)`; its failure, placed, into
-/// `failure`. Other
-/// exceptions (`std::bad_alloc`, a converter's own) go through.
+/// `failure`. Other exceptions (`std::bad_alloc`, a converter's own) go through.
 template <class T, class Read>
 void read_line(const text_line& line, std::optional<T>& out, std::exception_ptr& failure,
-               Read read) {
+               Read& read) {
     try {
         read(out, line.text);
     } catch (const located_error& e) {

@@ -23,6 +23,7 @@
 
 #include <sylvane/read_as.hpp>
 #include <sylvane/stream/detail/line_source.hpp>
+#include <sylvane/stream/detail/read_document.hpp>
 
 namespace Sylvane::stream::detail {
 
@@ -119,12 +120,9 @@ private:
         b.line_count = each_line(b.text, [&](const text_line& line) { b.lines.push_back(line); });
         b.values.resize(b.lines.size());
         b.failures.resize(b.lines.size());
-        for (std::size_t i = 0; i < b.lines.size(); ++i) {
-            read_line<T>(b.lines[i], b.values[i], b.failures[i],
-                         [&](std::optional<T>& out, std::string_view text) {
-                             derive::detail::read_as_into(out, text, options);
-                         });
-        }
+        document_reader<T> reader(options);
+        for (std::size_t i = 0; i < b.lines.size(); ++i)
+            read_line<T>(b.lines[i], b.values[i], b.failures[i], reader);
     }
 
     /// Waits until `b` is read, reading other runs meanwhile rather than waiting idle.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <sylvane/base/export.hpp>
+#include <sylvane/json_tree/detail/document_reader.hpp>
 #include <sylvane/stream/detail/text_window.hpp>
 
 namespace Sylvane::stream::detail {
@@ -43,6 +44,8 @@ public:
     /// The JSON Pointer of the item that `advance` gave.
     std::string item_pointer() const;
     const read_options& options() const noexcept { return options_; }
+    /// Reads the trees of the items, one after another.
+    json_tree::detail::document_reader& trees() noexcept { return trees_; }
 
 private:
     enum class phase : unsigned char { to_array, items, after_array, done };
@@ -51,6 +54,7 @@ private:
     [[noreturn]] void not_found(const text_window& w, std::size_t at) const;
 
     read_options options_;
+    json_tree::detail::document_reader trees_{options_};
     std::string pointer_;
     std::vector<std::string> tokens_;
     std::vector<bool> in_object_;  // whether each container on the way is an object
@@ -64,7 +68,7 @@ private:
 /// Values one after another, apart by white space (and RFC 7464 record separators).
 class SYLVANE_API value_sequence {
 public:
-    explicit value_sequence(const read_options& options) : options_(options) {}
+    explicit value_sequence(const read_options& options) : options_(options), trees_(options) {}
     /// Steps over white space to the next value or to the end.
     step advance(text_window& w);
     void item_done(text_window& w, std::size_t n, bool) { w.consume(n); }
@@ -72,9 +76,12 @@ public:
     static constexpr std::size_t item_depth() noexcept { return 0; }
     static std::string item_pointer() { return {}; }
     const read_options& options() const noexcept { return options_; }
+    /// Reads the trees of the values, one after another.
+    json_tree::detail::document_reader& trees() noexcept { return trees_; }
 
 private:
     read_options options_;
+    json_tree::detail::document_reader trees_;
 };
 
 /// Whether a cursor that read from the start of `w`'s pending bytes must be tried again with
