@@ -365,13 +365,23 @@ TEST(write_direct, the_first_failure_in_the_text_is_the_one_raised) {
     }
 }
 
-TEST(write_direct, pretty_text_is_written_from_the_tree) {
-    Sylvane::write_options pretty;
-    pretty.pretty = true;
-    pretty.indent = 3;
+TEST(write_direct, pretty_text_is_the_compact_text_laid_out) {
+    // Without a tree, byte for byte the tree writer's, with strings that hold the bytes that
+    // lay the text out, empty containers, and every indentation.
     config c;
     c.child = std::make_unique<config>();
-    expect_same(c, path::tree, pretty);
+    for (unsigned indent : {0u, 1u, 3u}) {
+        Sylvane::write_options pretty;
+        pretty.pretty = true;
+        pretty.indent = indent;
+        expect_same(c, path::direct, pretty);
+        expect_same(
+            std::map<std::string, std::vector<std::string>>{
+                {"a{[,:\"", {"]}", "\\\"", ",:"}}, {"", {}}, {"e", {""}}},
+            path::direct, pretty);
+        expect_same(std::vector<std::map<std::string, int>>{{}, {{"k", 1}}, {}}, path::direct,
+                    pretty);
+    }
 }
 
 TEST(write_direct, trees_and_streams_still_take_the_tree_writer) {

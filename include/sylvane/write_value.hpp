@@ -5,7 +5,7 @@
 ///
 /// The text is byte for byte that of `write(yojson_of(value), options)`, failures included; the
 /// value is written straight to the text (`direct_write.hpp`), and only parts without a direct
-/// writer make a tree of their own. Pretty printing goes through the value's whole tree.
+/// writer make a tree of their own. Pretty text is the compact text laid out.
 
 #include <ostream>
 #include <string>
@@ -55,8 +55,12 @@ requires(!std::is_same_v<T, yojson>) std::string
     derive::detail::require_converters<T>();
     if constexpr (Yojsonable_intf::yojsonable<T>) {
         if (!options.pretty) return derive::detail::write_direct_text(value, options);
-        SYLVANE_COUNT_ROUTE(trees_written);
-        return json_tree::write(yojson_of(value), options);
+        // Pretty text is the compact text laid out, not a tree written: a type written only
+        // this way needs no tree writer.
+        write_options compact = options;
+        compact.pretty = false;
+        return json_tree::detail::pretty_text(derive::detail::write_direct_text(value, compact),
+                                              options.indent);
     } else {
         return {};
     }

@@ -97,4 +97,50 @@ void text_sink::tree(const yojson& t) {
     put(text.data(), text.size());
 }
 
+std::string pretty_text(std::string_view compact, unsigned indent) {
+    std::string out;
+    out.reserve(compact.size() + compact.size() / 2);
+    std::size_t depth = 0;
+    const auto newline = [&] { out.append(1, '\n').append(depth * indent, ' '); };
+    const char* p = compact.data();
+    const char* const end = p + compact.size();
+    while (p != end) {
+        const char c = *p++;
+        switch (c) {
+            case '"': {
+                // The string to its closing quote, escapes stepped over, copied as it is.
+                const char* q = p;
+                while (q < end && *q != '"') q += *q == '\\' ? 2 : 1;
+                q = std::min(q + 1, end);
+                out.append(p - 1, static_cast<std::size_t>(q - (p - 1)));
+                p = q;
+                break;
+            }
+            case '[':
+            case '{':
+                out.push_back(c);
+                if (p != end && *p == (c == '[' ? ']' : '}')) {  // empty: as it is
+                    out.push_back(*p++);
+                } else {
+                    ++depth;
+                    newline();
+                }
+                break;
+            case ']':
+            case '}':
+                depth -= depth > 0 ? 1 : 0;
+                newline();
+                out.push_back(c);
+                break;
+            case ',':
+                out.push_back(',');
+                newline();
+                break;
+            case ':': out.append(": "); break;
+            default: out.push_back(c);
+        }
+    }
+    return out;
+}
+
 }  // namespace Sylvane::json_tree::detail

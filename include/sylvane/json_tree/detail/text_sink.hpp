@@ -99,4 +99,9 @@ private:
     std::optional<write_error> failure_;
 };
 
+/// The pretty text of `compact`, compact JSON text as `write` makes it (no white space): the
+/// text that `write` makes of the same tree with `pretty` set and `indent`, byte for byte. It
+/// lets a value be written pretty without making its tree.
+SYLVANE_API std::string pretty_text(std::string_view compact, unsigned indent);
+
 }  // namespace Sylvane::json_tree::detail
