@@ -29,7 +29,7 @@ sum_match match_sum(std::string_view type_name, std::span<const std::string_view
     switch (tree.kind()) {
         case yojson_kind::String: {
             const std::size_t i = find_tag(tags, tree.as_string());
-            if (i == tags.size()) Treeform_error::unexpected_stag(type_name, tree);
+            if (i == tags.size()) unknown_tag(type_name, {tags, {}}, tree);
             if (arities[i] != 0) Treeform_error::stag_takes_args(type_name, tree);
             return {i, {}};
         }
@@ -40,10 +40,9 @@ sum_match match_sum(std::string_view type_name, std::span<const std::string_view
             if (head.kind() == yojson_kind::List) {
                 Treeform_error::nested_list_invalid_sum(type_name, tree);
             }
-            if (head.kind() != yojson_kind::String)
-                Treeform_error::unexpected_stag(type_name, tree);
+            if (head.kind() != yojson_kind::String) unknown_tag(type_name, {tags, {}}, tree);
             const std::size_t i = find_tag(tags, head.as_string());
-            if (i == tags.size()) Treeform_error::unexpected_stag(type_name, tree);
+            if (i == tags.size()) unknown_tag(type_name, {tags, {}}, tree);
             const std::span<const yojson> args = items.subspan(1);
             if (arities[i] == 0) {
                 if (!args.empty()) Treeform_error::stag_no_args(type_name, tree);
@@ -54,7 +53,7 @@ sum_match match_sum(std::string_view type_name, std::span<const std::string_view
             }
             return {i, args};
         }
-        default: Treeform_error::unexpected_stag(type_name, tree);
+        default: unknown_tag(type_name, {tags, {}}, tree);
     }
 }
 

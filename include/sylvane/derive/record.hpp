@@ -120,6 +120,10 @@ struct record_table {
     static constexpr bool omit_empty(std::size_t i) noexcept {
         return Desc::settings.omit_empty || Desc::fields[i].omit_empty;
     }
+    /// Whether field `I` is left out of the object when empty.
+    template <std::size_t I>
+    static constexpr bool omitted_when_empty = may_be_absent<field_type<I>> &&
+                                               (omit_empty(I) || absent_when_empty<field_type<I>>);
 
     /// The fields that must be given: all but the skipped, the defaulted and those that may be
     /// absent.
@@ -329,7 +333,7 @@ private:
     static void write_field(assoc_builder& fields, const F& field) {
         using table = detail::record_table<Desc>;
         if constexpr (!table::skipped(I)) {
-            if constexpr (detail::may_be_absent<F> && table::omit_empty(I)) {
+            if constexpr (table::template omitted_when_empty<I>) {
                 if (detail::is_empty(field)) return;
             }
             fields.emplace(table::keys[I], [&] { return detail::tree_of(field); });
@@ -563,7 +567,7 @@ private:
     template <std::size_t I, class F>
     static void write_field(text_sink& out, const F& field, bool& first) {
         if constexpr (!table::skipped(I)) {
-            if constexpr (may_be_absent<F> && table::omit_empty(I)) {
+            if constexpr (table::template omitted_when_empty<I>) {
                 if (is_empty(field)) return;
             }
             if constexpr (table::plain_key(I)) {  // written without escape or check

@@ -28,6 +28,7 @@
 #include <sylvane/derive/options.hpp>
 #include <sylvane/derive/pointers.hpp>
 #include <sylvane/derive/record.hpp>
+#include <sylvane/derive/unknown_tag.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/detail/text_cursor.hpp>
 #include <sylvane/json_tree/detail/text_sink.hpp>
@@ -423,7 +424,7 @@ struct variant_of_tree {
                 }
             }
             if (tag == nullptr || tag->kind() != yojson_kind::String) {
-                Treeform_error::unexpected_stag(Desc::name, tree);
+                detail::unknown_tag(Desc::name, {table::tags, {}}, tree);
             }
             return by_tag(tag->as_string(), payload, tree);
         }
@@ -447,7 +448,7 @@ private:
     /// The alternative tagged `tag`, from `payload` (null if the tree has none).
     static type by_tag(std::string_view tag, const yojson* payload, const yojson& tree) {
         const std::size_t i = detail::find_tag(table::tags, tag);
-        if (i == table::size) Treeform_error::unexpected_stag(Desc::name, tree);
+        if (i == table::size) detail::unknown_tag(Desc::name, {table::tags, {}}, tree);
         return by_index(i, payload, tree, std::make_index_sequence<table::size>{});
     }
     template <std::size_t... I>
