@@ -49,6 +49,8 @@ struct field_settings {
     bool skip = false;        ///< neither written nor read
     bool defaulted = false;   ///< a missing key leaves the member's initialiser
     bool omit_empty = false;  ///< an empty optional is left out when writing
+    bool flatten = false;     ///< the member's record's fields stand in the object in its place
+    bool extra = false;       ///< the member keeps the entries whose keys are no field's
 };
 
 /// The options of a whole record.
@@ -114,6 +116,17 @@ inline constexpr struct omit_empty_t {
     constexpr void apply(record_settings& s) const noexcept { s.omit_empty = true; }
 } omit_empty [[maybe_unused]]{};
 
+/// Field: the member, a derived record, has no key; its fields stand in the object in its place.
+inline constexpr struct flatten_t {
+    constexpr void apply(field_settings& s) const noexcept { s.flatten = true; }
+} flatten [[maybe_unused]]{};
+
+/// Field: the member (a `std::vector<std::pair<std::string, yojson>>`) keeps the entries whose
+/// keys are no field's, in order, and they are written back after the fields.
+inline constexpr struct extra_keys_t {
+    constexpr void apply(field_settings& s) const noexcept { s.extra = true; }
+} extra_keys [[maybe_unused]]{};
+
 /// Record or enumeration: the naming policy of the keys or tags not given explicitly.
 struct rename_all {
     naming policy;
@@ -177,13 +190,14 @@ concept option_of = requires(Settings& s, const Option& o) {
 /// Folds `opts` into a `Settings`; an option meant for another kind of type does not compile.
 template <class Settings, class... Option>
 constexpr Settings make_settings(Settings s, const Option&... opts) {
-    static_assert((option_of<Settings, Option> && ...),
-                  "Sylvane: an option does not apply here. Fields take key(\"...\"), skip, "
-                  "with_default, omit_empty; SYLVANE_RECORD_WITH takes rename_all(...), "
-                  "with_default, omit_empty, ignore_unknown_keys, deny_unknown_keys; "
-                  "SYLVANE_ENUM_WITH takes rename_all(...); SYLVANE_VARIANT_WITH takes "
-                  "external_tag, internal_tag(\"key\"), adjacent_tag(\"tag\", \"content\"), "
-                  "untagged");
+    static_assert(
+        (option_of<Settings, Option> && ...),
+        "Sylvane: an option does not apply here. Fields take key(\"...\"), skip, "
+        "with_default, omit_empty, flatten, extra_keys; SYLVANE_RECORD_WITH takes rename_all(...), "
+        "with_default, omit_empty, ignore_unknown_keys, deny_unknown_keys; "
+        "SYLVANE_ENUM_WITH takes rename_all(...); SYLVANE_VARIANT_WITH takes "
+        "external_tag, internal_tag(\"key\"), adjacent_tag(\"tag\", \"content\"), "
+        "untagged");
     if constexpr ((option_of<Settings, Option> && ...)) (opts.apply(s), ...);
     return s;
 }

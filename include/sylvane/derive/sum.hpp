@@ -278,15 +278,6 @@ struct alternative_reader<std::tuple<E...>> {
 
 namespace detail {
 
-/// The record description behind converter `To`, if it is a derived record's.
-template <class To>
-struct record_desc_of {
-    using type = void;
-};
-template <class Desc>
-struct record_desc_of<record_to_tree<Desc>> {
-    using type = Desc;
-};
 /// Whether tree converter `Of` may read `tree`, as far as the keys of the records it reads
 /// tell: false only where it fails whatever the values hold.
 template <class Of>
@@ -309,10 +300,6 @@ struct keys_allow<shared_of_tree<T>> {
         return tree.is_null() || keys_allow<of_converter_t<T>>::check(tree);
     }
 };
-
-template <class A>
-using record_desc_t =
-    typename record_desc_of<std::remove_cvref_t<decltype(converters_of<A>().to)>>::type;
 
 /// An alternative in a variant's form. `index` is its place in the listing.
 template <class Desc, std::size_t I, class A>
