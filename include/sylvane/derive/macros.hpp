@@ -63,9 +63,9 @@
 
 #define SYLVANE_DETAIL_ONE(ctx, a) +1
 #define SYLVANE_DETAIL_ALTERNATIVE(ctx, p) SYLVANE_DETAIL_ALTERNATIVE_ p,
-#define SYLVANE_DETAIL_ALTERNATIVE_(A, tag) \
+#define SYLVANE_DETAIL_ALTERNATIVE_(A, ...) \
     ::Sylvane::derive::alternative<A> {     \
-        tag                                 \
+        __VA_ARGS__                         \
     }
 // A field or enumerator `a` or `(a, options...)`: its member, its settings.
 #define SYLVANE_DETAIL_MEMBER(T, f) SYLVANE_DETAIL_MEMBER_(T, SYLVANE_PP_DEPAREN(f))
@@ -96,7 +96,7 @@
         ::Sylvane::derive::options::ignore_unknown_keys,                                         \
         ::Sylvane::derive::options::deny_unknown_keys, ::Sylvane::derive::options::external_tag, \
         ::Sylvane::derive::options::internal_tag, ::Sylvane::derive::options::adjacent_tag,      \
-        ::Sylvane::derive::options::untagged
+        ::Sylvane::derive::options::untagged, ::Sylvane::derive::options::as_integer
 #define SYLVANE_DETAIL_SETTINGS(Settings, opts)                                                  \
     [] {                                                                                         \
         SYLVANE_DETAIL_USING_OPTIONS;                                                            \
@@ -211,7 +211,8 @@
     }
 
 /// Converters of the enumeration `T` with the listed enumerators, each written as the string
-/// of its tag: its name, or `(enumerator, "tag")`.
+/// of its tag: its name, or `(enumerator, "tag")`; or as an integer code: `(enumerator, 7)`
+/// for each, or the option `as_integer` for the enumerators' values.
 #define SYLVANE_ENUM(T, ...) SYLVANE_ENUM_WITH(T, (), __VA_ARGS__)
 
 /// `SYLVANE_ENUM` with options: `(rename_all(screaming_snake_case))`.
@@ -235,9 +236,10 @@
 
 /// Converters of `T`, a `std::variant` (or a class derived from one that inherits its
 /// constructors) of distinct alternative types, each listed once as `(type, "Tag")`, written
-/// `["Tag", payload]`. ADL finds the converters through the namespaces of `T`'s alternatives
-/// when `T` is an alias of `std::variant`; when no alternative is a type of this namespace,
-/// derive a class instead.
+/// `["Tag", payload]`; `(type, 7)` tags it with the integer code 7 instead, and `(type)` takes
+/// its place in the listing as its code where the variant has the option `as_integer`. ADL finds
+/// the converters through the namespaces of `T`'s alternatives when `T` is an alias of
+/// `std::variant`; when no alternative is a type of this namespace, derive a class instead.
 #define SYLVANE_VARIANT(T, ...) SYLVANE_VARIANT_WITH(T, (), __VA_ARGS__)
 
 /// `SYLVANE_VARIANT` in another form: `(external_tag)`, `(internal_tag("type"))`,

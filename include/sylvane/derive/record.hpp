@@ -333,7 +333,7 @@ struct record_to_tree {
     yojson operator()(const type& value) const { return write(value, {}, {}); }
 
     /// The record's object with `tag_key: tag` first, if `tag_key` is not empty.
-    static yojson write(const type& value, std::string_view tag_key, std::string_view tag) {
+    static yojson write(const type& value, std::string_view tag_key, const yojson& tag) {
         using table = detail::record_table<Desc>;
         std::size_t entries = table::size + 1;
         std::size_t key_bytes = table::key_bytes + tag_key.size();
@@ -344,7 +344,7 @@ struct record_to_tree {
             }
         }
         assoc_builder fields(entries, key_bytes);
-        if (!tag_key.empty()) fields.push_back(tag_key, yojson::String(tag));
+        if (!tag_key.empty()) fields.push_back(tag_key, yojson(tag));
         [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
             (write_field<I>(fields, detail::member_of<M>(value)), ...);
         }
