@@ -1,7 +1,7 @@
 // Located failures show the value met and, for enumerations and variants, the tags allowed;
 // the library's own messages stay as they are.
 
-#include <gtest/gtest.h>
+#include "derive_support.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -49,18 +49,7 @@ SYLVANE_VARIANT(listed, (push, "Push"), (ping, "Ping"))
 namespace {
 
 using Sylvane::located_error;
-
-/// The located failure of reading `text` as a `T`.
-template <class T>
-located_error failure_of(const std::string& text) {
-    try {
-        Sylvane::read_as<T>(text);
-    } catch (const located_error& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no failure: " << text;
-    throw std::logic_error("no failure");
-}
+using derive_test::failure_of;
 
 TEST(located_values, an_unknown_tag_shows_the_tag_met_and_those_allowed) {
     // Read straight from the text, and in the list form, which goes through a tree.

@@ -118,18 +118,6 @@ namespace {
 using namespace derive_test;
 using Sylvane::nullable_field;
 
-/// Reads `text` as a `T` by both routes, checks they agree, and checks that the value is
-/// written back as `written` by both routes. Returns the value.
-template <class T>
-T both_ways(const std::string& text, const std::string& written) {
-    const T direct = Sylvane::read_as<T>(text);
-    const T through_tree = Sylvane::of_yojson<T>(Sylvane::read(text));
-    EXPECT_TRUE(direct == through_tree) << text;
-    EXPECT_EQ(Sylvane::write(direct), written) << text;
-    EXPECT_EQ(Sylvane::write(Sylvane::yojson_of(direct)), written) << text;
-    return direct;
-}
-
 TEST(nullable_field, absent_null_and_a_value_round_trip_exactly) {
     EXPECT_TRUE(both_ways<shapes::patch>("{}", "{}").k.is_absent());
     const shapes::patch null = both_ways<shapes::patch>(R"({"k": null})", R"({"k":null})");

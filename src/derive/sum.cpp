@@ -75,6 +75,10 @@ sum_match match_sum(std::string_view type_name, tag_list tags, std::span<const s
     }
 }
 
+yojson tag_tree(tag_list tags, std::size_t i) {
+    return tags.codes.empty() ? yojson::String(tags.names[i]) : yojson::Int(tags.codes[i]);
+}
+
 yojson tagged(yojson tag) {
     list_builder items(1);
     items.push_back(std::move(tag));

@@ -71,13 +71,32 @@ SYLVANE_API yojson tagged(yojson tag);
 SYLVANE_API yojson tag_object(std::string_view key, yojson tag, std::string_view content_key,
                               yojson* payload);
 
-/// Whether the `N` codes of a sum type's tags are all given, when they are not implied.
+/// Whether every flag of `flags` is set.
 template <std::size_t N>
-constexpr bool every_coded(const std::array<bool, N>& given) noexcept {
-    for (bool g : given)
-        if (!g) return false;
+constexpr bool all_set(const std::array<bool, N>& flags) noexcept {
+    for (bool f : flags)
+        if (!f) return false;
     return true;
 }
+/// Whether some flag of `flags` is set.
+template <std::size_t N>
+constexpr bool any_set(const std::array<bool, N>& flags) noexcept {
+    for (bool f : flags)
+        if (f) return true;
+    return false;
+}
+
+/// The tags of a sum type as its text shows them: the integer `codes` if `coded`, else the
+/// strings `names`.
+template <std::size_t N>
+constexpr tag_list shown_tags(bool coded, const std::array<std::string_view, N>& names,
+                              const std::array<std::int64_t, N>& codes) noexcept {
+    if (coded) return {{}, codes};
+    return {names, {}};
+}
+
+/// The tree of tag `i` of `tags`: `String` or `Int`.
+SYLVANE_API yojson tag_tree(tag_list tags, std::size_t i);
 
 /// Raised when a value to be written is no enumerator listed for its type.
 [[noreturn]] SYLVANE_API void not_an_enumerator(std::string_view type_name, long long value);
@@ -154,12 +173,8 @@ struct enum_table {
         for (std::size_t i = 0; i < size; ++i) g[i] = Desc::tag_settings[i].coded;
         return g;
     }();
-    static constexpr bool coded = Desc::settings.as_integer || [] {
-        for (bool g : given)
-            if (g) return true;
-        return false;
-    }();
-    static_assert(!coded || Desc::settings.as_integer || every_coded(given),
+    static constexpr bool coded = Desc::settings.as_integer || any_set(given);
+    static_assert(!coded || Desc::settings.as_integer || all_set(given),
                   "Sylvane: give every enumerator an integer code, or use as_integer");
     static constexpr bool values_fit = [] {
         for (type v : Desc::values)
@@ -180,13 +195,15 @@ struct enum_table {
         return c;
     }();
     static_assert(!coded || all_distinct(codes), "Sylvane: two enumerators have the same code");
-    static constexpr tag_list list{
-        coded ? std::span<const std::string_view>{} : std::span<const std::string_view>(tags),
-        coded ? std::span<const std::int64_t>(codes) : std::span<const std::int64_t>{}};
-    /// The tree of enumerator `i`'s tag.
-    static yojson tag_tree(std::size_t i) {
-        return coded ? yojson::Int(codes[i]) : yojson::String(tags[i]);
-    }
+    static_assert(
+        !coded ||
+            [] {
+                for (const auto& t : Desc::tag_settings)
+                    if (t.keyed) return false;
+                return true;
+            }(),
+        "Sylvane: an enumeration tagged by integer codes takes no string tags");
+    static constexpr tag_list list = shown_tags(coded, tags, codes);
 };
 
 }  // namespace detail
@@ -198,7 +215,8 @@ struct enum_to_tree {
     using type = typename Desc::type;
     yojson operator()(type value) const {
         for (std::size_t i = 0; i < Desc::values.size(); ++i) {
-            if (Desc::values[i] == value) return detail::enum_table<Desc>::tag_tree(i);
+            if (Desc::values[i] == value)
+                return detail::tag_tree(detail::enum_table<Desc>::list, i);
         }
         detail::not_an_enumerator(Desc::name, static_cast<long long>(value));
     }
@@ -289,13 +307,14 @@ struct variant_table {
         return std::array<bool, size>{std::get<I>(Desc::alternatives).coded...};
     }
     (std::make_index_sequence<size>{});
-    static constexpr bool coded = Desc::settings.as_integer || [] {
-        for (bool g : given)
-            if (g) return true;
-        return false;
-    }();
-    static_assert(!coded || Desc::settings.as_integer || every_coded(given),
+    static constexpr bool coded = Desc::settings.as_integer || any_set(given);
+    static_assert(!coded || Desc::settings.as_integer || all_set(given),
                   "Sylvane: give every alternative an integer code, or use as_integer");
+    static_assert(
+        !coded || []<std::size_t... I>(std::index_sequence<I...>) {
+            return !(std::get<I>(Desc::alternatives).tagged || ...);
+        }(std::make_index_sequence<size>{}),
+        "Sylvane: a variant tagged by integer codes takes no string tags");
     static_assert(!coded || Desc::settings.form != variant_form::external,
                   "Sylvane: an externally tagged variant's tags are keys, which are strings");
     static_assert(
@@ -315,13 +334,7 @@ struct variant_table {
     (std::make_index_sequence<size>{});
     static_assert(!coded || all_distinct(codes),
                   "Sylvane: two alternatives of a variant have the same code");
-    static constexpr tag_list list{
-        coded ? std::span<const std::string_view>{} : std::span<const std::string_view>(tags),
-        coded ? std::span<const std::int64_t>(codes) : std::span<const std::int64_t>{}};
-    /// The tree of alternative `i`'s tag.
-    static yojson tag_tree(std::size_t i) {
-        return coded ? yojson::Int(codes[i]) : yojson::String(tags[i]);
-    }
+    static constexpr tag_list list = shown_tags(coded, tags, codes);
     static constexpr std::array<std::size_t, size> arities =
         []<std::size_t... I>(std::index_sequence<I...>) {
         return std::array<std::size_t, size>{arguments_of<alt_type<I>>::count...};
@@ -406,7 +419,7 @@ yojson alternative_in_form(const A& a) {
     constexpr std::string_view tag = variant_table<Desc>::tags[I];
     constexpr bool no_args = arguments_of<A>::count == 0;
     if constexpr (settings.form == variant_form::list) {
-        return alternative_to_tree(variant_table<Desc>::tag_tree(I), a);
+        return alternative_to_tree(tag_tree(variant_table<Desc>::list, I), a);
     } else if constexpr (settings.form == variant_form::external) {
         if constexpr (no_args) {
             return yojson::String(tag);
@@ -417,20 +430,22 @@ yojson alternative_in_form(const A& a) {
         }
     } else if constexpr (settings.form == variant_form::internal) {
         if constexpr (no_args) {
-            return tag_object(settings.tag_key, variant_table<Desc>::tag_tree(I), {}, nullptr);
+            return tag_object(settings.tag_key, tag_tree(variant_table<Desc>::list, I), {},
+                              nullptr);
         } else {
             static_assert(!std::is_void_v<record_desc_t<A>>,
                           "Sylvane: the alternatives of an internally tagged variant must be "
                           "records (SYLVANE_RECORD) or empty structs");
             return record_to_tree<record_desc_t<A>>::write(a, settings.tag_key,
-                                                           variant_table<Desc>::tag_tree(I));
+                                                           tag_tree(variant_table<Desc>::list, I));
         }
     } else if constexpr (settings.form == variant_form::adjacent) {
         if constexpr (no_args) {
-            return tag_object(settings.tag_key, variant_table<Desc>::tag_tree(I), {}, nullptr);
+            return tag_object(settings.tag_key, tag_tree(variant_table<Desc>::list, I), {},
+                              nullptr);
         } else {
             yojson payload = tree_of(a);
-            return tag_object(settings.tag_key, variant_table<Desc>::tag_tree(I),
+            return tag_object(settings.tag_key, tag_tree(variant_table<Desc>::list, I),
                               settings.content_key, &payload);
         }
     } else {
@@ -665,9 +680,7 @@ requires(Desc::settings.form ==
             if (c.peek() == text_cursor::kind::object && c.begin_object(check)) {
                 const std::size_t at = c.value_start();
                 if (c.key_is(quoted_tag) && c.peek() == tag_kind) {
-                    const std::size_t i = table::coded
-                                              ? find_code(table::codes, c.read_int(check))
-                                              : find_tag(table::tags, c.read_string_view(check));
+                    const std::size_t i = read_tag(c, check);
                     if (i == table::size) [[unlikely]] {
                         c.reject_at(at, check);
                         return placeholder<T>();
@@ -681,6 +694,18 @@ requires(Desc::settings.form ==
     }
 
 private:
+    /// The index of the tag read next, or `table::size`. A code that is no integer is an
+    /// unknown tag, reported on the object as the tree converter reports it.
+    static std::size_t read_tag(text_cursor& c, [[maybe_unused]] tree_check check) {
+        if constexpr (table::coded) {
+            // As a tree: a number that is no code (a float, an integer beyond 64 bits) must not
+            // stop the cursor at itself, where the variant's converter would not report it.
+            return find_tag(table::list, c.read_tree());
+        } else {
+            return find_tag(table::tags, c.read_string_view(check));
+        }
+    }
+
     template <std::size_t... I>
     static T by_index(text_cursor& c, std::size_t i, std::size_t at, std::index_sequence<I...>) {
         static constexpr T (*readers[])(text_cursor&, std::size_t) = {&alternative<I>...};
