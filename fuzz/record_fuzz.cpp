@@ -125,6 +125,27 @@ SYLVANE_RECORD(deep_a, x, y)
 SYLVANE_RECORD_WITH(deep_b, (deny_unknown_keys), x, y)
 SYLVANE_VARIANT_WITH(untagged_v, (untagged), (deep_a, "a"), (deep_b, "b"), (std::uint8_t, "n"),
                      (blank, "blank"))
+// The shapes of real documents: a flattened member, unknown keys kept, null told from absent,
+// integer tags.
+enum class code { ok = 200, gone = 410 };
+SYLVANE_ENUM_WITH(code, (as_integer), ok, gone)
+struct stamp {
+    std::int64_t at = 0;
+    Sylvane::nullable_field<std::string> by;
+    bool operator==(const stamp&) const = default;
+};
+SYLVANE_RECORD_WITH(stamp, (rename_all(camel_case)), at, by)
+struct layered {
+    stamp when;
+    code status = code::ok;
+    std::vector<std::pair<std::string, Sylvane::yojson>> rest;
+    bool operator==(const layered&) const = default;
+};
+SYLVANE_RECORD(layered, (when, flatten), status, (rest, extra_keys))
+struct coded_v : std::variant<layered, blank> {
+    using variant::variant;
+};
+SYLVANE_VARIANT_WITH(coded_v, (internal_tag("k"), as_integer), (layered), (blank))
 }  // namespace fuzzed
 
 namespace {
@@ -241,6 +262,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     same_both_ways<std::vector<fuzzed::adjacent_v>>(text, options);
     same_both_ways<std::vector<fuzzed::internal_v>>(text, options);
     same_both_ways<fuzzed::untagged_v>(text, options);
+    same_both_ways<std::vector<fuzzed::coded_v>>(text, options);
     same_both_ways<std::map<std::int16_t, std::uint32_t>>(text, options);
     yojson tree;
     try {
@@ -257,5 +279,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     round_trip<std::vector<fuzzed::shaped>>(tree, in_scope);
     round_trip<std::vector<fuzzed::internal_v>>(tree, in_scope);
     round_trip<fuzzed::untagged_v>(tree, in_scope);
+    round_trip<std::vector<fuzzed::coded_v>>(tree, in_scope);
     return 0;
 }

@@ -262,7 +262,7 @@ TEST(read_as, converts_text_and_locates_failures) {
         EXPECT_EQ(e.column(), 14u);
         EXPECT_STREQ(e.what(),
                      "Sylvane__Treeform.Of_yojson_error: float_of_yojson: float needed "
-                     "(at /shapes/1/radius, line 3, column 14)");
+                     "(at /shapes/1/radius, line 3, column 14; met \"big\")");
         // Copies keep everything, and the failure is still an Of_yojson_error.
         const Sylvane::located_error copy = e;
         EXPECT_EQ(copy.pointer(), e.pointer());

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <string>
 #include <string_view>
 
 #include <sylvane/derive/derive.hpp>
@@ -53,6 +55,30 @@ inline yojson List(std::vector<yojson> v) {
 }
 inline yojson Obj(std::vector<yojson::field> v) {
     return yojson::Assoc(std::move(v));
+}
+
+/// Reads `text` as a `T` by both routes (straight from the text, and through a tree), checks
+/// that they agree and that both write the value back as `written`; returns the value.
+template <class T>
+T both_ways(const std::string& text, const std::string& written) {
+    const T direct = Sylvane::read_as<T>(text);
+    const T through_tree = Sylvane::of_yojson<T>(Sylvane::read(text));
+    EXPECT_TRUE(direct == through_tree) << text;
+    EXPECT_EQ(Sylvane::write(direct), written) << text;
+    EXPECT_EQ(Sylvane::write(Sylvane::yojson_of(direct)), written) << text;
+    return direct;
+}
+
+/// The located failure of reading `text` as a `T`.
+template <class T>
+Sylvane::located_error failure_of(const std::string& text) {
+    try {
+        Sylvane::read_as<T>(text);
+    } catch (const Sylvane::located_error& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no failure: " << text;
+    throw std::logic_error("no failure");
 }
 
 }  // namespace derive_test

@@ -130,7 +130,7 @@ TEST(ReadLines, FailuresArePlacedInTheWholeStream) {
         "{\"id\": 5, \"name\": \"e\", \"v\": []}\n";
     const std::string bad_value =
         "failure: Sylvane__Treeform.Of_yojson_error: float_of_yojson: float needed "
-        "(at /v/0, line 2, column 30)";
+        "(at /v/0, line 2, column 30; met true)";
     for (std::size_t block : {1u, 5u, 4096u}) {
         auto seen = lines_of<item>(text, in_blocks(block));
         ASSERT_EQ(seen.size(), 2u);
@@ -175,7 +175,7 @@ TEST(ReadLines, ThreadsGiveTheSameValuesAndFailuresInOrder) {
     EXPECT_EQ(lines.skipped()[2].line, 2000u);
     EXPECT_EQ(lines.skipped()[2].message,
               "Sylvane__Treeform.Of_yojson_error: float_of_yojson: float needed (at /v/0, line "
-              "2000, column 33)");
+              "2000, column 33; met \"bad\")");
     // A line over the limit fails at its line, as without threads.
     stream_options small = in_blocks(64);
     small.max_value_size = 100;
@@ -241,7 +241,7 @@ TEST(PushReader, SameValuesAndFailuresWhateverThePieces) {
     EXPECT_EQ(pushed<item>(lines_text, {1}).size(), 3u);
     EXPECT_EQ(pushed<item>(bad, {1}).back(),
               "failure: Sylvane__Treeform.Of_yojson_error: string_of_yojson: string needed "
-              "(at /name, line 6, column 19)");
+              "(at /name, line 6, column 19; met 5)");
     EXPECT_EQ(pushed<std::vector<int>>("[1]\n[2", {1}).back(),
               "failure: 2:3: unexpected end of input, expected ',' or ']'");
 }

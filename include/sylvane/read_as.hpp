@@ -28,6 +28,7 @@
 #include <sylvane/derive/direct_read.hpp>
 #include <sylvane/derive/mapping.hpp>
 #include <sylvane/derive/may_be_absent.hpp>
+#include <sylvane/derive/nullable_field.hpp>
 #include <sylvane/derive/numbers.hpp>
 #include <sylvane/derive/pointers.hpp>
 #include <sylvane/derive/record.hpp>
@@ -53,7 +54,9 @@ public:
     located_error& operator=(const located_error&) noexcept = default;
     ~located_error() override;
 
-    /// The original `what()`, then " (at <pointer>, line <l>, column <c>)".
+    /// The original `what()`, then what is known of the place and the value: " (at <pointer>,
+    /// line <l>, column <c>; met <value>)", and "; expected one of <tags>" before the closing
+    /// parenthesis where an enumeration or a variant met a tag it does not list.
     const char* what() const noexcept override;
 
     /// The JSON Pointer of the offending value ("" for the root); empty if unknown.
@@ -64,11 +67,21 @@ public:
     std::size_t line() const noexcept { return has_position_ ? where_.line : 0; }
     /// The column of `position()` (from 1, in bytes), or 0 if unknown.
     std::size_t column() const noexcept { return has_position_ ? where_.column : 0; }
+    /// The offending value as compact JSON text, cut after about 64 bytes and then ended by
+    /// "...": `null`, `"archived"`, `{"x":3}`.
+    std::string_view met() const noexcept;
+    /// Where an enumeration or a variant met a tag it does not list (or no tag), the tags
+    /// allowed as JSON text, in listing order: `"open", "closed"` or `1, 2`; else empty.
+    std::string_view expected() const noexcept;
 
 private:
-    std::runtime_error text_;  // what(), a NUL, the pointer; its copy cannot throw
+    // what(), the pointer, the value met and the tags expected, each ended by a NUL; its copy
+    // cannot throw.
+    std::runtime_error text_;
     std::size_t what_size_ = 0;
     std::size_t pointer_size_ = 0;
+    std::size_t met_size_ = 0;
+    std::size_t expected_size_ = 0;
     bool has_pointer_ = false;
     bool has_position_ = false;
     text_position where_;

@@ -5,6 +5,7 @@
 #include <sylvane/base/bytes.hpp>
 #include <sylvane/base/hashtbl.hpp>
 #include <sylvane/base/lazy.hpp>
+#include <sylvane/base/nullable_field.hpp>
 #include <sylvane/base/ref.hpp>
 #include <sylvane/base/unit.hpp>
 #include <sylvane/derive/derive.hpp>

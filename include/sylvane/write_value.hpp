@@ -16,6 +16,7 @@
 #include <sylvane/derive/direct_write.hpp>
 #include <sylvane/derive/mapping.hpp>
 #include <sylvane/derive/may_be_absent.hpp>
+#include <sylvane/derive/nullable_field.hpp>
 #include <sylvane/derive/numbers.hpp>
 #include <sylvane/derive/pointers.hpp>
 #include <sylvane/derive/record.hpp>

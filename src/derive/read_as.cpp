@@ -3,8 +3,11 @@
 
 #include <sylvane/read_as.hpp>
 
+#include <sylvane/derive/unknown_tag.hpp>
+
 #include "../json_tree/tree_paths.hpp"
 #include "../json_tree/whole_text.hpp"
+#include "shown_value.hpp"
 
 #include <optional>
 #include <string>
@@ -68,18 +71,29 @@ std::optional<std::vector<std::size_t>> path_at(const positioned& doc, std::size
     }
 }
 
+/// `what` with the place and the value met, and the tags `expected` if any, in parentheses.
 std::string located_text(const char* what, const std::optional<std::string>& pointer,
-                         const std::optional<text_position>& where) {
+                         const std::optional<text_position>& where, std::string_view met,
+                         std::string_view expected) {
     std::string text = what;
+    text += " (";
     if (pointer || where) {
-        text += " (at ";
+        text += "at ";
         if (pointer) text += pointer->empty() ? "the root" : *pointer;
         if (where) {
-            text += ", line " + std::to_string(where->line) + ", column " +
-                    std::to_string(where->column);
+            if (pointer) text += ", ";
+            text +=
+                "line " + std::to_string(where->line) + ", column " + std::to_string(where->column);
         }
-        text += ')';
+        text += "; ";
     }
+    text += "met ";
+    text += met;
+    if (!expected.empty()) {
+        text += "; expected one of ";
+        text += expected;
+    }
+    text += ')';
     return text;
 }
 
@@ -88,19 +102,49 @@ std::string located_text(const char* what, const std::optional<std::string>& poi
 located_error::located_error(const Treeform::Of_yojson_error& failure,
                              std::optional<std::string> pointer, std::optional<text_position> where)
     : Treeform::Of_yojson_error(failure),
-      // The failure's own text: a located failure located again is not said twice.
-      text_(located_text(failure.Treeform::Of_yojson_error::what(), pointer, where) + '\0' +
-            pointer.value_or("")),
-      what_size_(located_text(failure.Treeform::Of_yojson_error::what(), pointer, where).size()),
+      text_(""),
       pointer_size_(pointer ? pointer->size() : 0),
       has_pointer_(pointer.has_value()),
       has_position_(where.has_value()),
-      where_(where.value_or(text_position{})) {}
+      where_(where.value_or(text_position{})) {
+    // A located failure located again keeps its value and tags, and its text is not said twice.
+    std::string met;
+    std::string_view expected;
+    if (const auto* located = dynamic_cast<const located_error*>(&failure)) {
+        met = located->met();
+        expected = located->expected();
+    } else {
+        met = derive::detail::shown_value(failure.tree());
+        if (const auto* tag = dynamic_cast<const derive::unknown_tag_error*>(&failure))
+            expected = tag->allowed();
+    }
+    std::string text =
+        located_text(failure.Treeform::Of_yojson_error::what(), pointer, where, met, expected);
+    what_size_ = text.size();
+    met_size_ = met.size();
+    expected_size_ = expected.size();
+    text += '\0';
+    text += pointer.value_or("");
+    text += '\0';
+    text += met;
+    text += '\0';
+    text += expected;
+    text_ = std::runtime_error(text);
+}
 
 located_error::~located_error() = default;
 
 const char* located_error::what() const noexcept {
     return text_.what();
+}
+
+std::string_view located_error::met() const noexcept {
+    return std::string_view(text_.what() + what_size_ + pointer_size_ + 2, met_size_);
+}
+
+std::string_view located_error::expected() const noexcept {
+    return std::string_view(text_.what() + what_size_ + pointer_size_ + met_size_ + 3,
+                            expected_size_);
 }
 
 std::optional<std::string_view> located_error::pointer() const noexcept {

@@ -16,6 +16,20 @@ std::size_t find_tag(std::span<const std::string_view> tags, std::string_view ta
     return i;
 }
 
+std::size_t find_code(std::span<const std::int64_t> codes, std::int64_t code) noexcept {
+    std::size_t i = 0;
+    while (i < codes.size() && codes[i] != code) ++i;
+    return i;
+}
+
+std::size_t find_tag(tag_list tags, const yojson& tag) noexcept {
+    if (!tags.codes.empty())
+        return tag.kind() == yojson_kind::Int ? find_code(tags.codes, tag.as_int())
+                                              : tags.codes.size();
+    return tag.kind() == yojson_kind::String ? find_tag(tags.names, tag.as_string())
+                                             : tags.names.size();
+}
+
 const yojson* find_key(const yojson& tree, std::string_view key) noexcept {
     for (const auto& [k, v] : tree.as_assoc()) {
         if (k == key) return &v;
@@ -23,13 +37,15 @@ const yojson* find_key(const yojson& tree, std::string_view key) noexcept {
     return nullptr;
 }
 
-sum_match match_sum(std::string_view type_name, std::span<const std::string_view> tags,
-                    std::span<const std::size_t> arities, const yojson& tree) {
-    if (tags.empty()) Treeform_error::empty_type(type_name, tree);
+sum_match match_sum(std::string_view type_name, tag_list tags, std::span<const std::size_t> arities,
+                    const yojson& tree) {
+    const std::size_t count = arities.size();
+    if (count == 0) Treeform_error::empty_type(type_name, tree);
     switch (tree.kind()) {
-        case yojson_kind::String: {
-            const std::size_t i = find_tag(tags, tree.as_string());
-            if (i == tags.size()) Treeform_error::unexpected_stag(type_name, tree);
+        case yojson_kind::String:
+        case yojson_kind::Int: {
+            const std::size_t i = find_tag(tags, tree);
+            if (i == count) unknown_tag(type_name, tags, tree);
             if (arities[i] != 0) Treeform_error::stag_takes_args(type_name, tree);
             return {i, {}};
         }
@@ -40,34 +56,38 @@ sum_match match_sum(std::string_view type_name, std::span<const std::string_view
             if (head.kind() == yojson_kind::List) {
                 Treeform_error::nested_list_invalid_sum(type_name, tree);
             }
-            if (head.kind() != yojson_kind::String)
-                Treeform_error::unexpected_stag(type_name, tree);
-            const std::size_t i = find_tag(tags, head.as_string());
-            if (i == tags.size()) Treeform_error::unexpected_stag(type_name, tree);
+            const std::size_t i = find_tag(tags, head);
+            if (i == count) unknown_tag(type_name, tags, tree);
             const std::span<const yojson> args = items.subspan(1);
             if (arities[i] == 0) {
                 if (!args.empty()) Treeform_error::stag_no_args(type_name, tree);
             } else if (args.empty()) {
                 Treeform_error::stag_takes_args(type_name, tree);
             } else if (args.size() != arities[i]) {
-                Treeform_error::stag_incorrect_n_args(type_name, tags[i], tree);
+                // The tag as the message shows it: its string, or its code's digits.
+                const std::string tag =
+                    tags.codes.empty() ? std::string(tags.names[i]) : std::to_string(tags.codes[i]);
+                Treeform_error::stag_incorrect_n_args(type_name, tag, tree);
             }
             return {i, args};
         }
-        default: Treeform_error::unexpected_stag(type_name, tree);
+        default: unknown_tag(type_name, tags, tree);
     }
 }
 
-yojson tagged(std::string_view tag) {
+yojson tag_tree(tag_list tags, std::size_t i) {
+    return tags.codes.empty() ? yojson::String(tags.names[i]) : yojson::Int(tags.codes[i]);
+}
+
+yojson tagged(yojson tag) {
     list_builder items(1);
-    items.push_back(yojson::String(tag));
+    items.push_back(std::move(tag));
     return std::move(items).finish();
 }
 
-yojson tag_object(std::string_view key, std::string_view tag, std::string_view content_key,
-                  yojson* payload) {
+yojson tag_object(std::string_view key, yojson tag, std::string_view content_key, yojson* payload) {
     assoc_builder fields(payload == nullptr ? 1 : 2, key.size() + content_key.size());
-    fields.push_back(key, yojson::String(tag));
+    fields.push_back(key, std::move(tag));
     if (payload != nullptr) fields.push_back(content_key, std::move(*payload));
     return std::move(fields).finish();
 }

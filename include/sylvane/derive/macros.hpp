@@ -30,6 +30,7 @@
 
 #include <sylvane/derive/options.hpp>
 #include <sylvane/derive/record.hpp>
+#include <sylvane/derive/record_template.hpp>
 #include <sylvane/derive/sum.hpp>
 
 // A for-each over up to 256 arguments (a little more, so that 257 reaches the size check):
@@ -62,9 +63,9 @@
 
 #define SYLVANE_DETAIL_ONE(ctx, a) +1
 #define SYLVANE_DETAIL_ALTERNATIVE(ctx, p) SYLVANE_DETAIL_ALTERNATIVE_ p,
-#define SYLVANE_DETAIL_ALTERNATIVE_(A, tag) \
+#define SYLVANE_DETAIL_ALTERNATIVE_(A, ...) \
     ::Sylvane::derive::alternative<A> {     \
-        tag                                 \
+        __VA_ARGS__                         \
     }
 // A field or enumerator `a` or `(a, options...)`: its member, its settings.
 #define SYLVANE_DETAIL_MEMBER(T, f) SYLVANE_DETAIL_MEMBER_(T, SYLVANE_PP_DEPAREN(f))
@@ -91,10 +92,11 @@
         ::Sylvane::derive::options::screaming_snake_case, ::Sylvane::derive::options::key,       \
         ::Sylvane::derive::options::skip, ::Sylvane::derive::options::with_default,              \
         ::Sylvane::derive::options::omit_empty, ::Sylvane::derive::options::rename_all,          \
+        ::Sylvane::derive::options::flatten, ::Sylvane::derive::options::extra_keys,             \
         ::Sylvane::derive::options::ignore_unknown_keys,                                         \
         ::Sylvane::derive::options::deny_unknown_keys, ::Sylvane::derive::options::external_tag, \
         ::Sylvane::derive::options::internal_tag, ::Sylvane::derive::options::adjacent_tag,      \
-        ::Sylvane::derive::options::untagged
+        ::Sylvane::derive::options::untagged, ::Sylvane::derive::options::as_integer
 #define SYLVANE_DETAIL_SETTINGS(Settings, opts)                                                  \
     [] {                                                                                         \
         SYLVANE_DETAIL_USING_OPTIONS;                                                            \
@@ -141,6 +143,46 @@
     inline constexpr ::Sylvane::derive::record_of_tree<sylvane_record_##T> T##_of_yojson{}; \
     SYLVANE_CONVERTERS(T, yojson_of_##T, T##_of_yojson)
 
+/// Converters of every instantiation of the class template record `T`, whose template
+/// parameters are `params`; written once, after the template, in its namespace. Messages name
+/// the template alone ("box_of_yojson: ..."). `T` is written in parentheses when it has commas.
+///
+///     template <class T> struct box { T value; std::string label; };
+///     SYLVANE_RECORD_TEMPLATE((class T), (box<T>), value, label)
+///     template <class K, std::size_t N> struct keyed { std::array<K, N> keys; };
+///     SYLVANE_RECORD_TEMPLATE((class K, std::size_t N), (keyed<K, N>), keys)
+#define SYLVANE_RECORD_TEMPLATE(params, T, ...) \
+    SYLVANE_RECORD_TEMPLATE_WITH(params, T, (), __VA_ARGS__)
+
+/// `SYLVANE_RECORD_TEMPLATE` with record options.
+#define SYLVANE_RECORD_TEMPLATE_WITH(params, T, opts, ...)                                \
+    template <SYLVANE_PP_DEPAREN(params)>                                                 \
+    [[maybe_unused]] constexpr auto sylvane_converters(                                   \
+        ::Sylvane::derive::type_tag<SYLVANE_PP_DEPAREN(T)>) noexcept {                    \
+        struct local {                                                                    \
+            using type = SYLVANE_PP_DEPAREN(T);                                           \
+            static constexpr ::std::string_view name() {                                  \
+                return ::Sylvane::derive::detail::template_name(#T);                      \
+            }                                                                             \
+            static constexpr ::Sylvane::derive::record_settings settings() {              \
+                return SYLVANE_DETAIL_SETTINGS(::Sylvane::derive::record_settings, opts); \
+            }                                                                             \
+            static constexpr auto fields() {                                              \
+                SYLVANE_DETAIL_USING_OPTIONS;                                             \
+                return ::std::array<::Sylvane::derive::field_settings,                    \
+                                    SYLVANE_DETAIL_COUNT(__VA_ARGS__)>{                   \
+                    SYLVANE_PP_FOR_EACH(SYLVANE_DETAIL_FIELD, type, __VA_ARGS__)};        \
+            }                                                                             \
+            static constexpr auto members() {                                             \
+                return ::Sylvane::derive::member_list<nullptr SYLVANE_PP_FOR_EACH(        \
+                    SYLVANE_DETAIL_MEMBER, type, __VA_ARGS__)>{};                         \
+            }                                                                             \
+        };                                                                                \
+        using desc = ::Sylvane::derive::local_record<local>;                              \
+        return ::Sylvane::derive::converters{::Sylvane::derive::record_to_tree<desc>{},   \
+                                             ::Sylvane::derive::record_of_tree<desc>{}};  \
+    }
+
 /// `SYLVANE_RECORD` written inside the class `T` itself: its fields may be private, and `T`
 /// may be nested in another class.
 #define SYLVANE_INTRUSIVE_RECORD(T, ...) SYLVANE_INTRUSIVE_RECORD_WITH(T, (), __VA_ARGS__)
@@ -169,7 +211,8 @@
     }
 
 /// Converters of the enumeration `T` with the listed enumerators, each written as the string
-/// of its tag: its name, or `(enumerator, "tag")`.
+/// of its tag: its name, or `(enumerator, "tag")`; or as an integer code: `(enumerator, 7)`
+/// for each, or the option `as_integer` for the enumerators' values.
 #define SYLVANE_ENUM(T, ...) SYLVANE_ENUM_WITH(T, (), __VA_ARGS__)
 
 /// `SYLVANE_ENUM` with options: `(rename_all(screaming_snake_case))`.
@@ -193,9 +236,10 @@
 
 /// Converters of `T`, a `std::variant` (or a class derived from one that inherits its
 /// constructors) of distinct alternative types, each listed once as `(type, "Tag")`, written
-/// `["Tag", payload]`. ADL finds the converters through the namespaces of `T`'s alternatives
-/// when `T` is an alias of `std::variant`; when no alternative is a type of this namespace,
-/// derive a class instead.
+/// `["Tag", payload]`; `(type, 7)` tags it with the integer code 7 instead, and `(type)` takes
+/// its place in the listing as its code where the variant has the option `as_integer`. ADL finds
+/// the converters through the namespaces of `T`'s alternatives when `T` is an alias of
+/// `std::variant`; when no alternative is a type of this namespace, derive a class instead.
 #define SYLVANE_VARIANT(T, ...) SYLVANE_VARIANT_WITH(T, (), __VA_ARGS__)
 
 /// `SYLVANE_VARIANT` in another form: `(external_tag)`, `(internal_tag("type"))`,

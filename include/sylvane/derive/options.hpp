@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <type_traits>
 
@@ -49,6 +50,8 @@ struct field_settings {
     bool skip = false;        ///< neither written nor read
     bool defaulted = false;   ///< a missing key leaves the member's initialiser
     bool omit_empty = false;  ///< an empty optional is left out when writing
+    bool flatten = false;     ///< the member's record's fields stand in the object in its place
+    bool extra = false;       ///< the member keeps the entries whose keys are no field's
 };
 
 /// The options of a whole record.
@@ -59,16 +62,19 @@ struct record_settings {
     bool omit_empty = false;  ///< every field: an empty optional is left out when writing
 };
 
-/// The name and tag of one enumerator.
+/// The name and tag of one enumerator: a string, or an integer code.
 struct tag_settings {
     std::string_view member;
     std::string_view key;
     bool keyed = false;
+    std::int64_t code = 0;
+    bool coded = false;
 };
 
 /// The options of an enumeration.
 struct enum_settings {
     naming rename = naming::as_is;
+    bool as_integer = false;  ///< tags are integer codes: each enumerator's value unless given
 };
 
 /// The options of a variant.
@@ -76,6 +82,7 @@ struct variant_settings {
     variant_form form = variant_form::list;
     std::string_view tag_key;
     std::string_view content_key;
+    bool as_integer = false;  ///< tags are integer codes: each alternative's place unless given
 };
 
 /// The option vocabulary of the macros' option lists.
@@ -114,6 +121,17 @@ inline constexpr struct omit_empty_t {
     constexpr void apply(record_settings& s) const noexcept { s.omit_empty = true; }
 } omit_empty [[maybe_unused]]{};
 
+/// Field: the member, a derived record, has no key; its fields stand in the object in its place.
+inline constexpr struct flatten_t {
+    constexpr void apply(field_settings& s) const noexcept { s.flatten = true; }
+} flatten [[maybe_unused]]{};
+
+/// Field: the member (a `std::vector<std::pair<std::string, yojson>>`) keeps the entries whose
+/// keys are no field's, in order, and they are written back after the fields.
+inline constexpr struct extra_keys_t {
+    constexpr void apply(field_settings& s) const noexcept { s.extra = true; }
+} extra_keys [[maybe_unused]]{};
+
 /// Record or enumeration: the naming policy of the keys or tags not given explicitly.
 struct rename_all {
     naming policy;
@@ -131,6 +149,13 @@ inline constexpr struct ignore_unknown_keys_t {
 inline constexpr struct deny_unknown_keys_t {
     constexpr void apply(record_settings& s) const noexcept { s.unknown = unknown_keys::refuse; }
 } deny_unknown_keys [[maybe_unused]]{};
+
+/// Enumeration or variant: tags are integer codes, both ways: an enumerator's value, an
+/// alternative's place in the listing (from 0), unless a code is given with it.
+inline constexpr struct as_integer_t {
+    constexpr void apply(enum_settings& s) const noexcept { s.as_integer = true; }
+    constexpr void apply(variant_settings& s) const noexcept { s.as_integer = true; }
+} as_integer [[maybe_unused]]{};
 
 /// Variant: `{"Tag": payload}`.
 inline constexpr struct external_tag_t {
@@ -177,13 +202,14 @@ concept option_of = requires(Settings& s, const Option& o) {
 /// Folds `opts` into a `Settings`; an option meant for another kind of type does not compile.
 template <class Settings, class... Option>
 constexpr Settings make_settings(Settings s, const Option&... opts) {
-    static_assert((option_of<Settings, Option> && ...),
-                  "Sylvane: an option does not apply here. Fields take key(\"...\"), skip, "
-                  "with_default, omit_empty; SYLVANE_RECORD_WITH takes rename_all(...), "
-                  "with_default, omit_empty, ignore_unknown_keys, deny_unknown_keys; "
-                  "SYLVANE_ENUM_WITH takes rename_all(...); SYLVANE_VARIANT_WITH takes "
-                  "external_tag, internal_tag(\"key\"), adjacent_tag(\"tag\", \"content\"), "
-                  "untagged");
+    static_assert(
+        (option_of<Settings, Option> && ...),
+        "Sylvane: an option does not apply here. Fields take key(\"...\"), skip, "
+        "with_default, omit_empty, flatten, extra_keys; SYLVANE_RECORD_WITH takes rename_all(...), "
+        "with_default, omit_empty, ignore_unknown_keys, deny_unknown_keys; "
+        "SYLVANE_ENUM_WITH takes rename_all(...), as_integer; SYLVANE_VARIANT_WITH takes "
+        "external_tag, internal_tag(\"key\"), adjacent_tag(\"tag\", \"content\"), "
+        "untagged, as_integer");
     if constexpr ((option_of<Settings, Option> && ...)) (opts.apply(s), ...);
     return s;
 }
@@ -200,6 +226,10 @@ constexpr tag_settings make_tag(std::string_view member) noexcept {
 }
 constexpr tag_settings make_tag(std::string_view member, std::string_view tag) noexcept {
     return {member, tag, true};
+}
+/// An enumerator named `member`, written as the integer `code`.
+constexpr tag_settings make_tag(std::string_view member, std::int64_t code) noexcept {
+    return {member, {}, false, code, true};
 }
 
 /// Writes `name` renamed by `policy` to `out` (if not null); returns its length.
@@ -242,8 +272,8 @@ constexpr std::size_t rename_into(std::string_view name, naming policy, char* ou
 
 /// Whether the first `n` of `names` are distinct; sorted first, so that wide types stay within
 /// the compilers' limits on constant evaluation.
-template <std::size_t N>
-constexpr bool all_distinct(std::array<std::string_view, N> names, std::size_t n = N) {
+template <class V, std::size_t N>
+constexpr bool all_distinct(std::array<V, N> names, std::size_t n = N) {
     std::sort(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(n));
     return std::adjacent_find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(n)) ==
            names.begin() + static_cast<std::ptrdiff_t>(n);

@@ -26,8 +26,11 @@
 #include <sylvane/derive/detail/nesting.hpp>
 #include <sylvane/derive/direct_read.hpp>
 #include <sylvane/derive/direct_write.hpp>
+#include <sylvane/derive/extra_keys.hpp>
+#include <sylvane/derive/flatten.hpp>
 #include <sylvane/derive/mapping.hpp>
 #include <sylvane/derive/may_be_absent.hpp>
+#include <sylvane/derive/members.hpp>
 #include <sylvane/derive/options.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/detail/text_cursor.hpp>
@@ -38,19 +41,7 @@
 
 namespace Sylvane::derive {
 
-/// The members of a record, in field order, as pointers to members. The leading `nullptr`
-/// lets a macro write every member with a leading comma.
-template <std::nullptr_t, auto... M>
-struct member_list {};
-
 namespace detail {
-
-template <class M>
-struct member_traits;
-template <class C, class F>
-struct member_traits<F C::*> {
-    using field = F;
-};
 
 /// Stores the value of `tree` in `field`. A string is copied straight from the tree, without
 /// a temporary; a tree of another kind goes to `string_of_yojson`, which reports it.
@@ -85,7 +76,7 @@ inline constexpr std::size_t max_fields = 256;
 
 template <class Desc>
 struct record_keys_source {
-    static constexpr auto entries = Desc::fields;
+    static constexpr auto entries = record_layout<Desc>::fields;
     static constexpr naming policy = Desc::settings.rename;
 };
 
@@ -93,33 +84,58 @@ template <class Members>
 struct member_types;
 template <auto... M>
 struct member_types<member_list<nullptr, M...>> {
-    using fields = std::tuple<typename member_traits<decltype(M)>::field...>;
+    using fields = std::tuple<typename member_traits<std::remove_cv_t<decltype(M)>>::field...>;
     static constexpr std::size_t size = sizeof...(M);
 };
 
 /// The field table of record `Desc` (`type`, `name`, `settings`, `fields`, `members`), and what
-/// follows from it.
+/// follows from it. Its fields are those of the record's object: a flattened member's fields
+/// stand in its place (`record_layout`).
 template <class Desc>
 struct record_table {
     using type = typename Desc::type;
-    using members = typename Desc::members;
+    using layout = record_layout<Desc>;
+    using members = typename layout::members;
     static constexpr std::size_t size = member_types<members>::size;
     static_assert(size <= max_fields, "Sylvane: a record may list at most 256 fields");
-    static_assert(Desc::fields.size() == size);
+    static_assert(layout::fields.size() == size);
 
     template <std::size_t I>
     using field_type = std::tuple_element_t<I, typename member_types<members>::fields>;
+    /// The member pointer or path of field `I`.
+    template <std::size_t I>
+    static constexpr auto member = nth_member<I>(members{});
 
     /// The JSON key of each field.
     static constexpr const auto& keys = name_table<record_keys_source<Desc>>::names;
 
-    static constexpr bool skipped(std::size_t i) noexcept { return Desc::fields[i].skip; }
+    /// Whether field `i` has no key: skipped, or the member that keeps unknown keys.
+    static constexpr bool skipped(std::size_t i) noexcept {
+        return layout::fields[i].skip || layout::fields[i].extra;
+    }
     static constexpr bool defaulted(std::size_t i) noexcept {
-        return Desc::settings.defaulted || Desc::fields[i].defaulted;
+        return Desc::settings.defaulted || layout::fields[i].defaulted;
     }
     static constexpr bool omit_empty(std::size_t i) noexcept {
-        return Desc::settings.omit_empty || Desc::fields[i].omit_empty;
+        return Desc::settings.omit_empty || layout::fields[i].omit_empty;
     }
+
+    /// The member that keeps unknown keys (`extra_keys`), or `size`.
+    static constexpr std::size_t extra_index = [] {
+        std::size_t found = size;
+        for (std::size_t i = 0; i < size; ++i) {
+            if (layout::fields[i].extra && found == size) found = i;
+        }
+        return found;
+    }();
+    static constexpr bool keeps_extra = extra_index != size;
+    static_assert(std::count_if(layout::fields.begin(), layout::fields.end(),
+                                [](const field_settings& f) { return f.extra; }) <= 1,
+                  "Sylvane: a record keeps unknown keys in one extra_keys member at most");
+    /// Whether field `I` is left out of the object when empty.
+    template <std::size_t I>
+    static constexpr bool omitted_when_empty = may_be_absent<field_type<I>> &&
+                                               (omit_empty(I) || absent_when_empty<field_type<I>>);
 
     /// The fields that must be given: all but the skipped, the defaulted and those that may be
     /// absent.
@@ -149,7 +165,9 @@ struct record_table {
         }
         return all_distinct(kept, n);
     }();
-    static_assert(keys_distinct, "Sylvane: two fields of a record have the same JSON key");
+    static_assert(keys_distinct,
+                  "Sylvane: two fields of a record have the same JSON key (the fields of "
+                  "flattened members included)");
 
     /// The bytes of all keys, which an object of the record holds at most.
     static constexpr std::size_t key_bytes = [] {
@@ -194,8 +212,9 @@ struct record_table {
         (std::make_index_sequence<size>{});
     }
 
-    /// Whether unknown keys are refused.
+    /// Whether unknown keys are refused: never where a member keeps them.
     static bool refuses_unknown() noexcept {
+        if constexpr (keeps_extra) return false;
         switch (Desc::settings.unknown) {
             case unknown_keys::refuse: return true;
             case unknown_keys::ignore: return false;
@@ -213,10 +232,11 @@ void visit_field(T& value, std::size_t i, F&& f) {
     using visitor = std::remove_reference_t<F>;
     [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
         if constexpr (table::size > table::small) {
-            static constexpr void (*calls[])(T&, visitor&) = {[](T& v, visitor& g) { g(v.*M); }...};
+            static constexpr void (*calls[])(
+                T&, visitor&) = {[](T& v, visitor& g) { g(member_of<M>(v)); }...};
             calls[i](value, f);
         } else {
-            (void)((i == I && (f(value.*M), true)) || ...);
+            (void)((i == I && (f(member_of<M>(value)), true)) || ...);
         }
     }
     (std::make_index_sequence<table::size>{}, typename table::members{});
@@ -234,7 +254,7 @@ void clear_if_absent(T& value, const field_set<record_table<Desc>::size>& given)
                 if (!given.test(J)) field = F{};
             }
         };
-        (clear(std::integral_constant<std::size_t, I>{}, value.*M), ...);
+        (clear(std::integral_constant<std::size_t, I>{}, member_of<M>(value)), ...);
     }
     (std::make_index_sequence<table::size>{}, typename table::members{});
 }
@@ -313,14 +333,28 @@ struct record_to_tree {
     yojson operator()(const type& value) const { return write(value, {}, {}); }
 
     /// The record's object with `tag_key: tag` first, if `tag_key` is not empty.
-    static yojson write(const type& value, std::string_view tag_key, std::string_view tag) {
+    static yojson write(const type& value, std::string_view tag_key, const yojson& tag) {
         using table = detail::record_table<Desc>;
-        assoc_builder fields(table::size + 1, table::key_bytes + tag_key.size());
-        if (!tag_key.empty()) fields.push_back(tag_key, yojson::String(tag));
+        std::size_t entries = table::size + 1;
+        std::size_t key_bytes = table::key_bytes + tag_key.size();
+        if constexpr (table::keeps_extra) {
+            for (const auto& kept : detail::kept_entries<table>(value)) {
+                ++entries;
+                key_bytes += std::string_view(kept.first).size();
+            }
+        }
+        assoc_builder fields(entries, key_bytes);
+        if (!tag_key.empty()) fields.push_back(tag_key, yojson(tag));
         [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
-            (write_field<I>(fields, value.*M), ...);
+            (write_field<I>(fields, detail::member_of<M>(value)), ...);
         }
         (std::make_index_sequence<table::size>{}, typename table::members{});
+        if constexpr (table::keeps_extra) {
+            for (const auto& [key, kept] : detail::kept_entries<table>(value)) {
+                detail::check_kept_key<Desc, table>(key, tag_key);
+                fields.push_back(key, yojson(kept));
+            }
+        }
         return std::move(fields).finish();
     }
 
@@ -329,7 +363,7 @@ private:
     static void write_field(assoc_builder& fields, const F& field) {
         using table = detail::record_table<Desc>;
         if constexpr (!table::skipped(I)) {
-            if constexpr (detail::may_be_absent<F> && table::omit_empty(I)) {
+            if constexpr (table::template omitted_when_empty<I>) {
                 if (detail::is_empty(field)) return;
             }
             fields.emplace(table::keys[I], [&] { return detail::tree_of(field); });
@@ -364,7 +398,7 @@ struct record_of_tree {
             [&]<std::size_t... I, auto... M>(std::index_sequence<I...>,
                                              member_list<nullptr, M...>) {
                 [[maybe_unused]] std::size_t at = 0;
-                (read_in_order<I>(value.*M, entries, at), ...);
+                (read_in_order<I>(detail::member_of<M>(value), entries, at), ...);
             }
             (std::make_index_sequence<table::size>{}, typename table::members{});
             return value;
@@ -376,6 +410,12 @@ struct record_of_tree {
             const std::size_t i = table::find(key, hint);
             if (i == table::size || given.test(i)) {
                 if (i == table::size && ignored.data() != nullptr && key == ignored) continue;
+                if constexpr (table::keeps_extra) {
+                    if (i == table::size) {
+                        detail::keep_entry<table>(value, key, field_tree);
+                        continue;
+                    }
+                }
                 anomaly = true;
                 continue;
             }
@@ -469,6 +509,14 @@ struct direct_reader<T, record_of_tree<Desc>> {
                     c.skip();
                     continue;
                 }
+                if constexpr (table::keeps_extra) {
+                    if (i == table::size) {
+                        // The key's view lasts only until the value's strings are read.
+                        std::string kept(key);
+                        keep_entry<table>(value, kept, c.read_tree());
+                        continue;
+                    }
+                }
             }
             if (i == table::size || given.test(i)) [[unlikely]] {
                 anomaly = anomaly || i != table::size || table::refuses_unknown();
@@ -540,9 +588,19 @@ struct direct_writer<T, record_to_tree<Desc>> {
         out.put_char('{');
         bool first = true;
         [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
-            (write_field<I>(out, value.*M, first), ...);
+            (write_field<I>(out, member_of<M>(value), first), ...);
         }
         (std::make_index_sequence<table::size>{}, typename table::members{});
+        if constexpr (table::keeps_extra) {
+            for (const auto& [key, kept] : kept_entries<table>(value)) {
+                check_kept_key<Desc, table>(key, {});
+                if (!first) out.put_char(',');
+                first = false;
+                out.string(key);
+                out.put_char(':');
+                out.tree(kept);
+            }
+        }
         out.put_char('}');
     }
 
@@ -563,7 +621,7 @@ private:
     template <std::size_t I, class F>
     static void write_field(text_sink& out, const F& field, bool& first) {
         if constexpr (!table::skipped(I)) {
-            if constexpr (may_be_absent<F> && table::omit_empty(I)) {
+            if constexpr (table::template omitted_when_empty<I>) {
                 if (is_empty(field)) return;
             }
             if constexpr (table::plain_key(I)) {  // written without escape or check

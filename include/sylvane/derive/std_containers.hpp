@@ -122,11 +122,12 @@ template <class K>
 concept text_key = std::same_as<K, std::string> || checked_integer<K> ||
     (std::is_enum_v<K>&& Yojsonable_intf::yojsonable<K>);
 
-/// The tag of an enumerator, written bare or as `["tag"]`.
+/// The tag of an enumerator, written bare or as `["tag"]`; an integer code as its digits.
 template <class K>
 std::string key_text(const K& key) {
-    const yojson t = tree_of(key);
-    return std::string(t.kind() == yojson_kind::List ? t.as_list()[0].as_string() : t.as_string());
+    yojson t = tree_of(key);
+    if (t.kind() == yojson_kind::List) t = t.as_list()[0];
+    return t.kind() == yojson_kind::Int ? std::to_string(t.as_int()) : std::string(t.as_string());
 }
 
 /// Whether `text` is an integer as the writer writes a key: an optional minus sign and decimal
@@ -159,6 +160,15 @@ K key_of_text(std::string_view text, const yojson& value) {
         if (!std::in_range<K>(n)) reject_std_container(container_fault::integer_key_range, value);
         return static_cast<K>(n);
     } else {
+        // An enumeration tagged by integer codes takes the code's digits; one tagged by strings
+        // refuses the code and takes the text.
+        std::int64_t code = 0;
+        if (written_integer_key(text) && parse_integer(text, code) == integer_text::ok) {
+            try {
+                return of_yojson<K>(yojson::Int(code));
+            } catch (const Treeform::Of_yojson_error&) {
+            }
+        }
         try {
             return of_yojson<K>(yojson::String(text));
         } catch (const Treeform::Of_yojson_error&) {

@@ -11,6 +11,7 @@
 #include <array>
 #include <concepts>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -28,6 +29,7 @@
 #include <sylvane/derive/options.hpp>
 #include <sylvane/derive/pointers.hpp>
 #include <sylvane/derive/record.hpp>
+#include <sylvane/derive/unknown_tag.hpp>
 #include <sylvane/json_tree/builders.hpp>
 #include <sylvane/json_tree/detail/text_cursor.hpp>
 #include <sylvane/json_tree/detail/text_sink.hpp>
@@ -47,22 +49,54 @@ struct sum_match {
 /// Finds the alternative of a sum tree among `tags`, checking its argument count against
 /// `arities`, and reports every malformed tree through the sum-type reporters with `tree`.
 /// A type without alternatives reports `empty_type`.
-SYLVANE_API sum_match match_sum(std::string_view type_name, std::span<const std::string_view> tags,
+SYLVANE_API sum_match match_sum(std::string_view type_name, tag_list tags,
                                 std::span<const std::size_t> arities, const yojson& tree);
 
 /// The index of `tag` among `tags`, or `tags.size()`.
 SYLVANE_API std::size_t find_tag(std::span<const std::string_view> tags,
                                  std::string_view tag) noexcept;
+/// The index of `code` among `codes`, or `codes.size()`.
+SYLVANE_API std::size_t find_code(std::span<const std::int64_t> codes, std::int64_t code) noexcept;
+/// The index of the tag tree `tag` (a string, or an integer where the tags are codes) among
+/// `tags`, or the number of tags.
+SYLVANE_API std::size_t find_tag(tag_list tags, const yojson& tag) noexcept;
 
 /// The value of the first entry keyed `key` of the `Assoc` `tree`, or null.
 SYLVANE_API const yojson* find_key(const yojson& tree, std::string_view key) noexcept;
 
-/// `["Tag"]`.
-SYLVANE_API yojson tagged(std::string_view tag);
+/// `[tag]`.
+SYLVANE_API yojson tagged(yojson tag);
 
-/// `{"key": "Tag"}`, and `{"key": "Tag", "content": payload}` if `payload` is not null.
-SYLVANE_API yojson tag_object(std::string_view key, std::string_view tag,
-                              std::string_view content_key, yojson* payload);
+/// `{"key": tag}`, and `{"key": tag, "content": payload}` if `payload` is not null.
+SYLVANE_API yojson tag_object(std::string_view key, yojson tag, std::string_view content_key,
+                              yojson* payload);
+
+/// Whether every flag of `flags` is set.
+template <std::size_t N>
+constexpr bool all_set(const std::array<bool, N>& flags) noexcept {
+    for (bool f : flags)
+        if (!f) return false;
+    return true;
+}
+/// Whether some flag of `flags` is set.
+template <std::size_t N>
+constexpr bool any_set(const std::array<bool, N>& flags) noexcept {
+    for (bool f : flags)
+        if (f) return true;
+    return false;
+}
+
+/// The tags of a sum type as its text shows them: the integer `codes` if `coded`, else the
+/// strings `names`.
+template <std::size_t N>
+constexpr tag_list shown_tags(bool coded, const std::array<std::string_view, N>& names,
+                              const std::array<std::int64_t, N>& codes) noexcept {
+    if (coded) return {{}, codes};
+    return {names, {}};
+}
+
+/// The tree of tag `i` of `tags`: `String` or `Int`.
+SYLVANE_API yojson tag_tree(tag_list tags, std::size_t i);
 
 /// Raised when a value to be written is no enumerator listed for its type.
 [[noreturn]] SYLVANE_API void not_an_enumerator(std::string_view type_name, long long value);
@@ -123,14 +157,53 @@ struct enum_tags_source {
     static constexpr naming policy = Desc::settings.rename;
 };
 
-/// The tags of enumeration `Desc`.
+/// The tags of enumeration `Desc`: strings, or integer codes (`as_integer`, or a code given
+/// with each enumerator).
 template <class Desc>
 struct enum_table {
-    static_assert(Desc::values.size() <= max_fields,
-                  "Sylvane: an enumeration may list at most 256 enumerators");
+    using type = typename Desc::type;
+    static constexpr std::size_t size = Desc::values.size();
+    static_assert(size <= max_fields, "Sylvane: an enumeration may list at most 256 enumerators");
     static constexpr const auto& tags = name_table<enum_tags_source<Desc>>::names;
     static_assert(all_distinct(tags), "Sylvane: two enumerators have the same tag");
-    static constexpr std::array<std::size_t, tags.size()> arities{};
+    static constexpr std::array<std::size_t, size> arities{};
+
+    static constexpr std::array<bool, size> given = [] {
+        std::array<bool, size> g{};
+        for (std::size_t i = 0; i < size; ++i) g[i] = Desc::tag_settings[i].coded;
+        return g;
+    }();
+    static constexpr bool coded = Desc::settings.as_integer || any_set(given);
+    static_assert(!coded || Desc::settings.as_integer || all_set(given),
+                  "Sylvane: give every enumerator an integer code, or use as_integer");
+    static constexpr bool values_fit = [] {
+        for (type v : Desc::values)
+            if (!std::in_range<std::int64_t>(static_cast<std::underlying_type_t<type>>(v)))
+                return false;
+        return true;
+    }();
+    static_assert(!Desc::settings.as_integer || values_fit,
+                  "Sylvane: as_integer takes enumerators whose values fit a std::int64_t");
+    static constexpr std::array<std::int64_t, size> codes = [] {
+        std::array<std::int64_t, size> c{};
+        for (std::size_t i = 0; i < size; ++i) {
+            c[i] = Desc::tag_settings[i].coded
+                       ? Desc::tag_settings[i].code
+                       : static_cast<std::int64_t>(
+                             static_cast<std::underlying_type_t<type>>(Desc::values[i]));
+        }
+        return c;
+    }();
+    static_assert(!coded || all_distinct(codes), "Sylvane: two enumerators have the same code");
+    static_assert(
+        !coded ||
+            [] {
+                for (const auto& t : Desc::tag_settings)
+                    if (t.keyed) return false;
+                return true;
+            }(),
+        "Sylvane: an enumeration tagged by integer codes takes no string tags");
+    static constexpr tag_list list = shown_tags(coded, tags, codes);
 };
 
 }  // namespace detail
@@ -142,9 +215,8 @@ struct enum_to_tree {
     using type = typename Desc::type;
     yojson operator()(type value) const {
         for (std::size_t i = 0; i < Desc::values.size(); ++i) {
-            if (Desc::values[i] == value) {
-                return yojson::String(detail::enum_table<Desc>::tags[i]);
-            }
+            if (Desc::values[i] == value)
+                return detail::tag_tree(detail::enum_table<Desc>::list, i);
         }
         detail::not_an_enumerator(Desc::name, static_cast<long long>(value));
     }
@@ -156,18 +228,25 @@ struct enum_of_tree {
     using type = typename Desc::type;
     type operator()(const yojson& tree) const {
         using table = detail::enum_table<Desc>;
-        return Desc::values[detail::match_sum(Desc::name, table::tags, table::arities, tree).index];
+        return Desc::values[detail::match_sum(Desc::name, table::list, table::arities, tree).index];
     }
 };
 
 // Variants. `Desc` has `type` (a `std::variant` or a class derived from one), `name`, and
 // `alternatives`, a tuple of `alternative<A>` in listing order.
 
-/// One alternative of a variant and its tag.
+/// One alternative of a variant and its tag: a string, or an integer code.
 template <class A>
 struct alternative {
     using type = A;
     std::string_view tag;
+    std::int64_t code = 0;
+    bool coded = false;
+    bool tagged = false;
+    /// Without a tag: its place is its code (`as_integer`).
+    constexpr alternative() noexcept = default;
+    constexpr alternative(std::string_view t) noexcept : tag(t), tagged(true) {}
+    constexpr alternative(std::int64_t c) noexcept : code(c), coded(true) {}
 };
 
 namespace detail {
@@ -222,7 +301,40 @@ struct variant_table {
         return std::array<std::string_view, size>{std::get<I>(Desc::alternatives).tag...};
     }
     (std::make_index_sequence<size>{});
-    static_assert(all_distinct(tags), "Sylvane: two alternatives of a variant have the same tag");
+
+    static constexpr std::array<bool, size> given =
+        []<std::size_t... I>(std::index_sequence<I...>) {
+        return std::array<bool, size>{std::get<I>(Desc::alternatives).coded...};
+    }
+    (std::make_index_sequence<size>{});
+    static constexpr bool coded = Desc::settings.as_integer || any_set(given);
+    static_assert(!coded || Desc::settings.as_integer || all_set(given),
+                  "Sylvane: give every alternative an integer code, or use as_integer");
+    static_assert(
+        !coded || []<std::size_t... I>(std::index_sequence<I...>) {
+            return !(std::get<I>(Desc::alternatives).tagged || ...);
+        }(std::make_index_sequence<size>{}),
+        "Sylvane: a variant tagged by integer codes takes no string tags");
+    static_assert(!coded || Desc::settings.form != variant_form::external,
+                  "Sylvane: an externally tagged variant's tags are keys, which are strings");
+    static_assert(
+        coded || []<std::size_t... I>(std::index_sequence<I...>) {
+            return (std::get<I>(Desc::alternatives).tagged && ...);
+        }(std::make_index_sequence<size>{}),
+        "Sylvane: give every alternative a tag, \"Tag\" or an integer code, or use "
+        "as_integer");
+    static_assert(coded || all_distinct(tags),
+                  "Sylvane: two alternatives of a variant have the same tag");
+    static constexpr std::array<std::int64_t, size> codes =
+        []<std::size_t... I>(std::index_sequence<I...>) {
+        return std::array<std::int64_t, size>{(std::get<I>(Desc::alternatives).coded
+                                                   ? std::get<I>(Desc::alternatives).code
+                                                   : static_cast<std::int64_t>(I))...};
+    }
+    (std::make_index_sequence<size>{});
+    static_assert(!coded || all_distinct(codes),
+                  "Sylvane: two alternatives of a variant have the same code");
+    static constexpr tag_list list = shown_tags(coded, tags, codes);
     static constexpr std::array<std::size_t, size> arities =
         []<std::size_t... I>(std::index_sequence<I...>) {
         return std::array<std::size_t, size>{arguments_of<alt_type<I>>::count...};
@@ -236,12 +348,12 @@ template <class... A>
 inline constexpr bool is_tuple<std::tuple<A...>> = true;
 
 template <class A>
-yojson alternative_to_tree(std::string_view tag, const A& a) {
+yojson alternative_to_tree(yojson tag, const A& a) {
     if constexpr (arguments_of<A>::count == 0) {
-        return tagged(tag);
+        return tagged(std::move(tag));
     } else {
         list_builder args(1 + arguments_of<A>::count);
-        args.push_back(yojson::String(tag));
+        args.push_back(std::move(tag));
         if constexpr (is_tuple<A>) {
             std::apply([&](const auto&... x) { (args.emplace([&] { return tree_of(x); }), ...); },
                        a);
@@ -277,15 +389,6 @@ struct alternative_reader<std::tuple<E...>> {
 
 namespace detail {
 
-/// The record description behind converter `To`, if it is a derived record's.
-template <class To>
-struct record_desc_of {
-    using type = void;
-};
-template <class Desc>
-struct record_desc_of<record_to_tree<Desc>> {
-    using type = Desc;
-};
 /// Whether tree converter `Of` may read `tree`, as far as the keys of the records it reads
 /// tell: false only where it fails whatever the values hold.
 template <class Of>
@@ -309,10 +412,6 @@ struct keys_allow<shared_of_tree<T>> {
     }
 };
 
-template <class A>
-using record_desc_t =
-    typename record_desc_of<std::remove_cvref_t<decltype(converters_of<A>().to)>>::type;
-
 /// An alternative in a variant's form. `index` is its place in the listing.
 template <class Desc, std::size_t I, class A>
 yojson alternative_in_form(const A& a) {
@@ -320,7 +419,7 @@ yojson alternative_in_form(const A& a) {
     constexpr std::string_view tag = variant_table<Desc>::tags[I];
     constexpr bool no_args = arguments_of<A>::count == 0;
     if constexpr (settings.form == variant_form::list) {
-        return alternative_to_tree(tag, a);
+        return alternative_to_tree(tag_tree(variant_table<Desc>::list, I), a);
     } else if constexpr (settings.form == variant_form::external) {
         if constexpr (no_args) {
             return yojson::String(tag);
@@ -331,19 +430,23 @@ yojson alternative_in_form(const A& a) {
         }
     } else if constexpr (settings.form == variant_form::internal) {
         if constexpr (no_args) {
-            return tag_object(settings.tag_key, tag, {}, nullptr);
+            return tag_object(settings.tag_key, tag_tree(variant_table<Desc>::list, I), {},
+                              nullptr);
         } else {
             static_assert(!std::is_void_v<record_desc_t<A>>,
                           "Sylvane: the alternatives of an internally tagged variant must be "
                           "records (SYLVANE_RECORD) or empty structs");
-            return record_to_tree<record_desc_t<A>>::write(a, settings.tag_key, tag);
+            return record_to_tree<record_desc_t<A>>::write(a, settings.tag_key,
+                                                           tag_tree(variant_table<Desc>::list, I));
         }
     } else if constexpr (settings.form == variant_form::adjacent) {
         if constexpr (no_args) {
-            return tag_object(settings.tag_key, tag, {}, nullptr);
+            return tag_object(settings.tag_key, tag_tree(variant_table<Desc>::list, I), {},
+                              nullptr);
         } else {
             yojson payload = tree_of(a);
-            return tag_object(settings.tag_key, tag, settings.content_key, &payload);
+            return tag_object(settings.tag_key, tag_tree(variant_table<Desc>::list, I),
+                              settings.content_key, &payload);
         }
     } else {
         if constexpr (no_args) {
@@ -401,7 +504,7 @@ struct variant_of_tree {
         constexpr variant_settings settings = Desc::settings;
         if constexpr (settings.form == variant_form::list) {
             const detail::sum_match m =
-                detail::match_sum(Desc::name, table::tags, table::arities, tree);
+                detail::match_sum(Desc::name, table::list, table::arities, tree);
             return dispatch(m, std::make_index_sequence<table::size>{});
         } else if constexpr (settings.form == variant_form::untagged) {
             return untagged(tree, std::make_index_sequence<table::size>{});
@@ -414,7 +517,8 @@ struct variant_of_tree {
                     tag = &tree;
                     payload = nullptr;
                 } else if (tree.kind() == yojson_kind::Assoc && tree.as_assoc().size() == 1) {
-                    return by_tag(tree.as_assoc()[0].first, &tree.as_assoc()[0].second, tree);
+                    const std::size_t i = detail::find_tag(table::tags, tree.as_assoc()[0].first);
+                    return by_tag(i, &tree.as_assoc()[0].second, tree);
                 }
             } else if (tree.kind() == yojson_kind::Assoc) {
                 tag = detail::find_key(tree, settings.tag_key);
@@ -422,10 +526,9 @@ struct variant_of_tree {
                     payload = detail::find_key(tree, settings.content_key);
                 }
             }
-            if (tag == nullptr || tag->kind() != yojson_kind::String) {
-                Treeform_error::unexpected_stag(Desc::name, tree);
-            }
-            return by_tag(tag->as_string(), payload, tree);
+            const std::size_t i =
+                tag == nullptr ? table::size : detail::find_tag(table::list, *tag);
+            return by_tag(i, payload, tree);
         }
     }
 
@@ -444,10 +547,10 @@ private:
         return readers[m.index](m.args);
     }
 
-    /// The alternative tagged `tag`, from `payload` (null if the tree has none).
-    static type by_tag(std::string_view tag, const yojson* payload, const yojson& tree) {
-        const std::size_t i = detail::find_tag(table::tags, tag);
-        if (i == table::size) Treeform_error::unexpected_stag(Desc::name, tree);
+    /// The alternative `i` (`table::size`: none, the tag unknown), from `payload` (null if the
+    /// tree has none).
+    static type by_tag(std::size_t i, const yojson* payload, const yojson& tree) {
+        if (i == table::size) detail::unknown_tag(Desc::name, table::list, tree);
         return by_index(i, payload, tree, std::make_index_sequence<table::size>{});
     }
     template <std::size_t... I>
@@ -531,10 +634,20 @@ namespace Sylvane::derive::detail {
 template <class T, class Desc>
 struct direct_reader<T, enum_of_tree<Desc>> {
     static T read(text_cursor& c) {
-        if (c.peek() != text_cursor::kind::string) return read_as_tree<T>(c);
         using table = enum_table<Desc>;
-        const std::size_t i = find_tag(table::tags, c.read_string_view(&check_as<T>));
-        if (i == table::tags.size()) [[unlikely]] {
+        std::size_t i = table::size;
+        if constexpr (table::coded) {
+            if (c.peek() != text_cursor::kind::number) {
+                c.next_value_start();
+                c.reject(&check_as<T>);
+                return placeholder<T>();
+            }
+            i = find_code(table::codes, c.read_int(&check_as<T>));
+        } else {
+            if (c.peek() != text_cursor::kind::string) return read_as_tree<T>(c);
+            i = find_tag(table::tags, c.read_string_view(&check_as<T>));
+        }
+        if (i == table::size) [[unlikely]] {
             c.reject(&check_as<T>);
             return placeholder<T>();
         }
@@ -551,6 +664,8 @@ requires(Desc::settings.form ==
     using table = variant_table<Desc>;
     static constexpr std::string_view tag_key = Desc::settings.tag_key;
     static constexpr json_tree::detail::quoted_key quoted_tag{tag_key};
+    static constexpr text_cursor::kind tag_kind =
+        table::coded ? text_cursor::kind::number : text_cursor::kind::string;
 
     static T read(text_cursor& c) {
         constexpr tree_check check = &check_as<T>;
@@ -564,8 +679,8 @@ requires(Desc::settings.form ==
             }
             if (c.peek() == text_cursor::kind::object && c.begin_object(check)) {
                 const std::size_t at = c.value_start();
-                if (c.key_is(quoted_tag) && c.peek() == text_cursor::kind::string) {
-                    const std::size_t i = find_tag(table::tags, c.read_string_view(check));
+                if (c.key_is(quoted_tag) && c.peek() == tag_kind) {
+                    const std::size_t i = read_tag(c, check);
                     if (i == table::size) [[unlikely]] {
                         c.reject_at(at, check);
                         return placeholder<T>();
@@ -579,6 +694,18 @@ requires(Desc::settings.form ==
     }
 
 private:
+    /// The index of the tag read next, or `table::size`. A code that is no integer is an
+    /// unknown tag, reported on the object as the tree converter reports it.
+    static std::size_t read_tag(text_cursor& c, [[maybe_unused]] tree_check check) {
+        if constexpr (table::coded) {
+            // As a tree: a number that is no code (a float, an integer beyond 64 bits) must not
+            // stop the cursor at itself, where the variant's converter would not report it.
+            return find_tag(table::list, c.read_tree());
+        } else {
+            return find_tag(table::tags, c.read_string_view(check));
+        }
+    }
+
     template <std::size_t... I>
     static T by_index(text_cursor& c, std::size_t i, std::size_t at, std::index_sequence<I...>) {
         static constexpr T (*readers[])(text_cursor&, std::size_t) = {&alternative<I>...};
@@ -614,8 +741,13 @@ template <class T, class Desc>
 requires std::same_as<T, typename Desc::type>
 struct direct_writer<T, enum_to_tree<Desc>> {
     static void write(text_sink& out, T value) {
-        for (std::size_t i = 0; i < Desc::values.size(); ++i) {
-            if (Desc::values[i] == value) return out.string(enum_table<Desc>::tags[i]);
+        using table = enum_table<Desc>;
+        for (std::size_t i = 0; i < table::size; ++i) {
+            if (Desc::values[i] != value) continue;
+            if constexpr (table::coded)
+                return out.integer(table::codes[i]);
+            else
+                return out.string(table::tags[i]);
         }
         not_an_enumerator(Desc::name, static_cast<long long>(value));
     }
