@@ -24,6 +24,7 @@
 #include <vector>
 
 #include <sylvane/derive/detail/nesting.hpp>
+#include <sylvane/derive/detail/record_shape.hpp>
 #include <sylvane/derive/direct_read.hpp>
 #include <sylvane/derive/direct_write.hpp>
 #include <sylvane/derive/extra_keys.hpp>
@@ -259,45 +260,27 @@ void clear_if_absent(T& value, const field_set<record_table<Desc>::size>& given)
     (std::make_index_sequence<table::size>{}, typename table::members{});
 }
 
+/// Record `Desc` as the checks of an object's keys read it at run time.
+template <class Desc>
+record_shape shape_of() noexcept {
+    using table = record_table<Desc>;
+    static constexpr field_set<table::size> keyless = [] {
+        field_set<table::size> s;
+        for (std::size_t i = 0; i < table::size; ++i)
+            if (table::skipped(i)) s.set(i);
+        return s;
+    }();
+    return {Desc::name,           table::keys.data(),           table::size,
+            keyless.words.data(), table::required.words.data(), table::refuses_unknown()};
+}
+
 /// Reports what went wrong with a record tree after its walk: duplicates, unknown keys if
 /// refused, undefined fields. Returns only when nothing needs reporting. The key `ignored` (a
 /// variant's tag) is neither a field nor unknown.
 template <class Desc>
 void report_record_anomalies(const yojson& tree, const field_set<record_table<Desc>::size>& given,
                              std::string_view ignored) {
-    using table = record_table<Desc>;
-    std::vector<std::string> duplicates;
-    std::vector<std::string> extras;
-    field_set<table::size> seen;
-    for (const auto& [key, value] : tree.as_assoc()) {
-        const std::size_t i = table::find(key, table::size);
-        if (i == table::size) {
-            if (ignored.data() == nullptr || key != ignored) extras.emplace_back(key);
-        } else if (seen.test(i)) {
-            duplicates.emplace_back(key);
-        } else {
-            seen.set(i);
-        }
-    }
-    // The reporters take their lists newest first.
-    if (!duplicates.empty()) {
-        std::reverse(duplicates.begin(), duplicates.end());
-        Treeform_error::record_duplicate_fields(Desc::name, duplicates, tree);
-    }
-    if (!extras.empty() && table::refuses_unknown()) {
-        std::reverse(extras.begin(), extras.end());
-        Treeform_error::record_extra_fields(Desc::name, extras, tree);
-    }
-    if (!given.covers(table::required)) {
-        std::vector<std::pair<bool, std::string>> flagged;
-        flagged.reserve(table::size);
-        for (std::size_t i = 0; i < table::size; ++i) {
-            if (table::skipped(i)) continue;
-            flagged.emplace_back(table::required.test(i) && !given.test(i),
-                                 std::string(table::keys[i]));
-        }
-        Treeform_error::record_undefined_elements(Desc::name, tree, flagged);
-    }
+    report_record_anomalies(shape_of<Desc>(), tree, given.words.data(), ignored);
 }
 
 /// Whether `tree` has the keys that record `Desc` needs: an object with each field's key at
@@ -306,22 +289,7 @@ void report_record_anomalies(const yojson& tree, const field_set<record_table<De
 /// converting a field, whether its fields alone decide.
 template <class Desc>
 bool has_record_keys(const yojson& tree) {
-    using table = record_table<Desc>;
-    if (tree.kind() != yojson_kind::Assoc) return false;
-    const bool refuse = table::refuses_unknown();
-    field_set<table::size> seen;
-    std::size_t hint = 0;
-    for (const auto& entry : tree.as_assoc()) {
-        const std::size_t i = table::find(entry.first, hint);
-        if (i == table::size) {
-            if (refuse) return false;
-            continue;
-        }
-        if (seen.test(i)) return false;
-        seen.set(i);
-        hint = i + 1;
-    }
-    return seen.covers(table::required);
+    return has_record_keys(shape_of<Desc>(), tree);
 }
 
 }  // namespace detail
@@ -535,12 +503,7 @@ struct direct_reader<T, record_of_tree<Desc>> {
     /// Reports the keys of `tree` as the tree converter does after its walk, with `ignored`
     /// neither a field nor unknown: duplicates, unknown keys refused, fields missing.
     static void check_keys_ignoring(const yojson& tree, std::string_view ignored) {
-        field_set<table::size> given;
-        for (const auto& entry : tree.as_assoc()) {
-            const std::size_t i = table::find(entry.first, table::size);
-            if (i != table::size) given.set(i);
-        }
-        report_record_anomalies<Desc>(tree, given, ignored);
+        report_record_keys(shape_of<Desc>(), tree, ignored);
     }
 
 private:
