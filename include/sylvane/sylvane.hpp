@@ -7,6 +7,7 @@
 #include <sylvane/base/lazy.hpp>
 #include <sylvane/base/ref.hpp>
 #include <sylvane/base/unit.hpp>
+#include <sylvane/check.hpp>
 #include <sylvane/derive/derive.hpp>
 #include <sylvane/json_tree/arena_scope.hpp>
 #include <sylvane/json_tree/builders.hpp>

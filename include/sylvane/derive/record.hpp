@@ -239,12 +239,21 @@ void clear_if_absent(T& value, const field_set<record_table<Desc>::size>& given)
     (std::make_index_sequence<table::size>{}, typename table::members{});
 }
 
+/// Calls a reporter, which throws: the first anomaly of a record is its failure.
+struct raise_first {
+    template <class Reporter>
+    void operator()(Reporter&& reporter) const {
+        reporter();
+    }
+};
+
 /// Reports what went wrong with a record tree after its walk: duplicates, unknown keys if
 /// refused, undefined fields. Returns only when nothing needs reporting. The key `ignored` (a
-/// variant's tag) is neither a field nor unknown.
-template <class Desc>
+/// variant's tag) is neither a field nor unknown. Each kind's reporter is handed to `report`,
+/// which by default lets the first throw; a caller that collects failures may catch each.
+template <class Desc, class Report = raise_first>
 void report_record_anomalies(const yojson& tree, const field_set<record_table<Desc>::size>& given,
-                             std::string_view ignored) {
+                             std::string_view ignored, Report&& report = {}) {
     using table = record_table<Desc>;
     std::vector<std::string> duplicates;
     std::vector<std::string> extras;
@@ -262,11 +271,11 @@ void report_record_anomalies(const yojson& tree, const field_set<record_table<De
     // The reporters take their lists newest first.
     if (!duplicates.empty()) {
         std::reverse(duplicates.begin(), duplicates.end());
-        Treeform_error::record_duplicate_fields(Desc::name, duplicates, tree);
+        report([&] { Treeform_error::record_duplicate_fields(Desc::name, duplicates, tree); });
     }
     if (!extras.empty() && table::refuses_unknown()) {
         std::reverse(extras.begin(), extras.end());
-        Treeform_error::record_extra_fields(Desc::name, extras, tree);
+        report([&] { Treeform_error::record_extra_fields(Desc::name, extras, tree); });
     }
     if (!given.covers(table::required)) {
         std::vector<std::pair<bool, std::string>> flagged;
@@ -276,7 +285,7 @@ void report_record_anomalies(const yojson& tree, const field_set<record_table<De
             flagged.emplace_back(table::required.test(i) && !given.test(i),
                                  std::string(table::keys[i]));
         }
-        Treeform_error::record_undefined_elements(Desc::name, tree, flagged);
+        report([&] { Treeform_error::record_undefined_elements(Desc::name, tree, flagged); });
     }
 }
 
