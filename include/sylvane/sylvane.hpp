@@ -17,6 +17,7 @@
 #include <sylvane/json_tree/write.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/read_as.hpp>
+#include <sylvane/schema.hpp>
 #include <sylvane/streams.hpp>
 #include <sylvane/treeform.hpp>
 #include <sylvane/treeform_error.hpp>
