@@ -39,6 +39,12 @@ struct config {
 };
 SYLVANE_RECORD(config, name, servers, limits, origin, ids, flags, fallback)
 
+struct link {
+    std::int64_t n = 0;
+    std::unique_ptr<link> next;
+};
+SYLVANE_RECORD(link, n, next)
+
 }  // namespace cfg
 
 namespace {
@@ -229,6 +235,24 @@ TEST(check, failures_print_as_editors_link_them) {
     const auto root = check<std::int64_t>("\"x\"");
     ASSERT_EQ(root.failures.size(), 1u);
     EXPECT_EQ(Sylvane::to_string(root.failures[0]), "1:1: the root: int_of_yojson: integer needed");
+}
+
+TEST(check, a_document_nested_too_deep_fails_once_where_read_as_does) {
+    std::string text;
+    for (int i = 0; i < 600; ++i) text += R"({"n": 1, "next": )";
+    text += "null";
+    for (int i = 0; i < 600; ++i) text += "}";
+    const Sylvane::check_options deep{.read = {.max_depth = 1000}};
+    const auto r = check<cfg::link>(text, deep);
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].message, "link_of_yojson: nesting deeper than 512");
+    try {
+        (void)Sylvane::read_as<cfg::link>(text, deep.read);
+        ADD_FAILURE();
+    } catch (const Sylvane::located_error& e) {
+        EXPECT_EQ(r.failures[0].pointer, e.pointer().value_or("?"));
+        EXPECT_EQ(r.failures[0].where, e.position().value_or(Sylvane::text_position{}));
+    }
 }
 
 TEST(check, a_tree_type_checks_the_text_alone) {
