@@ -67,7 +67,7 @@ DOCUMENTS = [("document", "the 20 MB document")] + REAL_DOCUMENTS + NUMBER_DOCUM
 SIDES = [
     ("sylvane", "Sylvane"),
     ("sylvane_tree", "Sylvane through a tree"),
-    ("sylvane_read_as", "Sylvane's `read_as`"),
+    ("sylvane_read_as", "`read_as<T>`"),
     ("nlohmann", "nlohmann"),
     ("boost_json", "Boost.JSON"),
     ("rapidjson", "RapidJSON"),
