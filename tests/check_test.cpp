@@ -10,6 +10,9 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include <sylvane/check.hpp>
@@ -44,6 +47,41 @@ struct link {
     std::unique_ptr<link> next;
 };
 SYLVANE_RECORD(link, n, next)
+
+struct circle {
+    double r = 0;
+    std::int64_t id = 0;
+};
+SYLVANE_RECORD(circle, r, id)
+struct blank {};
+using pair_args = std::tuple<std::string, bool>;
+using shape = std::variant<circle, blank, pair_args>;
+SYLVANE_VARIANT(shape, (circle, "c"), (blank, "b"), (pair_args, "p"))
+struct ext_shape : std::variant<circle, blank> {
+    using variant::variant;
+};
+SYLVANE_VARIANT_WITH(ext_shape, (external_tag), (circle, "c"), (blank, "b"))
+struct int_shape : std::variant<circle, blank> {
+    using variant::variant;
+};
+SYLVANE_VARIANT_WITH(int_shape, (internal_tag("type")), (circle, "c"), (blank, "b"))
+struct adj_shape : std::variant<circle, blank> {
+    using variant::variant;
+};
+SYLVANE_VARIANT_WITH(adj_shape, (adjacent_tag("t", "v")), (circle, "c"), (blank, "b"))
+struct any_shape : std::variant<circle, blank> {
+    using variant::variant;
+};
+SYLVANE_VARIANT_WITH(any_shape, (untagged), (circle, "c"), (blank, "b"))
+
+struct drawing {
+    std::vector<shape> l;
+    std::vector<ext_shape> e;
+    std::vector<int_shape> i;
+    std::vector<adj_shape> a;
+    std::vector<any_shape> u;
+};
+SYLVANE_RECORD(drawing, l, e, i, a, u)
 
 }  // namespace cfg
 
@@ -216,6 +254,53 @@ TEST(check, containers_are_walked_past_each_failure) {
     EXPECT_EQ(maps.failures[1].message, "map_of_yojson: integer key needed");
     EXPECT_EQ(maps.failures[1].pointer, "/x");
     EXPECT_EQ(maps.failures[2].message, "map_of_yojson: duplicate key");
+}
+
+TEST(check, tagged_variants_are_walked_into_their_payloads) {
+    constexpr std::string_view text = R"({
+  "l": [["c", {"r": "x", "id": "y"}], ["p", 1, 2], ["q"], ["c"]],
+  "e": [{"c": {"r": "x", "id": 1.5}}, {"b": 1}],
+  "i": [{"type": "c", "r": "x", "id": "y", "z": 1}, {"type": "b", "r": 1}],
+  "a": [{"t": "c", "v": {"r": "x", "id": "y"}}, {"t": "c"}],
+  "u": [{"r": "x", "id": "y"}]
+})";
+    const auto r = check<cfg::drawing>(text);
+    const std::vector<std::pair<std::string_view, std::string_view>> expected{
+        {"/l/0/1/r", "float_of_yojson: float needed"},
+        {"/l/0/1/id", "int_of_yojson: integer needed"},
+        {"/l/1/1", "string_of_yojson: string needed"},
+        {"/l/1/2", "bool_of_yojson: true/false needed"},
+        {"/l/2", "shape_of_yojson: unexpected variant constructor"},
+        {"/l/3", "shape_of_yojson: sum tag \"c\" has incorrect number of arguments"},
+        {"/e/0/c/r", "float_of_yojson: float needed"},
+        {"/e/0/c/id", "int_of_yojson: integer needed"},
+        {"/e/1", "ext_shape_of_yojson: this constructor does not take arguments"},
+        {"/i/0/r", "float_of_yojson: float needed"},
+        {"/i/0/id", "int_of_yojson: integer needed"},
+        {"/i/0", "circle_of_yojson: extra fields: z"},
+        {"/i/1", "int_shape_of_yojson: this constructor does not take arguments"},
+        {"/a/0/v/r", "float_of_yojson: float needed"},
+        {"/a/0/v/id", "int_of_yojson: integer needed"},
+        {"/a/1", "adj_shape_of_yojson: this constructor requires arguments"},
+        {"/u/0", "any_shape_of_yojson: no matching variant found"},
+    };
+    ASSERT_EQ(r.failures.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(r.failures[i].pointer, expected[i].first) << i;
+        EXPECT_EQ(r.failures[i].message, expected[i].second) << i;
+    }
+    EXPECT_EQ(r.failures[0], read_as_failure<cfg::drawing>(text));
+    // Each form's first failure alone is read_as's too.
+    for (const std::string_view one :
+         {R"({"l": [], "e": [{"c": {"r": 1, "id": 1.5}}], "i": [], "a": [], "u": []})",
+          R"({"l": [], "e": [], "i": [{"type": "c", "id": 1}], "a": [], "u": []})",
+          R"({"l": [], "e": [], "i": [{"r": 1, "type": "c", "id": true}], "a": [], "u": []})",
+          R"({"l": [], "e": [], "i": [], "a": [{"v": {"id": 1}, "t": "c"}], "u": []})",
+          R"({"l": [["p", "s", false, 1]], "e": [], "i": [], "a": [], "u": []})"}) {
+        const auto first = check<cfg::drawing>(one);
+        ASSERT_FALSE(first.ok()) << one;
+        EXPECT_EQ(first.failures[0], read_as_failure<cfg::drawing>(one)) << one;
+    }
 }
 
 TEST(check, keys_with_slashes_and_tildes_are_escaped_in_pointers) {

@@ -24,6 +24,7 @@
 #include <sylvane/base/export.hpp>
 #include <sylvane/check/check_result.hpp>
 #include <sylvane/check/detail/collect.hpp>
+#include <sylvane/check/detail/collect_sum.hpp>
 #include <sylvane/check/detail/failure_sink.hpp>
 #include <sylvane/json_tree/read.hpp>
 #include <sylvane/read_as.hpp>

@@ -8,8 +8,9 @@
 ///
 /// Each kind of value is walked by the `collector` of its tree converter's type, as the direct
 /// reader of `read_as` is chosen: records, sequences, `std::array`, sets, dictionaries, options
-/// and owning pointers. Every other value (numbers, strings, enumerations, variants, tuples,
-/// hand-written converters) is a leaf: its converter's failure is its one failure.
+/// and owning pointers; tagged variants in `collect_sum.hpp`. Every other value (numbers,
+/// strings, enumerations, untagged variants, tuples, hand-written converters) is a leaf: its
+/// converter's failure is its one failure.
 
 #include <array>
 #include <cstddef>
@@ -31,6 +32,7 @@
 #include <sylvane/derive/std_containers.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/treeform/failure.hpp>
+#include <sylvane/treeform_error.hpp>
 
 namespace Sylvane::derive::detail {
 
@@ -170,39 +172,51 @@ struct collector<std::unique_ptr<T>, unique_of_tree<T>> : nullable_collector<T> 
 template <class T>
 struct collector<std::shared_ptr<T>, shared_of_tree<T>> : nullable_collector<T> {};
 
-/// Records: each field met the first time, then the object's keys. A record nested too deep
-/// fails as its converter does, and is not walked into.
+/// The failures of field `i` of record `Desc`, whose value is `node`.
+template <class Desc>
+void collect_field(failure_sink& sink, std::size_t i, const yojson& node) {
+    using table = record_table<Desc>;
+    if constexpr (table::size > 0) {
+        [&]<std::size_t... I>(std::index_sequence<I...>) {
+            static constexpr void (*fields[])(failure_sink&, const yojson&) = {
+                &collect<typename table::template field_type<I>>...};
+            fields[i](sink, node);
+        }
+        (std::make_index_sequence<table::size>{});
+    }
+}
+
+/// Record `Desc`: each field met the first time, then the object's keys, the key `ignored` (a
+/// variant's tag) being neither a field nor unknown. A record nested too deep fails as its
+/// converter does, and is not walked into.
+template <class Desc>
+void collect_record(failure_sink& sink, const yojson& node, std::string_view ignored) {
+    using table = record_table<Desc>;
+    std::optional<tree_level> level;
+    keep_failure(sink, node, [&] { level.emplace(Desc::name, node); });
+    if (!level) return;
+    if (node.kind() != yojson_kind::Assoc) {
+        return keep_failure(sink, node,
+                            [&] { Treeform_error::record_list_instead_atom(Desc::name, node); });
+    }
+    field_set<table::size> given;
+    std::size_t hint = 0;
+    for (const auto& [key, value] : node.as_assoc()) {
+        const std::size_t i = table::find(key, hint);
+        if (i == table::size || given.test(i)) continue;
+        given.set(i);
+        hint = i + 1;
+        const failure_sink::step at(sink, key);
+        collect_field<Desc>(sink, i, value);
+    }
+    report_record_anomalies<Desc>(node, given, ignored,
+                                  [&](auto&& reporter) { keep_failure(sink, node, reporter); });
+}
+
 template <class T, class Desc>
 struct collector<T, record_of_tree<Desc>> {
-    using table = record_table<Desc>;
     static void walk(failure_sink& sink, const yojson& node) {
-        std::optional<tree_level> level;
-        keep_failure(sink, node, [&] { level.emplace(Desc::name, node); });
-        if (!level) return;
-        if (node.kind() != yojson_kind::Assoc) return collect_leaf<T>(sink, node);
-        field_set<table::size> given;
-        std::size_t hint = 0;
-        for (const auto& [key, value] : node.as_assoc()) {
-            const std::size_t i = table::find(key, hint);
-            if (i == table::size || given.test(i)) continue;
-            given.set(i);
-            hint = i + 1;
-            const failure_sink::step at(sink, key);
-            field(sink, i, value);
-        }
-        report_record_anomalies<Desc>(node, given, {},
-                                      [&](auto&& reporter) { keep_failure(sink, node, reporter); });
-    }
-
-private:
-    /// The failures of field `i`'s value `node`.
-    static void field(failure_sink& sink, std::size_t i, const yojson& node) {
-        if constexpr (table::size > 0) [&]<std::size_t... I>(std::index_sequence<I...>) {
-                static constexpr void (*fields[])(failure_sink&, const yojson&) = {
-                    &collect<typename table::template field_type<I>>...};
-                fields[i](sink, node);
-            }
-        (std::make_index_sequence<table::size>{});
+        collect_record<Desc>(sink, node, {});
     }
 };
 
