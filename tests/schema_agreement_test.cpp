@@ -4,13 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include <sylvane/check.hpp>
@@ -19,6 +26,59 @@
 #include <sylvane/sylvane.hpp>
 
 #include "real_document_models.hpp"
+
+namespace forms {
+
+enum class hue { deep_red, light_blue };
+SYLVANE_ENUM_WITH(hue, (rename_all(kebab_case)), deep_red, light_blue)
+
+struct circle {
+    double r = 0;
+};
+SYLVANE_RECORD_WITH(circle, (deny_unknown_keys), r)
+struct blank {};
+using pair_args = std::tuple<std::string, bool>;
+using listed = std::variant<circle, blank, pair_args>;
+SYLVANE_VARIANT(listed, (circle, "c"), (blank, "b"), (pair_args, "p"))
+struct external : std::variant<circle, blank> {
+    using variant::variant;
+};
+SYLVANE_VARIANT_WITH(external, (external_tag), (circle, "c"), (blank, "b"))
+struct internal : std::variant<circle, blank> {
+    using variant::variant;
+};
+SYLVANE_VARIANT_WITH(internal, (internal_tag("type")), (circle, "c"), (blank, "b"))
+struct adjacent : std::variant<circle, blank> {
+    using variant::variant;
+};
+SYLVANE_VARIANT_WITH(adjacent, (adjacent_tag("t", "v")), (circle, "c"), (blank, "b"))
+struct untagged : std::variant<circle, blank> {
+    using variant::variant;
+};
+SYLVANE_VARIANT_WITH(untagged, (untagged), (circle, "c"), (blank, "b"))
+
+struct sheet {
+    std::string sheet_name;
+    std::int32_t count = 3;
+    std::optional<std::string> note;
+    std::string cache;
+    std::array<std::uint8_t, 2> size{};
+    std::set<std::int64_t> ids;
+    std::map<std::int16_t, hue> by_number;
+    std::map<hue, bool> by_hue;
+    float scale = 1;
+    std::vector<listed> l;
+    std::vector<external> e;
+    std::vector<internal> i;
+    std::vector<adjacent> a;
+    std::vector<untagged> u;
+    Sylvane::yojson extra;
+};
+SYLVANE_RECORD_WITH(sheet, (rename_all(camel_case), deny_unknown_keys), (sheet_name, key("name")),
+                    (count, with_default), (note, omit_empty), (cache, skip), size, ids, by_number,
+                    by_hue, scale, l, e, i, a, u, extra)
+
+}  // namespace forms
 
 namespace {
 
@@ -74,27 +134,23 @@ auto with(std::string key, yojson value) {
     };
 }
 
-/// Writes the schema of `T`, `file` and its mutations (each checked to be refused by the
-/// converters) to a folder, and runs the validator on them.
+/// Writes the schema of `T`, the document `text` (which the converters take) and its mutations
+/// (each checked to be refused by the converters) to a folder, and runs the validator on them.
 template <class T>
-void agree(const std::string& name, const std::string& file,
+void agree(const std::string& name, const std::string& text,
            const std::vector<mutation>& mutations) {
-    const fs::path source = fs::path(SYLVANE_REAL_DOCUMENTS_DIR) / file;
-    ASSERT_TRUE(fs::exists(source)) << source;
     const fs::path dir = fs::path(SYLVANE_SCHEMA_WORK_DIR) / name;
     fs::create_directories(dir);
-    const std::string text = Sylvane::derive::detail::file_text(source);
-    ASSERT_TRUE(Sylvane::check<T>(text).ok()) << file;
+    ASSERT_TRUE(Sylvane::check<T>(text).ok()) << name;
     const yojson document = Sylvane::read(text);
-
+    std::ofstream(dir / "document.json") << text;
     std::ofstream(dir / "schema.json") << Sylvane::write(Sylvane::json_schema<T>());
     std::string command = std::string(SYLVANE_PYTHON3) + " " + SYLVANE_SCHEMA_AGREEMENT + " " +
-                          (dir / "schema.json").string() + " --accept " + source.string() +
-                          " --reject";
+                          (dir / "schema.json").string() + " --accept " +
+                          (dir / "document.json").string() + " --reject";
     for (const mutation& m : mutations) {
         const std::string mutated = Sylvane::write(edit(document, m.path, 0, m.change));
-        const auto found = Sylvane::check<T>(mutated);
-        ASSERT_FALSE(found.ok()) << m.name << ": the converters take it";
+        ASSERT_FALSE(Sylvane::check<T>(mutated).ok()) << m.name << ": the converters take it";
         const fs::path out = dir / (m.name + ".json");
         std::ofstream(out) << mutated;
         command += " " + out.string();
@@ -102,9 +158,16 @@ void agree(const std::string& name, const std::string& file,
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
 
+/// The text of the real document `file`.
+std::string real(const std::string& file) {
+    const fs::path source = fs::path(SYLVANE_REAL_DOCUMENTS_DIR) / file;
+    EXPECT_TRUE(fs::exists(source)) << source;
+    return fs::exists(source) ? Sylvane::derive::detail::file_text(source) : "";
+}
+
 TEST(schema_agreement, twitter) {
     agree<twitter::timeline>(
-        "twitter", "twitter.json",
+        "twitter", real("twitter.json"),
         {{"id_as_text", {"statuses", "0", "id"}, to(yojson::String("1"))},
          {"negative_id", {"statuses", "0", "id"}, to(yojson::Int(-1))},
          {"count_as_float", {"statuses", "0", "user", "followers_count"}, to(yojson::Float(1.5))},
@@ -122,7 +185,7 @@ TEST(schema_agreement, twitter) {
 
 TEST(schema_agreement, citm_catalog) {
     agree<citm::catalog>(
-        "citm", "citm_catalog.json",
+        "citm", real("citm_catalog.json"),
         {{"event_key_not_integer", {"events"}, with("x1", yojson::Assoc({}))},
          {"event_key_leading_zero", {"areaNames"}, with("012", yojson::String("a"))},
          {"amount_as_text",
@@ -138,7 +201,7 @@ TEST(schema_agreement, citm_catalog) {
 
 TEST(schema_agreement, canada) {
     agree<canada::collection>(
-        "canada", "canada.json",
+        "canada", real("canada.json"),
         {{"point_of_one",
           {"features", "0", "geometry", "coordinates", "0", "0"},
           to(yojson::List({yojson::Float(1)}))},
@@ -152,6 +215,50 @@ TEST(schema_agreement, canada) {
          {"properties_as_text", {"features", "0", "properties"}, to(yojson::String("x"))},
          {"property_number", {"features", "0", "properties"}, with("n", yojson::Int(1))},
          {"feature_without_geometry", {"features", "0"}, without("geometry")}});
+}
+
+TEST(schema_agreement, options_and_variant_forms) {
+    forms::sheet s;
+    s.sheet_name = "s";
+    s.size = {1, 2};
+    s.ids = {1, 2};
+    s.by_number = {{-3, forms::hue::deep_red}, {7, forms::hue::light_blue}};
+    s.by_hue = {{forms::hue::light_blue, true}};
+    s.l = {forms::circle{1}, forms::blank{}, forms::pair_args{"x", true}};
+    s.e = {forms::circle{1}, forms::blank{}};
+    s.i = {forms::circle{1}, forms::blank{}};
+    s.a = {forms::circle{1}, forms::blank{}};
+    s.u = {forms::circle{1}, forms::blank{}};
+    s.extra = yojson::List({yojson::Null()});
+    const std::string text = Sylvane::write(s);
+    agree<forms::sheet>(
+        "forms", text,
+        {{"unknown_key", {}, with("other", yojson::Int(1))},
+         {"no_name", {}, without("name")},
+         {"count_too_big", {"count"}, to(yojson::Int(3000000000))},
+         {"array_too_short", {"size"}, to(yojson::List({yojson::Int(1)}))},
+         {"byte_too_big", {"size", "0"}, to(yojson::Int(256))},
+         {"set_repeated", {"ids"}, to(yojson::List({yojson::Int(1), yojson::Int(1)}))},
+         {"key_not_integer", {"byNumber"}, with("x", yojson::String("deep-red"))},
+         {"key_leading_zero", {"byNumber"}, with("07", yojson::String("deep-red"))},
+         {"unknown_tag", {"byNumber", "*"}, to(yojson::String("deep_red"))},
+         {"unknown_enum_key", {"byHue"}, with("green", yojson::Bool(true))},
+         {"scale_too_big", {"scale"}, to(yojson::Float(1e39))},
+         {"list_unknown_tag", {"l", "0"}, to(yojson::List({yojson::String("x")}))},
+         {"list_missing_argument", {"l", "2"}, to(yojson::List({yojson::String("p")}))},
+         {"list_argument_kind", {"l", "2", "2"}, to(yojson::Int(1))},
+         {"list_payload_of_blank",
+          {"l", "1"},
+          to(yojson::List({yojson::String("b"), yojson::Int(1)}))},
+         {"external_two_keys", {"e", "0"}, with("b", yojson::Null())},
+         {"external_blank_payload", {"e", "1"}, to(yojson::Assoc({{"b", yojson::Null()}}))},
+         {"internal_unknown_key", {"i", "0"}, with("z", yojson::Int(1))},
+         {"internal_blank_key", {"i", "1"}, with("r", yojson::Int(1))},
+         {"internal_no_tag", {"i", "0"}, without("type")},
+         {"adjacent_no_content", {"a", "0"}, without("v")},
+         {"adjacent_blank_content", {"a", "1"}, with("v", yojson::Null())},
+         {"untagged_nothing", {"u", "1"}, to(yojson::Bool(true))},
+         {"untagged_record_extra", {"u", "0"}, with("z", yojson::Int(1))}});
 }
 
 }  // namespace

@@ -21,7 +21,9 @@ std::ostream& operator<<(std::ostream& out, const check_failure& failure) {
 
 void check_result::print(std::ostream& out, std::string_view file) const {
     for (const check_failure& f : failures) out << to_string(f, file) << '\n';
-    if (more != 0) out << file << ": " << more << " more failures\n";
+    if (more == 0) return;
+    if (!file.empty()) out << file << ": ";
+    out << more << " more failures\n";
 }
 
 }  // namespace Sylvane

@@ -50,7 +50,7 @@ struct check_result {
 
     /// Writes one line per failure, `FILE:LINE:COLUMN: POINTER: MESSAGE` (the form editors and
     /// build logs link; the pointer left out for text that is not JSON), then, if failures were
-    /// left out, `FILE: N more failures`.
+    /// left out, `FILE: N more failures` (without `FILE: ` when `file` is empty).
     SYLVANE_API void print(std::ostream& out, std::string_view file) const;
 };
 
