@@ -26,8 +26,8 @@ void per_byte(const std::string& name, std::shared_ptr<const std::string> text, 
     benchmark::RegisterBenchmark(name.c_str(), [text, run](benchmark::State& state) {
         run(*text);  // the first touch of fresh pages, untimed
         for (auto _ : state) run(*text);
-        const auto bytes = static_cast<std::int64_t>(state.iterations()) *
-                           static_cast<std::int64_t>(text->size());
+        const auto bytes =
+            static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text->size());
         state.SetItemsProcessed(bytes);
         state.SetBytesProcessed(bytes);
     })->Unit(benchmark::kMillisecond);
