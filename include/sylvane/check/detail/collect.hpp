@@ -134,7 +134,10 @@ struct collector<Map, map_of_tree<Map>> {
         std::conditional_t<std::is_same_v<key, std::string>, std::set<std::string_view>,
                            std::set<key>>
             seen;
-        for (const auto& [text, value] : node.as_assoc()) {
+        for (const auto& entry : node.as_assoc()) {
+            // Named, not bound: lambdas below take them.
+            const std::string_view text = entry.first;
+            const yojson& value = entry.second;
             const failure_sink::step at(sink, text);
             std::optional<key> k;
             keep_failure(sink, value, [&] { k = key_of_text<key>(text, value); });
