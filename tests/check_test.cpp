@@ -19,6 +19,8 @@
 #include <sylvane/derive/derive.hpp>
 #include <sylvane/read_as.hpp>
 
+#include "variant_forms.hpp"
+
 namespace cfg {
 
 enum class level { low, high };
@@ -48,38 +50,12 @@ struct link {
 };
 SYLVANE_RECORD(link, n, next)
 
-struct circle {
-    double r = 0;
-    std::int64_t id = 0;
-};
-SYLVANE_RECORD(circle, r, id)
-struct blank {};
-using pair_args = std::tuple<std::string, bool>;
-using shape = std::variant<circle, blank, pair_args>;
-SYLVANE_VARIANT(shape, (circle, "c"), (blank, "b"), (pair_args, "p"))
-struct ext_shape : std::variant<circle, blank> {
-    using variant::variant;
-};
-SYLVANE_VARIANT_WITH(ext_shape, (external_tag), (circle, "c"), (blank, "b"))
-struct int_shape : std::variant<circle, blank> {
-    using variant::variant;
-};
-SYLVANE_VARIANT_WITH(int_shape, (internal_tag("type")), (circle, "c"), (blank, "b"))
-struct adj_shape : std::variant<circle, blank> {
-    using variant::variant;
-};
-SYLVANE_VARIANT_WITH(adj_shape, (adjacent_tag("t", "v")), (circle, "c"), (blank, "b"))
-struct any_shape : std::variant<circle, blank> {
-    using variant::variant;
-};
-SYLVANE_VARIANT_WITH(any_shape, (untagged), (circle, "c"), (blank, "b"))
-
 struct drawing {
-    std::vector<shape> l;
-    std::vector<ext_shape> e;
-    std::vector<int_shape> i;
-    std::vector<adj_shape> a;
-    std::vector<any_shape> u;
+    std::vector<forms::list_shape> l;
+    std::vector<forms::ext_shape> e;
+    std::vector<forms::int_shape> i;
+    std::vector<forms::adj_shape> a;
+    std::vector<forms::any_shape> u;
 };
 SYLVANE_RECORD(drawing, l, e, i, a, u)
 
@@ -270,8 +246,8 @@ TEST(check, tagged_variants_are_walked_into_their_payloads) {
         {"/l/0/1/id", "int_of_yojson: integer needed"},
         {"/l/1/1", "string_of_yojson: string needed"},
         {"/l/1/2", "bool_of_yojson: true/false needed"},
-        {"/l/2", "shape_of_yojson: unexpected variant constructor"},
-        {"/l/3", "shape_of_yojson: this constructor requires arguments"},
+        {"/l/2", "list_shape_of_yojson: unexpected variant constructor"},
+        {"/l/3", "list_shape_of_yojson: this constructor requires arguments"},
         {"/e/0/c/r", "float_of_yojson: float needed"},
         {"/e/0/c/id", "int_of_yojson: integer needed"},
         {"/e/1", "ext_shape_of_yojson: this constructor does not take arguments"},

@@ -26,36 +26,9 @@
 #include <sylvane/sylvane.hpp>
 
 #include "real_document_models.hpp"
+#include "variant_forms.hpp"
 
 namespace forms {
-
-enum class hue { deep_red, light_blue };
-SYLVANE_ENUM_WITH(hue, (rename_all(kebab_case)), deep_red, light_blue)
-
-struct circle {
-    double r = 0;
-};
-SYLVANE_RECORD_WITH(circle, (deny_unknown_keys), r)
-struct blank {};
-using pair_args = std::tuple<std::string, bool>;
-using listed = std::variant<circle, blank, pair_args>;
-SYLVANE_VARIANT(listed, (circle, "c"), (blank, "b"), (pair_args, "p"))
-struct external : std::variant<circle, blank> {
-    using variant::variant;
-};
-SYLVANE_VARIANT_WITH(external, (external_tag), (circle, "c"), (blank, "b"))
-struct internal : std::variant<circle, blank> {
-    using variant::variant;
-};
-SYLVANE_VARIANT_WITH(internal, (internal_tag("type")), (circle, "c"), (blank, "b"))
-struct adjacent : std::variant<circle, blank> {
-    using variant::variant;
-};
-SYLVANE_VARIANT_WITH(adjacent, (adjacent_tag("t", "v")), (circle, "c"), (blank, "b"))
-struct untagged : std::variant<circle, blank> {
-    using variant::variant;
-};
-SYLVANE_VARIANT_WITH(untagged, (untagged), (circle, "c"), (blank, "b"))
 
 struct sheet {
     std::string sheet_name;
@@ -67,11 +40,11 @@ struct sheet {
     std::map<std::int16_t, hue> by_number;
     std::map<hue, bool> by_hue;
     float scale = 1;
-    std::vector<listed> l;
-    std::vector<external> e;
-    std::vector<internal> i;
-    std::vector<adjacent> a;
-    std::vector<untagged> u;
+    std::vector<list_shape> l;
+    std::vector<ext_shape> e;
+    std::vector<int_shape> i;
+    std::vector<adj_shape> a;
+    std::vector<any_shape> u;
     Sylvane::yojson extra;
 };
 SYLVANE_RECORD_WITH(sheet, (rename_all(camel_case), deny_unknown_keys), (sheet_name, key("name")),
@@ -224,11 +197,11 @@ TEST(schema_agreement, options_and_variant_forms) {
     s.ids = {1, 2};
     s.by_number = {{-3, forms::hue::deep_red}, {7, forms::hue::light_blue}};
     s.by_hue = {{forms::hue::light_blue, true}};
-    s.l = {forms::circle{1}, forms::blank{}, forms::pair_args{"x", true}};
-    s.e = {forms::circle{1}, forms::blank{}};
-    s.i = {forms::circle{1}, forms::blank{}};
-    s.a = {forms::circle{1}, forms::blank{}};
-    s.u = {forms::circle{1}, forms::blank{}};
+    s.l = {forms::circle{1, 2}, forms::blank{}, forms::pair_args{"x", true}};
+    s.e = {forms::circle{1, 2}, forms::blank{}};
+    s.i = {forms::circle{1, 2}, forms::blank{}};
+    s.a = {forms::circle{1, 2}, forms::blank{}};
+    s.u = {forms::circle{1, 2}, forms::blank{}};
     s.extra = yojson::List({yojson::Null()});
     const std::string text = Sylvane::write(s);
     agree<forms::sheet>(

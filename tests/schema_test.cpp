@@ -18,10 +18,9 @@
 #include <sylvane/json_tree/write.hpp>
 #include <sylvane/schema.hpp>
 
-namespace kit {
+#include "variant_forms.hpp"
 
-enum class hue { deep_red, light_blue };
-SYLVANE_ENUM_WITH(hue, (rename_all(kebab_case)), deep_red, light_blue)
+namespace kit {
 
 struct part {
     std::string part_name;
@@ -50,31 +49,6 @@ struct node {
 };
 SYLVANE_RECORD_WITH(node, (ignore_unknown_keys), children, next)
 
-struct circle {
-    double r = 0;
-};
-SYLVANE_RECORD_WITH(circle, (ignore_unknown_keys), r)
-struct blank {};
-using pair_args = std::tuple<std::string, bool>;
-using list_shape = std::variant<circle, blank, pair_args>;
-SYLVANE_VARIANT(list_shape, (circle, "c"), (blank, "b"), (pair_args, "p"))
-struct ext_shape : std::variant<circle, blank> {
-    using variant::variant;
-};
-SYLVANE_VARIANT_WITH(ext_shape, (external_tag), (circle, "c"), (blank, "b"))
-struct int_shape : std::variant<circle, blank> {
-    using variant::variant;
-};
-SYLVANE_VARIANT_WITH(int_shape, (internal_tag("type")), (circle, "c"), (blank, "b"))
-struct adj_shape : std::variant<circle, blank> {
-    using variant::variant;
-};
-SYLVANE_VARIANT_WITH(adj_shape, (adjacent_tag("t", "v")), (circle, "c"), (blank, "b"))
-struct any_shape : std::variant<circle, blank> {
-    using variant::variant;
-};
-SYLVANE_VARIANT_WITH(any_shape, (untagged), (circle, "c"), (blank, "b"))
-
 // Two records of one name in two namespaces.
 namespace other {
 struct circle {
@@ -83,7 +57,7 @@ struct circle {
 SYLVANE_RECORD_WITH(circle, (ignore_unknown_keys), b)
 }  // namespace other
 struct both {
-    kit::circle one;
+    forms::circle one;
     other::circle two;
 };
 SYLVANE_RECORD_WITH(both, (ignore_unknown_keys), one, two)
@@ -217,9 +191,9 @@ TEST(json_schema, two_types_of_one_name_get_two_definitions) {
 }
 
 TEST(json_schema, enumerations_list_their_tags) {
-    EXPECT_EQ(schema_text<kit::hue>(),
+    EXPECT_EQ(schema_text<forms::hue>(),
               R"({"$ref":"#/$defs/hue","$defs":{"hue":{"enum":["deep-red","light-blue"]}}})");
-    EXPECT_EQ((schema_text<std::map<kit::hue, bool>>()),
+    EXPECT_EQ((schema_text<std::map<forms::hue, bool>>()),
               R"({"type":"object","additionalProperties":{"type":"boolean"},)"
               R"("propertyNames":{"$ref":"#/$defs/hue"},"$defs":{"hue":)"
               R"({"enum":["deep-red","light-blue"]}}})");
@@ -237,30 +211,32 @@ std::string variant_def(std::string_view name) {
     return "";
 }
 
-constexpr std::string_view circle_body = R"("r":{"type":"number"}},"required":["type","r"])";
+constexpr std::string_view circle_body =
+    R"("r":{"type":"number"},"id":{"type":"integer","minimum":-9223372036854775808,)"
+    R"("maximum":9223372036854775807}},"required":["type","r","id"],"additionalProperties":false)";
 
 TEST(json_schema, variants_in_each_form) {
     EXPECT_EQ(
-        variant_def<kit::list_shape>("list_shape"),
+        variant_def<forms::list_shape>("list_shape"),
         R"({"oneOf":[{"type":"array","prefixItems":[{"const":"c"},{"$ref":"#/$defs/circle"}],)"
         R"("minItems":2,"maxItems":2},{"const":"b"},)"
         R"({"type":"array","prefixItems":[{"const":"b"}],"minItems":1,"maxItems":1},)"
         R"({"type":"array","prefixItems":[{"const":"p"},{"type":"string"},)"
         R"({"type":"boolean"}],"minItems":3,"maxItems":3}]})");
-    EXPECT_EQ(variant_def<kit::ext_shape>("ext_shape"),
+    EXPECT_EQ(variant_def<forms::ext_shape>("ext_shape"),
               R"({"oneOf":[{"type":"object","properties":{"c":{"$ref":"#/$defs/circle"}},)"
               R"("required":["c"],"additionalProperties":false},{"const":"b"}]})");
-    EXPECT_EQ(variant_def<kit::int_shape>("int_shape"),
+    EXPECT_EQ(variant_def<forms::int_shape>("int_shape"),
               R"({"oneOf":[{"type":"object","properties":{"type":{"const":"c"},)" +
                   std::string(circle_body) +
                   R"(},{"type":"object","properties":{"type":{"const":"b"}},)"
                   R"("required":["type"],"additionalProperties":false}]})");
-    EXPECT_EQ(variant_def<kit::adj_shape>("adj_shape"),
+    EXPECT_EQ(variant_def<forms::adj_shape>("adj_shape"),
               R"({"oneOf":[{"type":"object","properties":{"t":{"const":"c"},)"
               R"("v":{"$ref":"#/$defs/circle"}},"required":["t","v"]},)"
               R"({"type":"object","properties":{"t":{"const":"b"}},"required":["t"],)"
               R"("not":{"required":["v"]}}]})");
-    EXPECT_EQ(variant_def<kit::any_shape>("any_shape"),
+    EXPECT_EQ(variant_def<forms::any_shape>("any_shape"),
               R"({"anyOf":[{"$ref":"#/$defs/circle"},{"type":"null"}]})");
 }
 

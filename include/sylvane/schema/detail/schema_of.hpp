@@ -172,16 +172,25 @@ struct schema_maker<float, float_of_tree> {
     }
 };
 
-/// Sequences: any number of items.
-template <class E>
-struct items_schema {
-    static yojson make(schema_defs& defs) { return array_schema(schema_of<E>(defs)); }
+/// The schema of an `E`, made part of a larger one by `Wrap`.
+template <class E, yojson (*Wrap)(yojson)>
+struct wrapped_schema {
+    static yojson make(schema_defs& defs) { return Wrap(schema_of<E>(defs)); }
 };
+inline yojson items_of(yojson items) {
+    return array_schema(std::move(items));
+}
+inline yojson itself(yojson s) {
+    return s;
+}
+
+/// Sequences: any number of items.
 template <class T, class F>
 struct schema_maker<std::vector<T>, Treeform::detail::bound<Treeform::list_of_yojson_fn, F>>
-    : items_schema<T> {};
+    : wrapped_schema<T, &items_of> {};
 template <class Seq>
-struct schema_maker<Seq, sequence_of_tree<Seq>> : items_schema<typename Seq::value_type> {};
+struct schema_maker<Seq, sequence_of_tree<Seq>>
+    : wrapped_schema<typename Seq::value_type, &items_of> {};
 
 template <class T, std::size_t N>
 struct schema_maker<std::array<T, N>, fixed_array_of_tree<T, N>> {
@@ -221,17 +230,13 @@ struct schema_maker<Map, map_of_tree<Map>> {
 };
 
 /// Options and owning pointers: `null` or the value.
-template <class T>
-struct nullable_schema_of {
-    static yojson make(schema_defs& defs) { return nullable_schema(schema_of<T>(defs)); }
-};
 template <class T, class F>
 struct schema_maker<std::optional<T>, Treeform::detail::bound<Treeform::option_of_yojson_fn, F>>
-    : nullable_schema_of<T> {};
+    : wrapped_schema<T, &nullable_schema> {};
 template <class T>
-struct schema_maker<std::unique_ptr<T>, unique_of_tree<T>> : nullable_schema_of<T> {};
+struct schema_maker<std::unique_ptr<T>, unique_of_tree<T>> : wrapped_schema<T, &nullable_schema> {};
 template <class T>
-struct schema_maker<std::shared_ptr<T>, shared_of_tree<T>> : nullable_schema_of<T> {};
+struct schema_maker<std::shared_ptr<T>, shared_of_tree<T>> : wrapped_schema<T, &nullable_schema> {};
 
 /// Pairs and tuples: exactly their components, in order.
 template <class... A>
@@ -249,13 +254,10 @@ struct schema_maker<std::tuple<A...>, Of> {
 
 /// The library's cell and deferred value: their content.
 template <class T, class Of>
-struct schema_maker<ref<T>, Of> {
-    static yojson make(schema_defs& defs) { return schema_of<T>(defs); }
-};
+struct schema_maker<ref<T>, Of> : wrapped_schema<T, &itself> {};
 template <class T, class Of>
-struct schema_maker<lazy<T>, Of> {
-    static yojson make(schema_defs& defs) { return schema_of<T>(defs); }
-};
+struct schema_maker<lazy<T>, Of> : wrapped_schema<T, &itself> {};
+
 /// The library's table: a list of `[key, value]` pairs.
 template <class K, class V, class H, class E, class Of>
 struct schema_maker<hashtbl<K, V, H, E>, Of> {
