@@ -61,10 +61,13 @@ TASKS += [(f"{d}_{t}", f"{name}, {what} (per byte)")
           for t, what in (("read", "read"), ("read_stream", "read from a std::istream"),
                           ("read_positions", "read with positions"), ("write", "write"),
                           ("text_to_values", "text to typed values"))]
+TASKS += [(f"{d}_check_valid", f"{name}, `check<T>` of a valid document (per byte)")
+          for d, name in REAL_DOCUMENTS]
 DOCUMENTS = [("document", "the 20 MB document")] + REAL_DOCUMENTS + NUMBER_DOCUMENTS
 SIDES = [
     ("sylvane", "Sylvane"),
     ("sylvane_tree", "Sylvane through a tree"),
+    ("sylvane_read_as", "`read_as<T>`"),
     ("nlohmann", "nlohmann"),
     ("boost_json", "Boost.JSON"),
     ("rapidjson", "RapidJSON"),
@@ -355,6 +358,10 @@ def goals(table, memory, threads):
                        ("events_text_to_values", "20k API events (tagged variants)")):
         faster(task, "sylvane_tree", 1.2,
                f"`read_as` at least 1.2× faster than `read` and conversion: {what}")
+    # Checking a document that is valid costs what reading it costs.
+    for doc, doc_name in REAL_DOCUMENTS:
+        within_peer(f"{doc}_check_valid", "sylvane_read_as", 1.1,
+                    f"`check<T>` on a valid document within 1.1× `read_as<T>`: {doc_name}")
     # The readers of streams against reading the whole text in memory, and simdjson's readers
     # of many documents (single thread).
     for task, what in (("lines_records", "JSON Lines"), ("array_items_records", "array items")):

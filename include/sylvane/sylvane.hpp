@@ -8,6 +8,7 @@
 #include <sylvane/base/nullable_field.hpp>
 #include <sylvane/base/ref.hpp>
 #include <sylvane/base/unit.hpp>
+#include <sylvane/check.hpp>
 #include <sylvane/derive/derive.hpp>
 #include <sylvane/json_tree/arena_scope.hpp>
 #include <sylvane/json_tree/builders.hpp>
@@ -17,6 +18,7 @@
 #include <sylvane/json_tree/write.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/read_as.hpp>
+#include <sylvane/schema.hpp>
 #include <sylvane/streams.hpp>
 #include <sylvane/treeform.hpp>
 #include <sylvane/treeform_error.hpp>

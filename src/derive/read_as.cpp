@@ -32,17 +32,7 @@ const yojson& follow(const yojson& root, const std::vector<std::size_t>& path) {
 /// tree again).
 std::string pointer_of(const yojson& root, const std::vector<std::size_t>& path) {
     std::string out;
-    const yojson* node = &root;
-    for (std::size_t i : path) {
-        out += '/';
-        if (node->kind() == yojson_kind::List) {
-            out += std::to_string(i);
-            node = &node->as_list()[i];
-            continue;
-        }
-        json_tree::detail::append_pointer_token(out, node->as_assoc()[i].first);
-        node = &node->as_assoc()[i].second;
-    }
+    json_tree::detail::append_path(out, root, path);
     return out;
 }
 

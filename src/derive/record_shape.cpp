@@ -38,40 +38,45 @@ bool covers(const record_shape& shape, const std::uint64_t* given) noexcept {
 
 }  // namespace
 
-void report_record_anomalies(const record_shape& shape, const yojson& tree,
-                             const std::uint64_t* given, std::string_view ignored) {
-    std::vector<std::string> duplicates;
-    std::vector<std::string> extras;
+record_anomalies find_record_anomalies(const record_shape& shape, const yojson& tree,
+                                       const std::uint64_t* given, std::string_view ignored) {
+    record_anomalies found;
     bit_set seen(shape.size);
     for (const auto& [key, value] : tree.as_assoc()) {
         const std::size_t i = find(shape, key);
         if (i == shape.size) {
-            if (ignored.data() == nullptr || key != ignored) extras.emplace_back(key);
+            if (ignored.data() == nullptr || key != ignored) found.extras.emplace_back(key);
         } else if (seen.test(i)) {
-            duplicates.emplace_back(key);
+            found.duplicates.emplace_back(key);
         } else {
             seen.set(i);
         }
     }
     // The reporters take their lists newest first.
-    if (!duplicates.empty()) {
-        std::reverse(duplicates.begin(), duplicates.end());
-        Treeform_error::record_duplicate_fields(shape.name, duplicates, tree);
-    }
-    if (!extras.empty() && shape.refuses_unknown) {
-        std::reverse(extras.begin(), extras.end());
-        Treeform_error::record_extra_fields(shape.name, extras, tree);
-    }
+    std::reverse(found.duplicates.begin(), found.duplicates.end());
+    if (shape.refuses_unknown)
+        std::reverse(found.extras.begin(), found.extras.end());
+    else
+        found.extras.clear();
     if (!covers(shape, given)) {
-        std::vector<std::pair<bool, std::string>> flagged;
-        flagged.reserve(shape.size);
+        found.flagged.reserve(shape.size);
         for (std::size_t i = 0; i < shape.size; ++i) {
             if (test(shape.keyless, i)) continue;
-            flagged.emplace_back(test(shape.required, i) && !test(given, i),
-                                 std::string(shape.keys[i]));
+            found.flagged.emplace_back(test(shape.required, i) && !test(given, i),
+                                       std::string(shape.keys[i]));
         }
-        Treeform_error::record_undefined_elements(shape.name, tree, flagged);
     }
+    return found;
+}
+
+void report_record_anomalies(const record_shape& shape, const yojson& tree,
+                             const std::uint64_t* given, std::string_view ignored) {
+    const record_anomalies found = find_record_anomalies(shape, tree, given, ignored);
+    if (!found.duplicates.empty())
+        Treeform_error::record_duplicate_fields(shape.name, found.duplicates, tree);
+    if (!found.extras.empty()) Treeform_error::record_extra_fields(shape.name, found.extras, tree);
+    if (!found.flagged.empty())
+        Treeform_error::record_undefined_elements(shape.name, tree, found.flagged);
 }
 
 void report_record_keys(const record_shape& shape, const yojson& tree, std::string_view ignored) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <sylvane/json_tree/yojson.hpp>
 
@@ -30,6 +31,24 @@ inline void append_pointer_token(std::string& out, std::string_view key) {
         out.append(key.substr(0, at)).append(key[at] == '~' ? "~0" : "~1");
     }
     out.append(key);
+}
+
+/// Appends to `out` the JSON Pointer tokens of `path` (indexes of items or entries) from `root`
+/// down; returns the node at its end.
+inline const yojson& append_path(std::string& out, const yojson& root,
+                                 const std::vector<std::size_t>& path) {
+    const yojson* node = &root;
+    for (std::size_t i : path) {
+        out += '/';
+        if (node->kind() == yojson_kind::List) {
+            out += std::to_string(i);
+            node = &node->as_list()[i];
+        } else {
+            append_pointer_token(out, node->as_assoc()[i].first);
+            node = &node->as_assoc()[i].second;
+        }
+    }
+    return *node;
 }
 
 }  // namespace Sylvane::json_tree::detail

@@ -274,13 +274,37 @@ record_shape shape_of() noexcept {
             keyless.words.data(), table::required.words.data(), table::refuses_unknown()};
 }
 
+/// Calls a reporter, which throws: the first anomaly of a record is its failure.
+struct raise_first {
+    template <class Reporter>
+    void operator()(Reporter&& reporter) const {
+        reporter();
+    }
+};
+
 /// Reports what went wrong with a record tree after its walk: duplicates, unknown keys if
 /// refused, undefined fields. Returns only when nothing needs reporting. The key `ignored` (a
-/// variant's tag) is neither a field nor unknown.
-template <class Desc>
+/// variant's tag) is neither a field nor unknown. Each kind's reporter is handed to `report`,
+/// which by default lets the first throw; a caller that collects failures may catch each.
+template <class Desc, class Report = raise_first>
 void report_record_anomalies(const yojson& tree, const field_set<record_table<Desc>::size>& given,
-                             std::string_view ignored) {
-    report_record_anomalies(shape_of<Desc>(), tree, given.words.data(), ignored);
+                             std::string_view ignored, Report&& report = {}) {
+    if constexpr (std::is_same_v<std::remove_cvref_t<Report>, raise_first>) {
+        report_record_anomalies(shape_of<Desc>(), tree, given.words.data(), ignored);
+    } else {
+        const record_anomalies found =
+            find_record_anomalies(shape_of<Desc>(), tree, given.words.data(), ignored);
+        if (!found.duplicates.empty())
+            report([&] {
+                Treeform_error::record_duplicate_fields(Desc::name, found.duplicates, tree);
+            });
+        if (!found.extras.empty())
+            report([&] { Treeform_error::record_extra_fields(Desc::name, found.extras, tree); });
+        if (!found.flagged.empty())
+            report([&] {
+                Treeform_error::record_undefined_elements(Desc::name, tree, found.flagged);
+            });
+    }
 }
 
 /// Whether `tree` has the keys that record `Desc` needs: an object with each field's key at

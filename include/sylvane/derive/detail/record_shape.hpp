@@ -5,7 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <sylvane/base/export.hpp>
 #include <sylvane/json_tree/yojson.hpp>
@@ -22,6 +25,20 @@ struct record_shape {
     bool refuses_unknown;           ///< whether a key of no field fails
 };
 
+/// What is wrong with the keys of a record's object, each list as its reporter takes it.
+struct record_anomalies {
+    std::vector<std::string> duplicates;  ///< newest first
+    std::vector<std::string> extras;      ///< unknown keys, newest first; none if not refused
+    /// Every keyed field, flagged if required and not given; empty if none is missing.
+    std::vector<std::pair<bool, std::string>> flagged;
+};
+
+/// What is wrong with the keys of the object `tree` of record `shape`, whose fields `given` (one
+/// bit each) got a value; the key `ignored` (a variant's tag, when not null) is neither a field
+/// nor unknown.
+SYLVANE_API record_anomalies find_record_anomalies(const record_shape& shape, const yojson& tree,
+                                                   const std::uint64_t* given,
+                                                   std::string_view ignored);
 /// Reports what is wrong with the keys of the object `tree` of record `shape`, whose fields
 /// `given` (one bit each) got a value: duplicates, then unknown keys if refused, then fields
 /// missing. The key `ignored` (a variant's tag, when not null) is neither a field nor unknown.

@@ -1,0 +1,66 @@
+#pragma once
+/// The schema of a derived record: an object of its fields' keys, each field option said in
+/// `field_schema`, the unknown-key policy in `record_body_schema`.
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#include <sylvane/derive/record.hpp>
+#include <sylvane/json_tree/yojson.hpp>
+#include <sylvane/schema/detail/schema_of.hpp>
+
+namespace Sylvane::derive::detail {
+
+/// Field `I` of record `Desc` as a property of `out`; `initialiser()` gives the field of a
+/// value-initialised record.
+template <class Desc, std::size_t I, class Initialiser>
+void field_schema(schema_defs& defs, object_schema& out, Initialiser&& initialiser) {
+    using table = record_table<Desc>;
+    // skip: neither written nor read, so no property.
+    if constexpr (!table::skipped(I)) {
+        yojson s = schema_of<typename table::template field_type<I>>(defs);
+        // with_default (field or record): the initialiser a missing key leaves, as written.
+        if constexpr (table::defaulted(I)) s = with_member(s, "default", yojson_of(initialiser()));
+        // key(...), rename_all(...): the key. Not required: an option or owning pointer (which
+        // omit_empty leaves out), a defaulted field.
+        out.property(table::keys[I], std::move(s), table::required.test(I));
+    }
+}
+
+/// The object schema of record `Desc`. With a `tag_key`, that of an internally tagged
+/// alternative: the tag's constant first, a key that is no unknown key.
+template <class Desc>
+yojson record_body_schema(schema_defs& defs, std::string_view tag_key = {},
+                          std::string_view tag = {}) {
+    using table = record_table<Desc>;
+    object_schema out;
+    if (!tag_key.empty()) out.property(tag_key, const_schema(tag), true);
+    constexpr bool any_default = [] {
+        for (std::size_t i = 0; i < table::size; ++i)
+            if (table::defaulted(i) && !table::skipped(i)) return true;
+        return false;
+    }();
+    std::optional<typename Desc::type> defaults;
+    if constexpr (any_default) defaults.emplace();
+    [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
+        (field_schema<Desc, I>(
+             defs, out, [&]() -> const auto& { return (*defaults).*M; }),
+         ...);
+    }
+    (std::make_index_sequence<table::size>{}, typename table::members{});
+    // Unknown keys refused (deny_unknown_keys, or the flag when it is set as the schema is
+    // made): no other property.
+    if (table::refuses_unknown()) out.member("additionalProperties", yojson::Bool(false));
+    return std::move(out).finish();
+}
+
+template <class T, class Desc>
+struct schema_maker<T, record_of_tree<Desc>> {
+    static yojson make(schema_defs& defs) {
+        return defined_schema<Desc>(defs, [&] { return record_body_schema<Desc>(defs); });
+    }
+};
+
+}  // namespace Sylvane::derive::detail
