@@ -44,6 +44,13 @@ struct loose {
     bool operator==(const loose&) const = default;
 };
 SYLVANE_RECORD_WITH(loose, (ignore_unknown_keys, with_default), a, b)
+// Defaulted fields without initialisers: a missing key leaves them zero, not indeterminate.
+struct bare {
+    std::int64_t a;
+    double b;
+    std::int64_t c = 5;
+};
+SYLVANE_RECORD_WITH(bare, (with_default), a, b, c)
 
 enum class level { low_water, high_water, flood };
 SYLVANE_ENUM_WITH(level, (rename_all(kebab_case)), low_water, (high_water, "HIGH"), flood)
@@ -146,6 +153,19 @@ TEST(derive_options, keys_defaults_skip_and_omitted_optionals) {
     const yojson extra = read(R"({"class":"c","firstName":"f","@id":1,"cache":"x"})");
     expect_failure([&] { of_yojson<opt::account>(extra); },
                    "account_of_yojson: extra fields: cache", extra);
+}
+
+TEST(derive_options, defaulted_fields_without_initialisers_read_as_zero) {
+    for (int round = 0; round < 2; ++round) {
+        const opt::bare tree = of_yojson<opt::bare>(read("{}"));
+        const opt::bare text = Sylvane::read_as<opt::bare>("{}");
+        EXPECT_EQ(tree.a, 0);
+        EXPECT_EQ(tree.b, 0.0);
+        EXPECT_EQ(tree.c, 5);
+        EXPECT_EQ(text.a, 0);
+        EXPECT_EQ(text.b, 0.0);
+        EXPECT_EQ(text.c, 5);
+    }
 }
 
 TEST(derive_options, naming_policies) {

@@ -262,7 +262,7 @@ void clear_if_absent(T& value, const field_set<record_table<Desc>::size>& given)
 
 /// Record `Desc` as the checks of an object's keys read it at run time.
 template <class Desc>
-record_shape shape_of() noexcept {
+struct record_shape_of {
     using table = record_table<Desc>;
     static constexpr field_set<table::size> keyless = [] {
         field_set<table::size> s;
@@ -270,8 +270,22 @@ record_shape shape_of() noexcept {
             if (table::skipped(i)) s.set(i);
         return s;
     }();
-    return {Desc::name,           table::keys.data(),           table::size,
-            keyless.words.data(), table::required.words.data(), table::refuses_unknown()};
+    static constexpr record_shape::unknown unknown_keys = [] {
+        if (table::keeps_extra) return record_shape::unknown::ignored;
+        switch (Desc::settings.unknown) {
+            case unknown_keys::refuse: return record_shape::unknown::refused;
+            case unknown_keys::ignore: return record_shape::unknown::ignored;
+            case unknown_keys::follow_flag: break;
+        }
+        return record_shape::unknown::follow_flag;
+    }();
+    static constexpr record_shape value{
+        Desc::name,           table::keys.data(),           table::size,
+        keyless.words.data(), table::required.words.data(), unknown_keys};
+};
+template <class Desc>
+constexpr const record_shape& shape_of() noexcept {
+    return record_shape_of<Desc>::value;
 }
 
 /// Calls a reporter, which throws: the first anomaly of a record is its failure.
@@ -380,9 +394,9 @@ struct record_of_tree {
         if (tree.kind() != yojson_kind::Assoc) {
             Treeform_error::record_list_instead_atom(Desc::name, tree);
         }
-        // Default-initialised, not zeroed first: every field is assigned below, cleared as an
-        // absent option, left to its initialiser, or the conversion fails.
-        type value;
+        // Value-initialised: a field that its key does not set keeps its initialiser, or is
+        // zero, never an indeterminate value (a defaulted field without an initialiser).
+        type value = type();
         const auto entries = tree.as_assoc();
         if (in_declaration_order(entries)) {
             // Every field once, in order, nothing else: each converted straight into its field,
@@ -471,8 +485,8 @@ struct direct_reader<T, record_of_tree<Desc>> {
     using table = record_table<Desc>;
 
     static T read(text_cursor& c) {
-        // Default-initialised, as the tree converter makes it.
-        T value;
+        // Value-initialised, as the tree converter makes it.
+        T value = T();
         const text_level level;
         if (!level.entered()) [[unlikely]] {
             c.next_value_start();

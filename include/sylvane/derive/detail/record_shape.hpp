@@ -22,8 +22,13 @@ struct record_shape {
     std::size_t size;               ///< fields
     const std::uint64_t* keyless;   ///< one bit per field: it has no key (skipped, extra keys)
     const std::uint64_t* required;  ///< one bit per field: it must be given
-    bool refuses_unknown;           ///< whether a key of no field fails
+    /// Whether a key of no field fails: always, never, or while
+    /// `Treeform::record_check_extra_fields` holds.
+    enum class unknown : unsigned char { refused, ignored, follow_flag } unknown_keys;
 };
+
+/// Whether a key of no field of `shape` fails now.
+SYLVANE_API bool refuses_unknown(const record_shape& shape) noexcept;
 
 /// What is wrong with the keys of a record's object, each list as its reporter takes it.
 struct record_anomalies {
