@@ -9,9 +9,9 @@
 /// Each kind of value is walked by the `collector` of its tree converter's type, as the direct
 /// reader of `read_as` is chosen: records (their flattened members' fields among their own),
 /// sequences, `std::array`, sets, dictionaries, options, owning pointers and `nullable_field`;
-/// tagged variants in `collect_sum.hpp`. Every other value (numbers,
-/// strings, enumerations, untagged variants, tuples, hand-written converters) is a leaf: its
-/// converter's failure is its one failure.
+/// tagged variants in `collect_sum.hpp`. Every other value (numbers, strings, enumerations,
+/// untagged variants, tuples, hand-written converters) is a leaf: its converter's failure is its
+/// one failure.
 
 #include <array>
 #include <cstddef>

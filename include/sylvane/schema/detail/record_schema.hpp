@@ -41,8 +41,8 @@ void field_schema(schema_defs& defs, object_schema& out, Initialiser&& initialis
             const auto& initial = initialiser();
             if (!is_absent_tri_state(initial)) s = with_member(s, "default", yojson_of(initial));
         }
-        // key(...), rename_all(...): the key. Not required: an option or owning pointer (which
-        // omit_empty leaves out), a defaulted field.
+        // key(...), rename_all(...): the key. Not required: an option, owning pointer or
+        // nullable_field (which omit_empty leaves out), a defaulted field.
         out.property(table::keys[I], std::move(s), table::required.test(I));
     }
 }
