@@ -59,6 +59,39 @@ struct drawing {
 };
 SYLVANE_RECORD(drawing, l, e, i, a, u)
 
+// Two levels flattened, a tri-state, unknown keys kept.
+struct audit {
+    std::string created_by;
+    std::int64_t version = 0;
+};
+SYLVANE_RECORD_WITH(audit, (rename_all(camel_case)), created_by, version)
+struct common {
+    std::int64_t id = 0;
+    audit meta;
+    Sylvane::nullable_field<std::int64_t> parent;
+    Sylvane::nullable_field<std::vector<std::int64_t>> refs;
+};
+SYLVANE_RECORD(common, id, (meta, flatten), parent, refs)
+struct event {
+    common base;
+    std::string branch;
+};
+SYLVANE_RECORD_WITH(event, (deny_unknown_keys), (base, flatten), branch)
+struct plugin {
+    std::string name;
+    std::vector<std::pair<std::string, Sylvane::yojson>> rest;
+    std::int64_t size = 0;
+};
+SYLVANE_RECORD_WITH(plugin, (deny_unknown_keys), name, (rest, extra_keys), size)
+
+struct coded {
+    std::vector<forms::list_coded> l;
+    std::vector<forms::int_coded> i;
+    std::vector<forms::adj_coded> a;
+    std::vector<forms::http> h;
+};
+SYLVANE_RECORD(coded, l, i, a, h)
+
 }  // namespace cfg
 
 namespace {
@@ -276,6 +309,96 @@ TEST(check, tagged_variants_are_walked_into_their_payloads) {
         const auto first = check<cfg::drawing>(one);
         ASSERT_FALSE(first.ok()) << one;
         EXPECT_EQ(first.failures[0], read_as_failure<cfg::drawing>(one)) << one;
+    }
+}
+
+/// Checks that `r` has the failures `expected` (pointer, message), in order.
+void expect_failures(const Sylvane::check_result& r,
+                     const std::vector<std::pair<std::string_view, std::string_view>>& expected) {
+    ASSERT_EQ(r.failures.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(r.failures[i].pointer, expected[i].first) << i;
+        EXPECT_EQ(r.failures[i].message, expected[i].second) << i;
+    }
+}
+
+TEST(check, flattened_members_and_tri_states_are_walked_into) {
+    constexpr std::string_view text = R"([
+  {"id": "x", "createdBy": 1, "version": 2, "parent": "p", "refs": [1, "a", "b"], "branch": "b",
+   "other": 1},
+  {"id": 1, "parent": null, "refs": null, "branch": "b"},
+  {"parent": 3, "version": 1.5, "createdBy": "c", "branch": "b", "id": 2}
+])";
+    const auto r = check<std::vector<cfg::event>>(text);
+    expect_failures(r, {{"/0/id", "int_of_yojson: integer needed"},
+                        {"/0/createdBy", "string_of_yojson: string needed"},
+                        {"/0/parent", "int_of_yojson: integer needed"},
+                        {"/0/refs/1", "int_of_yojson: integer needed"},
+                        {"/0/refs/2", "int_of_yojson: integer needed"},
+                        {"/0", "event_of_yojson: extra fields: other"},
+                        {"/1",
+                         "event_of_yojson: the following record elements were undefined: createdBy "
+                         "version"},
+                        {"/2/version", "int_of_yojson: integer needed"}});
+    EXPECT_EQ(r.failures[0], read_as_failure<std::vector<cfg::event>>(text));
+    EXPECT_EQ(r.failures[0].where, at(text, "\"x\""));
+    EXPECT_TRUE(check<cfg::event>(R"({"id": 1, "createdBy": "c", "version": 2, "branch": "b"})"));
+}
+
+TEST(check, kept_unknown_keys_are_no_failure) {
+    constexpr std::string_view text =
+        R"([{"name": 1, "x": [1], "size": "s", "y": {"z": 2}, "name": "n"}, {"size": 1}])";
+    const auto r = check<std::vector<cfg::plugin>>(text);
+    expect_failures(r, {{"/0/name", "string_of_yojson: string needed"},
+                        {"/0/size", "int_of_yojson: integer needed"},
+                        {"/0", "plugin_of_yojson: duplicate fields: name"},
+                        {"/1",
+                         "plugin_of_yojson: the following record elements were undefined: "
+                         "name"}});
+    EXPECT_EQ(r.failures[0], read_as_failure<std::vector<cfg::plugin>>(text));
+}
+
+TEST(check, integer_tagged_variants_are_walked_into_their_payloads) {
+    constexpr std::string_view text = R"({
+  "l": [[1, {"r": "x", "id": "y"}], [3, 1, 2], [9], ["1"], [2, 1]],
+  "i": [{"kind": 0, "r": "x", "id": "y", "z": 1}, {"kind": 1, "r": 1}, {"kind": "0"}, {"kind": 1.0}],
+  "a": [{"t": 10, "v": {"r": "x", "id": "y"}}, {"t": 10}, {"t": 11, "v": 1}],
+  "h": [200, 201, "200"]
+})";
+    const auto r = check<cfg::coded>(text);
+    expect_failures(r, {{"/l/0/1/r", "float_of_yojson: float needed"},
+                        {"/l/0/1/id", "int_of_yojson: integer needed"},
+                        {"/l/1/1", "string_of_yojson: string needed"},
+                        {"/l/1/2", "bool_of_yojson: true/false needed"},
+                        {"/l/2", "list_coded_of_yojson: unexpected variant constructor"},
+                        {"/l/3", "list_coded_of_yojson: unexpected variant constructor"},
+                        {"/l/4", "list_coded_of_yojson: this constructor does not take arguments"},
+                        {"/i/0/r", "float_of_yojson: float needed"},
+                        {"/i/0/id", "int_of_yojson: integer needed"},
+                        {"/i/0", "circle_of_yojson: extra fields: z"},
+                        {"/i/1", "int_coded_of_yojson: this constructor does not take arguments"},
+                        {"/i/2", "int_coded_of_yojson: unexpected variant constructor"},
+                        {"/i/3", "int_coded_of_yojson: unexpected variant constructor"},
+                        {"/a/0/v/r", "float_of_yojson: float needed"},
+                        {"/a/0/v/id", "int_of_yojson: integer needed"},
+                        {"/a/1", "adj_coded_of_yojson: this constructor requires arguments"},
+                        {"/a/2", "adj_coded_of_yojson: unexpected variant constructor"},
+                        {"/h/1", "http_of_yojson: unexpected variant constructor"},
+                        {"/h/2", "http_of_yojson: unexpected variant constructor"}});
+    EXPECT_EQ(r.failures[0], read_as_failure<cfg::coded>(text));
+    // Each form's first failure alone is read_as's too, the internal form's straight from the
+    // text whether its tag comes first or not.
+    for (const std::string_view one :
+         {R"({"l": [], "i": [{"kind": 0, "r": 1, "id": true}], "a": [], "h": []})",
+          R"({"l": [], "i": [{"r": 1, "kind": 0, "id": true}], "a": [], "h": []})",
+          R"({"l": [], "i": [{"kind": 0, "id": 1}], "a": [], "h": []})",
+          R"({"l": [], "i": [{"kind": 7, "id": 1}], "a": [], "h": []})",
+          R"({"l": [], "i": [], "a": [{"v": {"id": 1}, "t": 10}], "h": []})",
+          R"({"l": [[3, "s", 1]], "i": [], "a": [], "h": []})",
+          R"({"l": [], "i": [], "a": [], "h": [404, 1e2]})"}) {
+        const auto first = check<cfg::coded>(one);
+        ASSERT_FALSE(first.ok()) << one;
+        EXPECT_EQ(first.failures[0], read_as_failure<cfg::coded>(one)) << one;
     }
 }
 

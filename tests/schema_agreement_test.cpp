@@ -51,6 +51,38 @@ SYLVANE_RECORD_WITH(sheet, (rename_all(camel_case), deny_unknown_keys), (sheet_n
                     (count, with_default), (note, omit_empty), (cache, skip), size, ids, by_number,
                     by_hue, scale, l, e, i, a, u, extra)
 
+// Tri-states, two levels flattened, unknown keys kept, integer codes.
+struct audit {
+    std::string created_by;
+    std::int64_t version = 1;
+};
+SYLVANE_RECORD_WITH(audit, (rename_all(camel_case)), created_by, (version, with_default))
+struct common {
+    std::int64_t id = 0;
+    audit meta;
+    Sylvane::nullable_field<std::string> note;
+};
+SYLVANE_RECORD(common, id, (meta, flatten), note)
+struct plugin {
+    std::string name;
+    std::vector<std::pair<std::string, Sylvane::yojson>> rest;
+};
+SYLVANE_RECORD_WITH(plugin, (deny_unknown_keys), name, (rest, extra_keys))
+struct event {
+    common base;
+    http status = http::ok;
+    kind k = kind::push;
+    std::map<http, bool> seen;
+    Sylvane::nullable_field<std::int64_t> parent;
+    Sylvane::nullable_field<circle> shape;
+    plugin p;
+    std::vector<list_coded> l;
+    std::vector<int_coded> i;
+    std::vector<adj_coded> a;
+};
+SYLVANE_RECORD_WITH(event, (deny_unknown_keys), (base, flatten), status, k, seen, parent, shape, p,
+                    l, i, a)
+
 }  // namespace forms
 
 namespace {
@@ -107,11 +139,12 @@ auto with(std::string key, yojson value) {
     };
 }
 
-/// Writes the schema of `T`, the document `text` (which the converters take) and its mutations
-/// (each checked to be refused by the converters) to a folder, and runs the validator on them.
+/// Writes the schema of `T`, the document `text` (which the converters take), its mutations
+/// (each checked to be refused by the converters) and its `variants` (each checked to be taken
+/// by them) to a folder, and runs the validator on them.
 template <class T>
-void agree(const std::string& name, const std::string& text,
-           const std::vector<mutation>& mutations) {
+void agree(const std::string& name, const std::string& text, const std::vector<mutation>& mutations,
+           const std::vector<mutation>& variants = {}) {
     const fs::path dir = fs::path(SYLVANE_SCHEMA_WORK_DIR) / name;
     fs::create_directories(dir);
     ASSERT_TRUE(Sylvane::check<T>(text).ok()) << name;
@@ -120,14 +153,18 @@ void agree(const std::string& name, const std::string& text,
     std::ofstream(dir / "schema.json") << Sylvane::write(Sylvane::json_schema<T>());
     std::string command = std::string(SYLVANE_PYTHON3) + " " + SYLVANE_SCHEMA_AGREEMENT + " " +
                           (dir / "schema.json").string() + " --accept " +
-                          (dir / "document.json").string() + " --reject";
-    for (const mutation& m : mutations) {
+                          (dir / "document.json").string();
+    const auto add = [&](const mutation& m, bool taken) {
         const std::string mutated = Sylvane::write(edit(document, m.path, 0, m.change));
-        ASSERT_FALSE(Sylvane::check<T>(mutated).ok()) << m.name << ": the converters take it";
+        EXPECT_EQ(Sylvane::check<T>(mutated).ok(), taken)
+            << m.name << (taken ? ": the converters refuse it" : ": the converters take it");
         const fs::path out = dir / (m.name + ".json");
         std::ofstream(out) << mutated;
         command += " " + out.string();
-    }
+    };
+    for (const mutation& m : variants) add(m, true);
+    command += " --reject";
+    for (const mutation& m : mutations) add(m, false);
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
 
@@ -232,6 +269,63 @@ TEST(schema_agreement, options_and_variant_forms) {
          {"adjacent_blank_content", {"a", "1"}, with("v", yojson::Null())},
          {"untagged_nothing", {"u", "1"}, to(yojson::Bool(true))},
          {"untagged_record_extra", {"u", "0"}, with("z", yojson::Int(1))}});
+}
+
+}  // namespace
+
+namespace {
+
+TEST(schema_agreement, tri_states_flattening_kept_keys_and_integer_codes) {
+    forms::event e;
+    e.base.id = 4;
+    e.base.meta.created_by = "ann";
+    e.base.note.set_null();
+    e.status = forms::http::not_found;
+    e.k = forms::kind::pull;
+    e.seen = {{forms::http::ok, true}};
+    e.shape = forms::circle{1, 2};
+    e.p.name = "x";
+    e.p.rest = {{"b", yojson::Int(1)}, {"a", yojson::List({yojson::Bool(true)})}};
+    e.l = {forms::circle{1, 2}, forms::blank{}, forms::pair_args{"x", true}};
+    e.i = {forms::circle{1, 2}, forms::blank{}};
+    e.a = {forms::circle{1, 2}, forms::blank{}};
+    const std::string text = Sylvane::write(e);
+    agree<forms::event>(
+        "coded", text,
+        {{"unknown_key", {}, with("other", yojson::Int(1))},
+         {"no_flattened_key", {}, without("createdBy")},
+         {"flattened_kind", {"version"}, to(yojson::String("1"))},
+         {"note_number", {"note"}, to(yojson::Int(5))},
+         {"parent_text", {}, with("parent", yojson::String("p"))},
+         {"shape_field", {"shape", "r"}, to(yojson::String("x"))},
+         {"plugin_no_name", {"p"}, without("name")},
+         {"plugin_name_kept_kind", {"p", "name"}, to(yojson::Int(1))},
+         {"unknown_code", {"status"}, to(yojson::Int(201))},
+         {"code_as_text", {"status"}, to(yojson::String("404"))},
+         {"unknown_code_key", {"seen"}, with("201", yojson::Bool(true))},
+         {"code_key_leading_zero", {"seen"}, with("0404", yojson::Bool(true))},
+         {"list_unknown_code", {"l", "0", "0"}, to(yojson::Int(9))},
+         {"list_code_as_text", {"l", "0", "0"}, to(yojson::String("1"))},
+         {"list_payload_of_blank", {"l", "1"}, to(yojson::List({yojson::Int(2), yojson::Int(1)}))},
+         {"internal_unknown_code", {"i", "0", "kind"}, to(yojson::Int(5))},
+         {"internal_code_as_text", {"i", "1", "kind"}, to(yojson::String("1"))},
+         {"internal_blank_key", {"i", "1"}, with("r", yojson::Int(1))},
+         {"internal_no_tag", {"i", "0"}, without("kind")},
+         {"adjacent_unknown_code", {"a", "0", "t"}, to(yojson::Int(11))},
+         {"adjacent_no_content", {"a", "0"}, without("v")},
+         {"adjacent_blank_content", {"a", "1"}, with("v", yojson::Null())}},
+        {{"note_absent", {}, without("note")},
+         {"note_text", {"note"}, to(yojson::String("n"))},
+         {"parent_null", {}, with("parent", yojson::Null())},
+         {"parent_number", {}, with("parent", yojson::Int(3))},
+         {"shape_null", {"shape"}, to(yojson::Null())},
+         {"flattened_default", {}, without("version")},
+         {"plugin_more_kept", {"p"}, with("name2", yojson::Assoc({}))},
+         {"list_blank_bare", {"l", "1"}, to(yojson::Int(2))},
+         {"internal_tag_last",
+          {"i", "0"},
+          to(yojson::Assoc(
+              {{"r", yojson::Float(1)}, {"id", yojson::Int(2)}, {"kind", yojson::Int(0)}}))}});
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -61,6 +62,52 @@ struct both {
     other::circle two;
 };
 SYLVANE_RECORD_WITH(both, (ignore_unknown_keys), one, two)
+
+// Absent, null or a value; a default that is a value, and one that is absent.
+struct patch {
+    Sylvane::nullable_field<std::int64_t> k;
+    Sylvane::nullable_field<std::string> ref = std::string("main");
+    Sylvane::nullable_field<bool> flag;
+};
+SYLVANE_RECORD_WITH(patch, (deny_unknown_keys), k, (ref, with_default), (flag, with_default))
+
+// Two levels flattened, each naming its keys by its own options.
+struct audit {
+    std::string created_by;
+    std::int64_t version = 2;
+};
+SYLVANE_RECORD_WITH(audit, (rename_all(camel_case)), created_by, (version, with_default))
+struct common {
+    bool id = false;
+    audit meta;
+    std::optional<bool> note;
+};
+SYLVANE_RECORD(common, id, (meta, flatten), note)
+struct event {
+    common base;
+    std::string branch;
+};
+SYLVANE_RECORD_WITH(event, (deny_unknown_keys), (base, flatten), branch)
+
+// Unknown keys kept: allowed whatever the record's policy.
+struct plugin {
+    bool name = false;
+    std::vector<std::pair<std::string, Sylvane::yojson>> rest;
+};
+SYLVANE_RECORD_WITH(plugin, (deny_unknown_keys), name, (rest, extra_keys))
+
+// One class template, two instantiations: two definitions.
+template <class T>
+struct box {
+    T value{};
+};
+SYLVANE_RECORD_TEMPLATE_WITH((class T), (box<T>), (ignore_unknown_keys), value)
+struct boxes {
+    box<bool> a;
+    box<std::string> b;
+    std::vector<box<bool>> more;
+};
+SYLVANE_RECORD_WITH(boxes, (ignore_unknown_keys), a, b, more)
 
 struct money {
     std::int64_t cents = 0;
@@ -199,6 +246,56 @@ TEST(json_schema, enumerations_list_their_tags) {
               R"({"enum":["deep-red","light-blue"]}}})");
 }
 
+TEST(json_schema, a_tri_state_field_is_null_or_its_value_and_may_be_absent) {
+    EXPECT_EQ(schema_text<kit::patch>(),
+              R"({"$ref":"#/$defs/patch","$defs":{"patch":{"type":"object","properties":{)"
+              R"("k":{"anyOf":[{"type":"null"},{"type":"integer","minimum":-9223372036854775808,)"
+              R"("maximum":9223372036854775807}]},)"
+              R"("ref":{"anyOf":[{"type":"null"},{"type":"string"}],"default":"main"},)"
+              R"("flag":{"anyOf":[{"type":"null"},{"type":"boolean"}]}},)"
+              R"("additionalProperties":false}}})");
+}
+
+TEST(json_schema, flattened_fields_are_properties_of_the_parent) {
+    EXPECT_EQ(schema_text<kit::event>(),
+              R"({"$ref":"#/$defs/event","$defs":{"event":{"type":"object","properties":{)"
+              R"("id":{"type":"boolean"},"createdBy":{"type":"string"},)"
+              R"("version":{"type":"integer","minimum":-9223372036854775808,)"
+              R"("maximum":9223372036854775807,"default":2},)"
+              R"("note":{"anyOf":[{"type":"null"},{"type":"boolean"}]},)"
+              R"("branch":{"type":"string"}},"required":["id","createdBy","branch"],)"
+              R"("additionalProperties":false}}})");
+}
+
+TEST(json_schema, a_record_that_keeps_unknown_keys_allows_any) {
+    EXPECT_EQ(schema_text<kit::plugin>(),
+              R"({"$ref":"#/$defs/plugin","$defs":{"plugin":{"type":"object","properties":{)"
+              R"("name":{"type":"boolean"}},"required":["name"]}}})");
+}
+
+TEST(json_schema, instantiations_of_one_template_get_one_definition_each) {
+    EXPECT_EQ(schema_text<kit::boxes>(),
+              R"({"$ref":"#/$defs/boxes","$defs":{"boxes":{"type":"object","properties":{)"
+              R"("a":{"$ref":"#/$defs/box"},"b":{"$ref":"#/$defs/box_2"},)"
+              R"("more":{"type":"array","items":{"$ref":"#/$defs/box"}}},)"
+              R"("required":["a","b","more"]},)"
+              R"("box":{"type":"object","properties":{"value":{"type":"boolean"}},)"
+              R"("required":["value"]},)"
+              R"("box_2":{"type":"object","properties":{"value":{"type":"string"}},)"
+              R"("required":["value"]}}})");
+}
+
+TEST(json_schema, integer_coded_enumerations_list_their_codes) {
+    EXPECT_EQ(schema_text<forms::http>(),
+              R"({"$ref":"#/$defs/http","$defs":{"http":{"enum":[200,404]}}})");
+    EXPECT_EQ(schema_text<forms::kind>(),
+              R"({"$ref":"#/$defs/kind","$defs":{"kind":{"enum":[1,2]}}})");
+    // As keys, the codes' digits.
+    EXPECT_EQ((schema_text<std::map<forms::http, bool>>()),
+              R"({"type":"object","additionalProperties":{"type":"boolean"},)"
+              R"("propertyNames":{"enum":["200","404"]}})");
+}
+
 /// The definition of variant `T`, alone.
 template <class T>
 std::string variant_def(std::string_view name) {
@@ -238,6 +335,26 @@ TEST(json_schema, variants_in_each_form) {
               R"("not":{"required":["v"]}}]})");
     EXPECT_EQ(variant_def<forms::any_shape>("any_shape"),
               R"({"anyOf":[{"$ref":"#/$defs/circle"},{"type":"null"}]})");
+}
+
+TEST(json_schema, integer_tags_are_constant_codes) {
+    EXPECT_EQ(variant_def<forms::list_coded>("list_coded"),
+              R"({"oneOf":[{"type":"array","prefixItems":[{"const":1},{"$ref":"#/$defs/circle"}],)"
+              R"("minItems":2,"maxItems":2},{"const":2},)"
+              R"({"type":"array","prefixItems":[{"const":2}],"minItems":1,"maxItems":1},)"
+              R"({"type":"array","prefixItems":[{"const":3},{"type":"string"},)"
+              R"({"type":"boolean"}],"minItems":3,"maxItems":3}]})");
+    EXPECT_EQ(
+        variant_def<forms::int_coded>("int_coded"),
+        R"({"oneOf":[{"type":"object","properties":{"kind":{"const":0},)" +
+            std::string(circle_body).replace(circle_body.find(R"(["type")"), 7, R"(["kind")") +
+            R"(},{"type":"object","properties":{"kind":{"const":1}},)"
+            R"("required":["kind"],"additionalProperties":false}]})");
+    EXPECT_EQ(variant_def<forms::adj_coded>("adj_coded"),
+              R"({"oneOf":[{"type":"object","properties":{"t":{"const":10},)"
+              R"("v":{"$ref":"#/$defs/circle"}},"required":["t","v"]},)"
+              R"({"type":"object","properties":{"t":{"const":20}},"required":["t"],)"
+              R"("not":{"required":["v"]}}]})");
 }
 
 TEST(json_schema, hand_written_converters_say_their_schema) {

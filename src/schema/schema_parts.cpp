@@ -3,6 +3,7 @@
 #include <sylvane/schema/detail/schema_parts.hpp>
 
 #include <cstdint>
+#include <utility>
 
 namespace Sylvane::derive::detail {
 
@@ -11,7 +12,11 @@ yojson type_schema(std::string_view type) {
 }
 
 yojson const_schema(std::string_view text) {
-    return yojson::Assoc({{"const", yojson::String(text)}});
+    return const_value_schema(yojson::String(text));
+}
+
+yojson const_value_schema(yojson value) {
+    return yojson::Assoc({{"const", std::move(value)}});
 }
 
 yojson integer_schema(yojson minimum, yojson maximum) {

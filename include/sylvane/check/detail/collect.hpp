@@ -7,10 +7,11 @@
 /// failure of a record's keys is reported, where the converter stops at the first.
 ///
 /// Each kind of value is walked by the `collector` of its tree converter's type, as the direct
-/// reader of `read_as` is chosen: records, sequences, `std::array`, sets, dictionaries, options
-/// and owning pointers; tagged variants in `collect_sum.hpp`. Every other value (numbers,
-/// strings, enumerations, untagged variants, tuples, hand-written converters) is a leaf: its
-/// converter's failure is its one failure.
+/// reader of `read_as` is chosen: records (their flattened members' fields among their own),
+/// sequences, `std::array`, sets, dictionaries, options, owning pointers and `nullable_field`;
+/// tagged variants in `collect_sum.hpp`. Every other value (numbers, strings, enumerations,
+/// untagged variants, tuples, hand-written converters) is a leaf: its converter's failure is its
+/// one failure.
 
 #include <array>
 #include <cstddef>
@@ -27,6 +28,7 @@
 #include <sylvane/derive/containers.hpp>
 #include <sylvane/derive/detail/nesting.hpp>
 #include <sylvane/derive/mapping.hpp>
+#include <sylvane/derive/nullable_field.hpp>
 #include <sylvane/derive/pointers.hpp>
 #include <sylvane/derive/record.hpp>
 #include <sylvane/derive/std_containers.hpp>
@@ -157,7 +159,7 @@ struct collector<Map, map_of_tree<Map>> {
     }
 };
 
-/// Options and owning pointers: `null`, or the value's failures.
+/// Options, owning pointers and the tri-state: `null`, or the value's failures.
 template <class E>
 struct nullable_collector {
     static void walk(failure_sink& sink, const yojson& node) {
@@ -174,6 +176,8 @@ template <class T>
 struct collector<std::unique_ptr<T>, unique_of_tree<T>> : nullable_collector<T> {};
 template <class T>
 struct collector<std::shared_ptr<T>, shared_of_tree<T>> : nullable_collector<T> {};
+template <class T>
+struct collector<nullable_field<T>, nullable_of_tree<T>> : nullable_collector<T> {};
 
 /// The failures of field `i` of record `Desc`, whose value is `node`.
 template <class Desc>

@@ -1,13 +1,11 @@
 #pragma once
 /// The walk of `check<T>` into tagged variants. The variant's converter decides first; only when
-/// it fails inside the payload of the alternative its string tag names is that payload walked
-/// for every failure, as the alternative's converter would meet them. A failure of the tag or
-/// of the shape around the payload, an untagged variant, a tag that is no string: the
-/// converter's failure alone.
+/// it fails inside the payload of the alternative its tag (a string or an integer code) names
+/// is that payload walked for every failure, as the alternative's converter would meet them. A
+/// failure of the tag or of the shape around the payload, an untagged variant: the converter's
+/// failure alone.
 
 #include <cstddef>
-#include <optional>
-#include <span>
 #include <string_view>
 #include <tuple>
 #include <utility>
@@ -68,20 +66,23 @@ bool collect_payload(failure_sink& sink, const yojson& node) {
     }
 }
 
-/// The string tag of a tagged variant `node` in form `form`, or nothing.
-template <variant_form Form>
-std::optional<std::string_view> variant_tag(const yojson& node, std::string_view tag_key) {
-    const yojson* tag = nullptr;
-    if constexpr (Form == variant_form::list) {
-        if (node.kind() == yojson_kind::List && !node.as_list().empty()) tag = &node.as_list()[0];
-    } else if constexpr (Form == variant_form::external) {
+/// The index of the alternative that the tag of tagged variant `node` names (a string, or an
+/// integer where the tags are codes), or the number of alternatives.
+template <class Desc>
+std::size_t variant_tag(const yojson& node) {
+    using table = variant_table<Desc>;
+    constexpr variant_form form = Desc::settings.form;
+    if constexpr (form == variant_form::list) {
+        if (node.kind() == yojson_kind::List && !node.as_list().empty())
+            return find_tag(table::list, node.as_list()[0]);
+    } else if constexpr (form == variant_form::external) {
         if (node.kind() == yojson_kind::Assoc && node.as_assoc().size() == 1)
-            return node.as_assoc()[0].first;
-    } else {
-        if (node.kind() == yojson_kind::Assoc) tag = find_key(node, tag_key);
+            return find_tag(table::tags, node.as_assoc()[0].first);
+    } else if (node.kind() == yojson_kind::Assoc) {
+        if (const yojson* tag = find_key(node, Desc::settings.tag_key))
+            return find_tag(table::list, *tag);
     }
-    if (tag == nullptr || tag->kind() != yojson_kind::String) return std::nullopt;
-    return tag->as_string();
+    return table::size;
 }
 
 /// Tagged variants: the converter's failure, or, inside the payload, the payload's failures.
@@ -100,9 +101,7 @@ requires(Desc::settings.form != variant_form::untagged) struct collector<T, vari
 
 private:
     static bool walk_payload(failure_sink& sink, const yojson& node) {
-        const auto tag = variant_tag<Desc::settings.form>(node, Desc::settings.tag_key);
-        if (!tag) return false;
-        const std::size_t i = find_tag(table::tags, *tag);
+        const std::size_t i = variant_tag<Desc>(node);
         if (i == table::size) return false;
         // The variant's own level, as its converter counts it.
         const tree_level level(Desc::name, node);

@@ -35,6 +35,7 @@
 #include <sylvane/derive/converter.hpp>
 #include <sylvane/derive/direct_read.hpp>
 #include <sylvane/derive/mapping.hpp>
+#include <sylvane/derive/nullable_field.hpp>
 #include <sylvane/derive/numbers.hpp>
 #include <sylvane/derive/pointers.hpp>
 #include <sylvane/derive/std_containers.hpp>
@@ -209,6 +210,13 @@ struct schema_maker<Set, set_of_tree<Set>> {
     }
 };
 
+/// The names of a dictionary's keys of enumeration `K`: by default its tags, the schema of
+/// `K` (`sum_schema.hpp` has integer codes, which keys write as digits).
+template <class K, class Of>
+struct key_schema_maker {
+    static yojson make(schema_defs& defs) { return schema_of<K>(defs); }
+};
+
 /// Dictionaries: any key of the key type's text, each value of the value type. An integer key
 /// is written without a leading zero or a plus sign (its range is left to the converter).
 template <class Map>
@@ -223,7 +231,7 @@ struct schema_maker<Map, map_of_tree<Map>> {
                                                                      ? "^(0|-?[1-9][0-9]*)$"
                                                                      : "^(0|[1-9][0-9]*)$")}}));
         } else if constexpr (!std::same_as<key, std::string>) {
-            out.member("propertyNames", schema_of<key>(defs));  // an enumeration's tags
+            out.member("propertyNames", key_schema_maker<key, of_converter_t<key>>::make(defs));
         }
         return std::move(out).finish();
     }
@@ -237,6 +245,11 @@ template <class T>
 struct schema_maker<std::unique_ptr<T>, unique_of_tree<T>> : wrapped_schema<T, &nullable_schema> {};
 template <class T>
 struct schema_maker<std::shared_ptr<T>, shared_of_tree<T>> : wrapped_schema<T, &nullable_schema> {};
+/// The tri-state: `null` or the value; absent, a record's field is not required
+/// (`may_be_absent`).
+template <class T>
+struct schema_maker<nullable_field<T>, nullable_of_tree<T>> : wrapped_schema<T, &nullable_schema> {
+};
 
 /// Pairs and tuples: exactly their components, in order.
 template <class... A>

@@ -19,6 +19,8 @@ using schema_members = std::vector<std::pair<std::string, yojson>>;
 SYLVANE_API yojson type_schema(std::string_view type);
 /// `{"const": TEXT}`.
 SYLVANE_API yojson const_schema(std::string_view text);
+/// `{"const": VALUE}`: a tag, a string or an integer code.
+SYLVANE_API yojson const_value_schema(yojson value);
 /// `{"type": "integer", "minimum": MIN, "maximum": MAX}`.
 SYLVANE_API yojson integer_schema(yojson minimum, yojson maximum);
 /// `{"type": "array", "items": ITEMS}` with `more` members after.
