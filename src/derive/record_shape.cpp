@@ -1,6 +1,5 @@
 #include <sylvane/derive/detail/record_shape.hpp>
 
-#include <sylvane/treeform.hpp>
 #include <sylvane/treeform_error.hpp>
 
 #include <algorithm>
@@ -39,15 +38,6 @@ bool covers(const record_shape& shape, const std::uint64_t* given) noexcept {
 
 }  // namespace
 
-bool refuses_unknown(const record_shape& shape) noexcept {
-    switch (shape.unknown_keys) {
-        case record_shape::unknown::refused: return true;
-        case record_shape::unknown::ignored: return false;
-        case record_shape::unknown::follow_flag: break;
-    }
-    return Treeform::record_check_extra_fields.get();
-}
-
 record_anomalies find_record_anomalies(const record_shape& shape, const yojson& tree,
                                        const std::uint64_t* given, std::string_view ignored) {
     record_anomalies found;
@@ -64,7 +54,7 @@ record_anomalies find_record_anomalies(const record_shape& shape, const yojson& 
     }
     // The reporters take their lists newest first.
     std::reverse(found.duplicates.begin(), found.duplicates.end());
-    if (refuses_unknown(shape))
+    if (refuses_unknown(shape.unknown_keys))
         std::reverse(found.extras.begin(), found.extras.end());
     else
         found.extras.clear();
@@ -104,7 +94,7 @@ bool has_record_keys(const record_shape& shape, const yojson& tree) {
     for (const auto& entry : tree.as_assoc()) {
         const std::size_t i = find(shape, entry.first);
         if (i == shape.size) {
-            if (refuses_unknown(shape)) return false;
+            if (refuses_unknown(shape.unknown_keys)) return false;
             continue;
         }
         if (seen.test(i)) return false;

@@ -213,16 +213,18 @@ struct record_table {
         (std::make_index_sequence<size>{});
     }
 
-    /// Whether unknown keys are refused: never where a member keeps them.
-    static bool refuses_unknown() noexcept {
-        if constexpr (keeps_extra) return false;
+    /// When unknown keys are refused: never where a member keeps them.
+    static constexpr record_shape::unknown unknown_policy = [] {
+        if (keeps_extra) return record_shape::unknown::ignored;
         switch (Desc::settings.unknown) {
-            case unknown_keys::refuse: return true;
-            case unknown_keys::ignore: return false;
+            case unknown_keys::refuse: return record_shape::unknown::refused;
+            case unknown_keys::ignore: return record_shape::unknown::ignored;
             case unknown_keys::follow_flag: break;
         }
-        return Treeform::record_check_extra_fields.get();
-    }
+        return record_shape::unknown::follow_flag;
+    }();
+    /// Whether unknown keys are refused now.
+    static bool refuses_unknown() noexcept { return detail::refuses_unknown(unknown_policy); }
 };
 
 /// Calls `f(field)` with field `i` of `value`: through a table of calls in a wide record, a chain
@@ -270,18 +272,9 @@ struct record_shape_of {
             if (table::skipped(i)) s.set(i);
         return s;
     }();
-    static constexpr record_shape::unknown unknown_keys = [] {
-        if (table::keeps_extra) return record_shape::unknown::ignored;
-        switch (Desc::settings.unknown) {
-            case unknown_keys::refuse: return record_shape::unknown::refused;
-            case unknown_keys::ignore: return record_shape::unknown::ignored;
-            case unknown_keys::follow_flag: break;
-        }
-        return record_shape::unknown::follow_flag;
-    }();
     static constexpr record_shape value{
         Desc::name,           table::keys.data(),           table::size,
-        keyless.words.data(), table::required.words.data(), unknown_keys};
+        keyless.words.data(), table::required.words.data(), table::unknown_policy};
 };
 template <class Desc>
 constexpr const record_shape& shape_of() noexcept {

@@ -34,9 +34,11 @@ template <class T>
 class lines_reader {
 public:
     lines_reader(std::istream& in, const stream_options& options)
-        : source_(std::make_unique<stream::detail::line_source>(in, options)) {}
+        : source_(std::make_unique<stream::detail::line_source>(in, options)),
+          reader_(options.read) {}
     lines_reader(const std::filesystem::path& path, const stream_options& options)
-        : source_(std::make_unique<stream::detail::line_source>(path, options)) {}
+        : source_(std::make_unique<stream::detail::line_source>(path, options)),
+          reader_(options.read) {}
 
     using iterator = stream::detail::value_iterator<lines_reader, T>;
 
@@ -54,11 +56,10 @@ public:
                     *source_, source_->options().threads);
             return parallel_->next(shared_, line_);
         }
-        if (!reader_) reader_.emplace(source_->options().read);
         while (const auto line = source_->next()) {
             line_ = line->number;
             std::exception_ptr failure;
-            stream::detail::read_line<T>(*line, current_, failure, *reader_);
+            stream::detail::read_line<T>(*line, current_, failure, reader_);
             if (!failure) return true;
             source_->fail(line_, std::move(failure));
         }
@@ -76,7 +77,7 @@ public:
 private:
     std::unique_ptr<stream::detail::line_source> source_;
     std::unique_ptr<stream::detail::parallel_lines<T>> parallel_;
-    std::optional<stream::detail::document_reader<T>> reader_;
+    stream::detail::document_reader<T> reader_;
     std::optional<T> current_;
     T* shared_ = nullptr;  // with threads: the value, in place in its batch
     std::size_t line_ = 0;

@@ -12,6 +12,7 @@
 
 #include <sylvane/base/export.hpp>
 #include <sylvane/json_tree/yojson.hpp>
+#include <sylvane/treeform.hpp>
 
 namespace Sylvane::derive::detail {
 
@@ -27,8 +28,15 @@ struct record_shape {
     enum class unknown : unsigned char { refused, ignored, follow_flag } unknown_keys;
 };
 
-/// Whether a key of no field of `shape` fails now.
-SYLVANE_API bool refuses_unknown(const record_shape& shape) noexcept;
+/// Whether a key of no field fails now under `policy`.
+inline bool refuses_unknown(record_shape::unknown policy) noexcept {
+    switch (policy) {
+        case record_shape::unknown::refused: return true;
+        case record_shape::unknown::ignored: return false;
+        case record_shape::unknown::follow_flag: break;
+    }
+    return Treeform::record_check_extra_fields.get();
+}
 
 /// What is wrong with the keys of a record's object, each list as its reporter takes it.
 struct record_anomalies {
