@@ -222,6 +222,41 @@ TEST(read_as_faults, internally_tagged_variants_read_straight_when_the_tag_comes
             {"kind": "blank"}, {"kind": "rect", "label": "y", "w": -4}])");
 }
 
+TEST(read_as_faults, long_arrays_keep_their_elements_in_order) {
+    // Past its first kilobytes an array's elements wait in blocks: many blocks of small
+    // elements, one element a block for large ones, and failures and exceptions in the middle.
+    const auto list_of = [](int n, auto element) {
+        std::string text = "[";
+        for (int i = 0; i < n; ++i) text += element(i) + ",";
+        text.back() = ']';
+        return text;
+    };
+    const auto number = [](int i) { return std::to_string(i * 7919); };
+    const auto name = [](int i) { return "\"n" + std::to_string(i) + "\""; };
+    const auto record = [](int i) {
+        return R"({"first": "f)" + std::to_string(i) + R"(", "n": )" + std::to_string(i) +
+               R"(, "more": ["m"]})";
+    };
+    expect_same<std::vector<std::int64_t>>(list_of(50000, number), path::direct);
+    expect_same<std::vector<std::string>>(list_of(20000, name));
+    expect_same<std::vector<holder>>(list_of(3000, record));
+    using big = std::array<std::int64_t, 10000>;  // larger than a block
+    const std::string row = "[" + list_of(10000, number).substr(1);
+    expect_same<std::vector<big>>("[" + row + "," + row + "," + row + "]", path::direct);
+    // A failure, and text that is not JSON, far into the array.
+    std::string bad = list_of(20000, name);
+    bad.replace(bad.find("\"n15000\""), 8, "15000");
+    expect_same<std::vector<std::string>>(bad);
+    expect_same<std::vector<std::int64_t>>(list_of(50000, number) + "]");
+    // A converter's own exception after thousands of elements: each ran once, and what was
+    // read is freed (the sanitizers' builds check that).
+    std::string boom = list_of(5000, name);
+    boom.replace(boom.find("\"n4000\""), 7, "\"boom\"");
+    conversions = 0;
+    EXPECT_THROW((void)Sylvane::read_as<std::vector<counted>>(boom), own_fault);
+    EXPECT_EQ(conversions, 4001);
+}
+
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 TEST(read_as_faults, values_read_as_trees_hold_memory_of_their_size) {
     // Each kept tree has an arena of its own: sized by its value, not by the whole text.

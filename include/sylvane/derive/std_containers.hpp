@@ -35,6 +35,7 @@
 #include <vector>
 
 #include <sylvane/base/export.hpp>
+#include <sylvane/derive/detail/element_blocks.hpp>
 #include <sylvane/derive/direct_read.hpp>
 #include <sylvane/derive/direct_write.hpp>
 #include <sylvane/derive/mapping.hpp>
@@ -311,13 +312,29 @@ namespace Sylvane::derive::detail {
 // written straight to it, without a tree. (The converters of `std::vector` are in
 // containers.hpp.)
 
-/// The elements of an array appended to `out` first to last.
+/// The elements of an array appended to `out` first to last. A vector takes its first few
+/// kilobytes of elements as they come and the rest once, from blocks (`element_blocks`).
 template <class Seq>
 void read_elements(text_cursor& c, Seq& out) {
+    using T = typename Seq::value_type;
     if (!c.begin_array(&check_as<Seq>)) return;
-    do {
-        out.push_back(read_direct<typename Seq::value_type>(c));
-    } while (c.next_element());
+    if constexpr (std::is_same_v<Seq, std::vector<T>> && !std::is_same_v<T, bool>) {
+        do {
+            if (out.size() * sizeof(T) >= staging_after_bytes) {
+                element_blocks<T> rest;
+                do {
+                    rest.add([&] { return read_direct<T>(c); });
+                } while (c.next_element());
+                rest.move_to(out);
+                return;
+            }
+            out.push_back(read_direct<T>(c));
+        } while (c.next_element());
+    } else {
+        do {
+            out.push_back(read_direct<T>(c));
+        } while (c.next_element());
+    }
 }
 
 template <class T, class F>
