@@ -237,6 +237,20 @@ TEST(read_as_faults, long_arrays_keep_their_elements_in_order) {
         return R"({"first": "f)" + std::to_string(i) + R"(", "n": )" + std::to_string(i) +
                R"(, "more": ["m"]})";
     };
+    // Short arrays wait in a buffer of eight first: every length around it, and failures in it.
+    for (int n = 1; n <= 17; ++n) {
+        expect_same<std::vector<std::string>>(list_of(n, name), path::direct);
+        std::string nested = "[";
+        nested += list_of(n, number) + "]";
+        expect_same<std::vector<std::vector<double>>>(nested, path::direct);
+        // One element more, that the vector's type refuses.
+        std::string names = list_of(n, name);
+        names.insert(names.size() - 1, ",5");
+        expect_same<std::vector<std::string>>(names);
+        std::string numbers = list_of(n, number);
+        numbers.insert(numbers.size() - 1, ",99999999999");
+        expect_same<std::vector<std::int32_t>>(numbers);
+    }
     expect_same<std::vector<std::int64_t>>(list_of(50000, number), path::direct);
     expect_same<std::vector<std::string>>(list_of(20000, name));
     expect_same<std::vector<holder>>(list_of(3000, record));

@@ -312,12 +312,39 @@ namespace Sylvane::derive::detail {
 // written straight to it, without a tree. (The converters of `std::vector` are in
 // containers.hpp.)
 
+/// Elements that a vector of them reads into a small buffer first: arrays of a few strings or
+/// numbers (tags, coordinates) are the usual ones, and their vector is then made in one
+/// allocation of the exact size, as the tree converter makes it, instead of growing one element
+/// at a time. Only small scalars, so that a recursive type's frames do not grow.
+template <class T>
+inline constexpr bool buffered_element = std::is_same_v<T, std::string> ||
+                                         (std::is_arithmetic_v<T> && !std::is_same_v<T, bool>);
+
 /// The elements of an array appended to `out` first to last. A vector takes its first few
 /// kilobytes of elements as they come and the rest once, from blocks (`element_blocks`).
 template <class Seq>
 void read_elements(text_cursor& c, Seq& out) {
     using T = typename Seq::value_type;
     if (!c.begin_array(&check_as<Seq>)) return;
+    if constexpr (std::is_same_v<Seq, std::vector<T>> && buffered_element<T>) {
+        constexpr std::size_t buffered = 8;
+        T first[buffered]{};
+        std::size_t n = 0;
+        for (;;) {
+            if constexpr (std::is_same_v<T, std::string>) {
+                c.read_string(first[n++], &check_as<std::string>);  // into its own buffer
+            } else {
+                first[n++] = read_direct<T>(c);
+            }
+            if (!c.next_element()) {
+                out.assign(std::make_move_iterator(first), std::make_move_iterator(first + n));
+                return;
+            }
+            if (n == buffered) break;
+        }
+        out.reserve(2 * buffered);
+        out.assign(std::make_move_iterator(first), std::make_move_iterator(first + n));
+    }
     if constexpr (std::is_same_v<Seq, std::vector<T>> && !std::is_same_v<T, bool>) {
         do {
             if (out.size() * sizeof(T) >= staging_after_bytes) {
