@@ -76,6 +76,14 @@ struct kept {
 };
 SYLVANE_RECORD(kept, id, raw)
 
+/// A record larger than a block of a long array's elements.
+struct wide {
+    std::string name;
+    std::array<std::int64_t, 9000> values{};
+    bool operator==(const wide&) const = default;
+};
+SYLVANE_RECORD(wide, name, values)
+
 }  // namespace faults_models
 
 namespace {
@@ -254,9 +262,9 @@ TEST(read_as_faults, long_arrays_keep_their_elements_in_order) {
     expect_same<std::vector<std::int64_t>>(list_of(50000, number), path::direct);
     expect_same<std::vector<std::string>>(list_of(20000, name));
     expect_same<std::vector<holder>>(list_of(3000, record));
-    using big = std::array<std::int64_t, 10000>;  // larger than a block
-    const std::string row = "[" + list_of(10000, number).substr(1);
-    expect_same<std::vector<big>>("[" + row + "," + row + "," + row + "]", path::direct);
+    std::string wide_one = R"({"name": "w", "values": )";
+    wide_one += list_of(9000, number) + "}";
+    expect_same<std::vector<wide>>(list_of(3, [&](int) { return wide_one; }), path::direct);
     // A failure, and text that is not JSON, far into the array.
     std::string bad = list_of(20000, name);
     bad.replace(bad.find("\"n15000\""), 8, "15000");

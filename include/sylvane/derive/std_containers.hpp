@@ -320,8 +320,17 @@ template <class T>
 inline constexpr bool buffered_element = std::is_same_v<T, std::string> ||
                                          (std::is_arithmetic_v<T> && !std::is_same_v<T, bool>);
 
-/// The elements of an array appended to `out` first to last. A vector takes its first few
-/// kilobytes of elements as they come and the rest once, from blocks (`element_blocks`).
+/// Elements that a long vector of them keeps in blocks until it closes: those that a growing
+/// vector moves one by one. Elements that are bytes to copy move all at once as it grows.
+template <class T>
+inline constexpr bool staged_element = !std::is_trivially_copyable_v<T> && !std::is_same_v<T, bool>;
+
+template <class Seq>
+void append_elements(text_cursor& c, Seq& out);
+
+/// The elements of an array appended to `out` first to last. A vector of strings or numbers
+/// takes its first eight in a buffer; one of elements that it moves one by one takes its first
+/// 16 KiB of them as they come and the rest once, from blocks (`element_blocks`).
 template <class Seq>
 void read_elements(text_cursor& c, Seq& out) {
     using T = typename Seq::value_type;
@@ -345,7 +354,14 @@ void read_elements(text_cursor& c, Seq& out) {
         out.reserve(2 * buffered);
         out.assign(std::make_move_iterator(first), std::make_move_iterator(first + n));
     }
-    if constexpr (std::is_same_v<Seq, std::vector<T>> && !std::is_same_v<T, bool>) {
+    append_elements(c, out);  // the rest in a loop of its own, compiled as before the buffer
+}
+
+/// The elements of an array from the next on (at least one follows), appended to `out`.
+template <class Seq>
+void append_elements(text_cursor& c, Seq& out) {
+    using T = typename Seq::value_type;
+    if constexpr (std::is_same_v<Seq, std::vector<T>> && staged_element<T>) {
         do {
             if (out.size() * sizeof(T) >= staging_after_bytes) {
                 element_blocks<T> rest;
