@@ -5,7 +5,8 @@
 //
 //     ab_compare A.so B.so FILE MODE REPS ROUNDS
 //
-// MODE: 0 read, 1 read with positions, 2 write, 3 read_as into the text's model.
+// MODE: 0 read, 1 read with positions, 2 write, 3 read_as into the text's model, 4 write of
+// that value.
 
 #include <dlfcn.h>
 #if __has_include(<malloc.h>)
