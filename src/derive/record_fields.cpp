@@ -1,6 +1,6 @@
 #include <sylvane/derive/detail/record_fields.hpp>
 
-#include <cstring>
+#include <bit>
 #include <span>
 #include <string>
 
@@ -32,12 +32,16 @@ const void* at(const void* value, const field_offset* offsets, std::size_t i) no
     return static_cast<const char*>(value) + offsets[i];
 }
 
-/// Clears the fields that may be absent, were not `given` and are cleared when missing.
-template <class Field>
-void clear_missing(void* value, const field_offset* offsets, std::size_t size, const Field* fields,
+/// Clears the fields that a missing key clears and were not `given`.
+template <class Record>
+void clear_missing(void* value, const field_offset* offsets, const Record& record,
                    const std::uint64_t* given) {
-    for (std::size_t i = 0; i < size; ++i)
-        if (fields[i].clear != nullptr && !test(given, i)) fields[i].clear(at(value, offsets, i));
+    for (std::size_t w = 0; w < (record.shape->size + 63) / 64; ++w) {
+        for (std::uint64_t bits = record.cleared[w] & ~given[w]; bits != 0; bits &= bits - 1) {
+            const std::size_t i = w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+            record.fields[i].clear(at(value, offsets, i));
+        }
+    }
 }
 
 }  // namespace
@@ -101,7 +105,7 @@ void end_text_fields(json_tree::detail::text_cursor& c, void* value, const field
     const record_shape& shape = *record.shape;
     if (anomaly || !covers(shape, given)) [[unlikely]]
         c.reject_at(start, check);
-    clear_missing(value, offsets, shape.size, record.fields, given);
+    clear_missing(value, offsets, record, given);
 }
 
 void read_tree_entries(const yojson& tree, void* value, const field_offset* offsets,
@@ -128,32 +132,7 @@ void read_tree_entries(const yojson& tree, void* value, const field_offset* offs
     }
     if (anomaly || !covers(shape, given.words)) [[unlikely]]
         report_record_anomalies(shape, tree, given.words, ignored);
-    clear_missing(value, offsets, size, record.fields, given.words);
-}
-
-bool write_text_fields(json_tree::detail::text_sink& out, const void* value,
-                       const field_offset* offsets, const record_shape& shape,
-                       const field_text_out* fields, const char* key_text, bool first) {
-    for (std::size_t i = 0; i < shape.size; ++i) {
-        const field_text_out& f = fields[i];
-        if (f.write == nullptr) continue;
-        const void* field = at(value, offsets, i);
-        if (f.empty != nullptr && f.empty(field)) continue;
-        if (f.key_size != 0) {  // written without escape or check
-            const char* text = key_text + f.key_at + (first ? 1 : 0);
-            const std::size_t n = f.key_size - (first ? 1 : 0);
-            char* p = out.room(n);
-            std::memcpy(p, text, n);
-            out.advance(p + n);
-        } else {
-            if (!first) out.put_char(',');
-            out.string(shape.keys[i]);
-            out.put_char(':');
-        }
-        first = false;
-        f.write(out, field);
-    }
-    return first;
+    clear_missing(value, offsets, record, given.words);
 }
 
 void tree_fields(assoc_builder& entries, const void* value, const field_offset* offsets,

@@ -14,6 +14,7 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
@@ -309,10 +310,6 @@ void read_tree_field(const yojson& tree, void* field) {
     read_into(*static_cast<F*>(field), tree);
 }
 template <class F>
-void write_text_field(text_sink& out, const void* field) {
-    write_direct(out, *static_cast<const F*>(field));
-}
-template <class F>
 yojson tree_of_field(const void* field) {
     return tree_of(*static_cast<const F*>(field));
 }
@@ -347,7 +344,6 @@ std::array<field_offset, record_table<Desc>::size> field_offsets(const T& value)
 // (skipped, or keeping unknown keys) needs no converters. Shared by every record.
 using read_text_fn = void (*)(text_cursor&, void*);
 using read_tree_fn = void (*)(const yojson&, void*);
-using write_text_fn = void (*)(text_sink&, const void*);
 using tree_of_fn = yojson (*)(const void*);
 using empty_fn = bool (*)(const void*);
 template <class F, bool On>
@@ -358,10 +354,6 @@ template <class F, bool On>
 inline constexpr read_tree_fn tree_reader = nullptr;
 template <class F>
 inline constexpr read_tree_fn tree_reader<F, true> = &read_tree_field<F>;
-template <class F, bool On>
-inline constexpr write_text_fn text_writer = nullptr;
-template <class F>
-inline constexpr write_text_fn text_writer<F, true> = &write_text_field<F>;
 template <class F, bool On>
 inline constexpr tree_of_fn tree_maker = nullptr;
 template <class F>
@@ -417,8 +409,18 @@ inline constexpr auto text_in_fields =
             !table::skipped(I) && table::plain_key(I) ? quoted_key(table::keys[I]) : quoted_key(),
             text_reader<F, !table::skipped(I)>, clearer<F, cleared<table, F>(I)>}...};
     });
+/// The fields of record `Desc` that a missing key clears.
+template <class Desc>
+inline constexpr auto cleared_fields =
+    fields_table<Desc>([]<class... F, std::size_t... I>(std::index_sequence<I...>) {
+        field_set<sizeof...(F)> s;
+        ((cleared<record_table<Desc>, F>(I) ? s.set(I) : void()), ...);
+        return s;
+    });
+
 template <class Desc>
 inline constexpr record_text_in text_in{&shape_of<Desc>(), text_in_fields<Desc>.data(),
+                                        cleared_fields<Desc>.words.data(),
                                         record_table<Desc>::extra_index, keeper<Desc>()};
 
 template <class Desc>
@@ -430,6 +432,7 @@ inline constexpr auto tree_in_fields =
     });
 template <class Desc>
 inline constexpr record_tree_in tree_in{&shape_of<Desc>(), tree_in_fields<Desc>.data(),
+                                        cleared_fields<Desc>.words.data(),
                                         record_table<Desc>::extra_index, keeper<Desc>()};
 
 template <class Desc>
@@ -439,49 +442,6 @@ inline constexpr auto tree_out_fields =
         return std::array<field_tree_out, sizeof...(F)>{field_tree_out{
             tree_maker<F, !table::skipped(I)>, emptiness<F, omitted<table, F>(I)>}...};
     });
-
-/// The fields of record `Desc` written as text, with `,"key":` of each plain key.
-template <class Desc>
-struct text_out {
-    using table = record_table<Desc>;
-    static constexpr bool plain(std::size_t i) noexcept {
-        return !table::skipped(i) && table::plain_key(i);
-    }
-    static constexpr std::size_t bytes = [] {
-        std::size_t n = 0;
-        for (std::size_t i = 0; i < table::size; ++i) n += plain(i) ? table::keys[i].size() + 4 : 0;
-        return n;
-    }();
-    static constexpr std::array<char, bytes + 1> key_text = [] {
-        std::array<char, bytes + 1> text{};
-        std::size_t at = 0;
-        for (std::size_t i = 0; i < table::size; ++i) {
-            if (!plain(i)) continue;
-            text[at++] = ',';
-            text[at++] = '"';
-            for (char ch : table::keys[i]) text[at++] = ch;
-            text[at++] = '"';
-            text[at++] = ':';
-        }
-        return text;
-    }();
-    /// Where each field's `,"key":` starts in `key_text`.
-    static constexpr std::array<std::uint32_t, table::size> key_at = [] {
-        std::array<std::uint32_t, table::size> at{};
-        std::uint32_t n = 0;
-        for (std::size_t i = 0; i < table::size; ++i) {
-            at[i] = n;
-            if (plain(i)) n += static_cast<std::uint32_t>(table::keys[i].size() + 4);
-        }
-        return at;
-    }();
-    static constexpr std::array<field_text_out, table::size> fields =
-        fields_table<Desc>([]<class... F, std::size_t... I>(std::index_sequence<I...>) {
-            return std::array<field_text_out, sizeof...(F)>{field_text_out{
-                text_writer<F, !table::skipped(I)>, emptiness<F, omitted<table, F>(I)>, key_at[I],
-                plain(I) ? static_cast<std::uint32_t>(table::keys[I].size() + 4) : 0u}...};
-        });
-};
 
 }  // namespace detail
 
@@ -608,10 +568,11 @@ struct direct_writer<T, record_to_tree<Desc>> {
 
     static void write(text_sink& out, const T& value) {
         out.put_char('{');
-        const auto offsets = field_offsets<Desc>(value);
-        [[maybe_unused]] bool first =
-            write_text_fields(out, std::addressof(value), offsets.data(), shape_of<Desc>(),
-                              text_out<Desc>::fields.data(), text_out<Desc>::key_text.data(), true);
+        bool first = true;
+        [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
+            (write_field<I>(out, member_of<M>(value), first), ...);
+        }
+        (std::make_index_sequence<table::size>{}, typename table::members{});
         if constexpr (table::keeps_extra) {
             for (const auto& [key, kept] : kept_entries<table>(value)) {
                 check_kept_key<Desc, table>(key, {});
@@ -623,6 +584,47 @@ struct direct_writer<T, record_to_tree<Desc>> {
             }
         }
         out.put_char('}');
+    }
+
+private:
+    /// `,"key":` of a plain key.
+    template <std::size_t I>
+    static constexpr auto key_text = [] {
+        constexpr std::string_view key = table::keys[I];
+        std::array<char, key.size() + 4> text{};
+        text[0] = ',';
+        text[1] = '"';
+        for (std::size_t i = 0; i < key.size(); ++i) text[i + 2] = key[i];
+        text[key.size() + 2] = '"';
+        text[key.size() + 3] = ':';
+        return text;
+    }();
+
+    template <std::size_t I, class F>
+    static void write_field(text_sink& out, const F& field, bool& first) {
+        if constexpr (!table::skipped(I)) {
+            if constexpr (table::template omitted_when_empty<I>) {
+                if (is_empty(field)) return;
+            }
+            if constexpr (table::plain_key(I)) {  // written without escape or check
+                // Copies of a constant length, inlined.
+                constexpr std::size_t n = key_text<I>.size();
+                char* p = out.room(n);
+                if (first) {
+                    std::memcpy(p, key_text<I>.data() + 1, n - 1);
+                    out.advance(p + n - 1);
+                } else {
+                    std::memcpy(p, key_text<I>.data(), n);
+                    out.advance(p + n);
+                }
+            } else {
+                if (!first) out.put_char(',');
+                out.string(table::keys[I]);
+                out.put_char(':');
+            }
+            first = false;
+            write_direct(out, field);
+        }
     }
 };
 

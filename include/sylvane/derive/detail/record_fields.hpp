@@ -41,15 +41,6 @@ struct field_tree_in {
     clear_fn clear;  ///< where a missing key clears the field
 };
 
-/// A field written as text: `,"key":` where the key is plain (`key_size` bytes from
-/// `key_at` of the record's key text), else the key written with escapes.
-struct field_text_out {
-    void (*write)(json_tree::detail::text_sink& out, const void* field);  ///< none: no key
-    bool (*empty)(const void* field);  ///< where the field is left out when empty
-    std::uint32_t key_at;
-    std::uint32_t key_size;  ///< 0: the key needs escapes
-};
-
 /// A field written as a tree.
 struct field_tree_out {
     yojson (*make)(const void* field);  ///< none: no key
@@ -60,7 +51,8 @@ struct field_tree_out {
 struct record_text_in {
     const record_shape* shape;
     const field_text_in* fields;
-    std::size_t extra;  ///< the member that keeps unknown keys, or `shape->size`
+    const std::uint64_t* cleared;  ///< one bit per field: a missing key clears it
+    std::size_t extra;             ///< the member that keeps unknown keys, or `shape->size`
     keep_fn keep;
 };
 
@@ -68,6 +60,7 @@ struct record_text_in {
 struct record_tree_in {
     const record_shape* shape;
     const field_tree_in* fields;
+    const std::uint64_t* cleared;  ///< one bit per field: a missing key clears it
     std::size_t extra;
     keep_fn keep;
 };
@@ -119,7 +112,14 @@ SYLVANE_API void end_text_fields(json_tree::detail::text_cursor& c, void* value,
         hint = i + 1;
         record.fields[i].read(c, static_cast<char*>(value) + offsets[i]);
     }
-    end_text_fields(c, value, offsets, record, given, anomaly, at, check);
+    // Every field required and every field that a missing key clears given: nothing to do.
+    bool complete = !anomaly;
+    for (std::size_t w = 0; w < (size + 63) / 64; ++w) {
+        const std::uint64_t needed = record.shape->required[w] | record.cleared[w];
+        complete = complete && (given[w] & needed) == needed;
+    }
+    if (!complete) [[unlikely]]
+        end_text_fields(c, value, offsets, record, given, anomaly, at, check);
 }
 
 /// Where the keyed fields of `shape` start in `entries` when the entries are exactly those fields
@@ -154,12 +154,6 @@ SYLVANE_API void read_tree_entries(const yojson& tree, void* value, const field_
     }
     read_tree_entries(tree, value, offsets, record, ignored);
 }
-
-/// Writes the fields of the record at `value` after the entries so far (`first`: none yet);
-/// returns whether it is still none. `key_text` holds the plain keys written `,"key":`.
-SYLVANE_API bool write_text_fields(json_tree::detail::text_sink& out, const void* value,
-                                   const field_offset* offsets, const record_shape& shape,
-                                   const field_text_out* fields, const char* key_text, bool first);
 
 /// Appends the fields of the record at `value` to `entries`.
 SYLVANE_API void tree_fields(assoc_builder& entries, const void* value, const field_offset* offsets,
