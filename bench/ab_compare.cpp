@@ -5,7 +5,8 @@
 //
 //     ab_compare A.so B.so FILE MODE REPS ROUNDS
 //
-// MODE: 0 read, 1 read with positions, 2 write, 3 read_as into the text's model.
+// MODE: 0 read, 1 read with positions, 2 write, 3 read_as into the text's model, 4 write of
+// that value.
 
 #include <dlfcn.h>
 #if __has_include(<malloc.h>)
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
     const auto run = [&](timer t) { return t(text.data(), text.size(), reps, mode); };
     if (!in || run(a) < 0 || run(b) < 0) {  // also warms both sides' buffers
         std::fprintf(stderr, "ab_compare: cannot read %s as JSON%s\n", argv[3],
-                     mode == 3 ? " into a model" : "");
+                     mode >= 3 ? " into a model" : "");
         return 2;
     }
     std::vector<double> ta, tb, ratio;

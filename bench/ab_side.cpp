@@ -4,9 +4,11 @@
 #include <sylvane/json_tree/read.hpp>
 #include <sylvane/json_tree/write.hpp>
 #include <sylvane/read_as.hpp>
+#include <sylvane/write_value.hpp>
 
 #include <chrono>
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,11 +26,18 @@ double per_byte(std::string_view text, int reps, Run run) {
     return took.count() / reps / static_cast<double>(text.size());
 }
 
-/// Nanoseconds per byte of `reps` reads of `text` into its model: the suite's records when it is
-/// a list, else the model of twitter.json, citm_catalog.json or canada.json, told by a key that
-/// only that document's top level has.
-double typed_per_byte(std::string_view text, int reps) {
+/// Nanoseconds per byte of `reps` reads of `text` into its model (or, if `writes`, writes of the
+/// value read): the suite's records when it is a list, else the model of twitter.json,
+/// citm_catalog.json or canada.json, told by a key that only that document's top level has.
+double typed_per_byte(std::string_view text, int reps, bool writes) {
     const auto time = [&]<class T>(T*) {
+        if (writes) {
+            const T values = Sylvane::read_as<T>(text);
+            return per_byte(text, reps, [&] {
+                const std::string written = Sylvane::write(values);
+                asm volatile("" : : "r"(written.data()) : "memory");  // made, and not left out
+            });
+        }
         return per_byte(text, reps, [&] {
             T values = Sylvane::read_as<T>(text);
             asm volatile("" : : "r"(&values) : "memory");  // made, and not left out
@@ -47,8 +56,9 @@ double typed_per_byte(std::string_view text, int reps) {
 
 }  // namespace
 
-/// Times `reps` reads (mode 0), reads with positions (1), writes of the tree read from it (2) or
-/// reads into its model with `read_as` (3) of the `size` bytes at `data`. A negative result: the
+/// Times `reps` reads (mode 0), reads with positions (1), writes of the tree read from it (2),
+/// reads into its model with `read_as` (3) or writes of that value with `write` (4) of the `size`
+/// bytes at `data`. A negative result: the
 /// text is not JSON, or (mode 3) not one that has a model here.
 extern "C" [[gnu::visibility("default")]] double sylvane_ab_time(const char* data, std::size_t size,
                                                                  int reps, int mode) noexcept {
@@ -68,7 +78,8 @@ extern "C" [[gnu::visibility("default")]] double sylvane_ab_time(const char* dat
                 const Sylvane::yojson tree = json::read(text);
                 return per_byte(text, reps, [&] { sink = json::write(tree).size(); });
             }
-            default: return typed_per_byte(text, reps);
+            case 3: return typed_per_byte(text, reps, false);
+            default: return typed_per_byte(text, reps, true);
         }
     } catch (...) {
         return -1;

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include <sylvane/derive/detail/nesting.hpp>
+#include <sylvane/derive/detail/record_fields.hpp>
 #include <sylvane/derive/detail/record_shape.hpp>
 #include <sylvane/derive/direct_read.hpp>
 #include <sylvane/derive/direct_write.hpp>
@@ -80,6 +82,10 @@ struct record_keys_source {
     static constexpr auto entries = record_layout<Desc>::fields;
     static constexpr naming policy = Desc::settings.rename;
 };
+
+/// The type of the field that member pointer or path `M` reaches.
+template <auto M>
+using field_of = typename member_traits<std::remove_cv_t<decltype(M)>>::field;
 
 template <class Members>
 struct member_types;
@@ -142,10 +148,10 @@ struct record_table {
     /// absent.
     static constexpr field_set<size> required = [] {
         field_set<size> s;
-        [&]<std::size_t... I>(std::index_sequence<I...>) {
-            ((may_be_absent<field_type<I>> || skipped(I) || defaulted(I) ? void() : s.set(I)), ...);
+        [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
+            ((may_be_absent<field_of<M>> || skipped(I) || defaulted(I) ? void() : s.set(I)), ...);
         }
-        (std::make_index_sequence<size>{});
+        (std::make_index_sequence<size>{}, members{});
         return s;
     }();
 
@@ -227,41 +233,6 @@ struct record_table {
     static bool refuses_unknown() noexcept { return detail::refuses_unknown(unknown_policy); }
 };
 
-/// Calls `f(field)` with field `i` of `value`: through a table of calls in a wide record, a chain
-/// of compares (folded into a jump) in a narrow one. Every reader of fields dispatches here.
-template <class Desc, class T, class F>
-void visit_field(T& value, std::size_t i, F&& f) {
-    using table = record_table<Desc>;
-    using visitor = std::remove_reference_t<F>;
-    [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
-        if constexpr (table::size > table::small) {
-            static constexpr void (*calls[])(
-                T&, visitor&) = {[](T& v, visitor& g) { g(member_of<M>(v)); }...};
-            calls[i](value, f);
-        } else {
-            (void)((i == I && (f(member_of<M>(value)), true)) || ...);
-        }
-    }
-    (std::make_index_sequence<table::size>{}, typename table::members{});
-}
-
-/// Clears the fields of `value` that may be absent and were not `given`, unless defaulted (those
-/// keep their initialisers).
-template <class Desc, class T>
-void clear_if_absent(T& value, const field_set<record_table<Desc>::size>& given) {
-    using table = record_table<Desc>;
-    [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
-        [[maybe_unused]] const auto clear = [&]<std::size_t J, class F>(
-                                                std::integral_constant<std::size_t, J>, F& field) {
-            if constexpr (may_be_absent<F> && !table::defaulted(J) && !table::skipped(J)) {
-                if (!given.test(J)) field = F{};
-            }
-        };
-        (clear(std::integral_constant<std::size_t, I>{}, member_of<M>(value)), ...);
-    }
-    (std::make_index_sequence<table::size>{}, typename table::members{});
-}
-
 /// Record `Desc` as the checks of an object's keys read it at run time.
 template <class Desc>
 struct record_shape_of {
@@ -323,6 +294,155 @@ bool has_record_keys(const yojson& tree) {
     return has_record_keys(shape_of<Desc>(), tree);
 }
 
+// The functions of each field type for each route, shared by every record with a field of
+// that type, and the tables of each record for each route, made only where the route is used.
+
+template <class F>
+void read_text_field(text_cursor& c, void* field) {
+    if constexpr (std::is_same_v<F, std::string>) {
+        c.read_string(*static_cast<F*>(field), &check_as<std::string>);  // into its own buffer
+    } else {
+        *static_cast<F*>(field) = read_direct<F>(c);
+    }
+}
+template <class F>
+void read_tree_field(const yojson& tree, void* field) {
+    read_into(*static_cast<F*>(field), tree);
+}
+template <class F>
+yojson tree_of_field(const void* field) {
+    return tree_of(*static_cast<const F*>(field));
+}
+template <class F>
+bool field_is_empty(const void* field) {
+    return is_empty(*static_cast<const F*>(field));
+}
+template <class F>
+void clear_field(void* field) {
+    *static_cast<F*>(field) = F{};
+}
+template <class F>
+void keep_in(void* store, std::string_view key, yojson tree) {
+    static_assert(extra_key_store<F>,
+                  "Sylvane: an extra_keys member must be a std::vector<std::pair<std::string, "
+                  "Sylvane::yojson>>");
+    static_cast<F*>(store)->emplace_back(std::string(key), std::move(tree));
+}
+
+/// The offset of each field of `value`, a record `Desc`: constants once optimised.
+template <class Desc, class T>
+std::array<field_offset, record_table<Desc>::size> field_offsets(const T& value) noexcept {
+    return [&]<auto... M>(member_list<nullptr, M...>) {
+        const char* const base = reinterpret_cast<const char*>(std::addressof(value));
+        return std::array<field_offset, record_table<Desc>::size>{static_cast<field_offset>(
+            reinterpret_cast<const char*>(std::addressof(member_of<M>(value))) - base)...};
+    }
+    (typename record_table<Desc>::members{});
+}
+
+// A route's function for a field of type `F` where `On`, else none: a field without a key
+// (skipped, or keeping unknown keys) needs no converters. Shared by every record.
+using read_text_fn = void (*)(text_cursor&, void*);
+using read_tree_fn = void (*)(const yojson&, void*);
+using tree_of_fn = yojson (*)(const void*);
+using empty_fn = bool (*)(const void*);
+template <class F, bool On>
+inline constexpr read_text_fn text_reader = nullptr;
+template <class F>
+inline constexpr read_text_fn text_reader<F, true> = &read_text_field<F>;
+template <class F, bool On>
+inline constexpr read_tree_fn tree_reader = nullptr;
+template <class F>
+inline constexpr read_tree_fn tree_reader<F, true> = &read_tree_field<F>;
+template <class F, bool On>
+inline constexpr tree_of_fn tree_maker = nullptr;
+template <class F>
+inline constexpr tree_of_fn tree_maker<F, true> = &tree_of_field<F>;
+template <class F, bool On>
+inline constexpr empty_fn emptiness = nullptr;
+template <class F>
+inline constexpr empty_fn emptiness<F, true> = &field_is_empty<F>;
+template <class F, bool On>
+inline constexpr clear_fn clearer = nullptr;
+template <class F>
+inline constexpr clear_fn clearer<F, true> = &clear_field<F>;
+
+/// Whether field `i` of `Table`, of type `F`, is cleared when its key is missing.
+template <class Table, class F>
+constexpr bool cleared(std::size_t i) noexcept {
+    return may_be_absent<F> && !Table::defaulted(i) && !Table::skipped(i);
+}
+/// Whether field `i` of `Table`, of type `F`, is left out when empty.
+template <class Table, class F>
+constexpr bool omitted(std::size_t i) noexcept {
+    return !Table::skipped(i) && may_be_absent<F> && (Table::omit_empty(i) || absent_when_empty<F>);
+}
+
+/// Makes a table of record `Desc`'s fields: `make.template operator()<F...>(index_sequence)`
+/// with each field's type.
+template <class Desc, class Make>
+constexpr auto fields_table(Make make) {
+    using table = record_table<Desc>;
+    return [&]<std::size_t... I, auto... M>(std::index_sequence<I...> index,
+                                            member_list<nullptr, M...>) {
+        return make.template operator()<field_of<M>...>(index);
+    }
+    (std::make_index_sequence<table::size>{}, typename table::members{});
+}
+
+/// The member that keeps the unknown keys of record `Desc`, if any.
+template <class Desc>
+constexpr keep_fn keeper() noexcept {
+    using table = record_table<Desc>;
+    if constexpr (table::keeps_extra)
+        return &keep_in<typename table::template field_type<table::extra_index>>;
+    else
+        return nullptr;
+}
+
+template <class Desc>
+inline constexpr auto text_in_fields =
+    fields_table<Desc>([]<class... F, std::size_t... I>(std::index_sequence<I...>) {
+        using table = record_table<Desc>;
+        using json_tree::detail::quoted_key;
+        return std::array<field_text_in, sizeof...(F)>{field_text_in{
+            !table::skipped(I) && table::plain_key(I) ? quoted_key(table::keys[I]) : quoted_key(),
+            text_reader<F, !table::skipped(I)>, clearer<F, cleared<table, F>(I)>}...};
+    });
+/// The fields of record `Desc` that a missing key clears.
+template <class Desc>
+inline constexpr auto cleared_fields =
+    fields_table<Desc>([]<class... F, std::size_t... I>(std::index_sequence<I...>) {
+        field_set<sizeof...(F)> s;
+        ((cleared<record_table<Desc>, F>(I) ? s.set(I) : void()), ...);
+        return s;
+    });
+
+template <class Desc>
+inline constexpr record_text_in text_in{&shape_of<Desc>(), text_in_fields<Desc>.data(),
+                                        cleared_fields<Desc>.words.data(),
+                                        record_table<Desc>::extra_index, keeper<Desc>()};
+
+template <class Desc>
+inline constexpr auto tree_in_fields =
+    fields_table<Desc>([]<class... F, std::size_t... I>(std::index_sequence<I...>) {
+        using table = record_table<Desc>;
+        return std::array<field_tree_in, sizeof...(F)>{
+            field_tree_in{tree_reader<F, !table::skipped(I)>, clearer<F, cleared<table, F>(I)>}...};
+    });
+template <class Desc>
+inline constexpr record_tree_in tree_in{&shape_of<Desc>(), tree_in_fields<Desc>.data(),
+                                        cleared_fields<Desc>.words.data(),
+                                        record_table<Desc>::extra_index, keeper<Desc>()};
+
+template <class Desc>
+inline constexpr auto tree_out_fields =
+    fields_table<Desc>([]<class... F, std::size_t... I>(std::index_sequence<I...>) {
+        using table = record_table<Desc>;
+        return std::array<field_tree_out, sizeof...(F)>{field_tree_out{
+            tree_maker<F, !table::skipped(I)>, emptiness<F, omitted<table, F>(I)>}...};
+    });
+
 }  // namespace detail
 
 /// The converter from a record to an `Assoc` of its fields, in declaration order.
@@ -344,10 +464,9 @@ struct record_to_tree {
         }
         assoc_builder fields(entries, key_bytes);
         if (!tag_key.empty()) fields.push_back(tag_key, yojson(tag));
-        [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
-            (write_field<I>(fields, detail::member_of<M>(value)), ...);
-        }
-        (std::make_index_sequence<table::size>{}, typename table::members{});
+        const auto offsets = detail::field_offsets<Desc>(value);
+        detail::tree_fields(fields, std::addressof(value), offsets.data(), detail::shape_of<Desc>(),
+                            detail::tree_out_fields<Desc>.data());
         if constexpr (table::keeps_extra) {
             for (const auto& [key, kept] : detail::kept_entries<table>(value)) {
                 detail::check_kept_key<Desc, table>(key, tag_key);
@@ -355,18 +474,6 @@ struct record_to_tree {
             }
         }
         return std::move(fields).finish();
-    }
-
-private:
-    template <std::size_t I, class F>
-    static void write_field(assoc_builder& fields, const F& field) {
-        using table = detail::record_table<Desc>;
-        if constexpr (!table::skipped(I)) {
-            if constexpr (table::template omitted_when_empty<I>) {
-                if (detail::is_empty(field)) return;
-            }
-            fields.emplace(table::keys[I], [&] { return detail::tree_of(field); });
-        }
     }
 };
 
@@ -390,70 +497,10 @@ struct record_of_tree {
         // Value-initialised: a field that its key does not set keeps its initialiser, or is
         // zero, never an indeterminate value (a defaulted field without an initialiser).
         type value = type();
-        const auto entries = tree.as_assoc();
-        if (in_declaration_order(entries)) {
-            // Every field once, in order, nothing else: each converted straight into its field,
-            // in the same order as the walk below would.
-            [&]<std::size_t... I, auto... M>(std::index_sequence<I...>,
-                                             member_list<nullptr, M...>) {
-                [[maybe_unused]] std::size_t at = 0;
-                (read_in_order<I>(detail::member_of<M>(value), entries, at), ...);
-            }
-            (std::make_index_sequence<table::size>{}, typename table::members{});
-            return value;
-        }
-        detail::field_set<table::size> given;
-        bool anomaly = false;  // a duplicate or an unknown key: sorted out after the walk
-        std::size_t hint = 0;
-        for (const auto& [key, field_tree] : entries) {
-            const std::size_t i = table::find(key, hint);
-            if (i == table::size || given.test(i)) {
-                if (i == table::size && ignored.data() != nullptr && key == ignored) continue;
-                if constexpr (table::keeps_extra) {
-                    if (i == table::size) {
-                        detail::keep_entry<table>(value, key, field_tree);
-                        continue;
-                    }
-                }
-                anomaly = true;
-                continue;
-            }
-            given.set(i);
-            hint = i + 1;
-            assign(value, i, field_tree);
-        }
-        if (anomaly || !given.covers(table::required)) [[unlikely]] {
-            detail::report_record_anomalies<Desc>(tree, given, ignored);
-        }
-        detail::clear_if_absent<Desc>(value, given);
+        const auto offsets = detail::field_offsets<Desc>(value);
+        detail::read_tree_fields(tree, std::addressof(value), offsets.data(), detail::tree_in<Desc>,
+                                 ignored);
         return value;
-    }
-
-private:
-    using table = detail::record_table<Desc>;
-
-    /// Whether the object has exactly the record's keyed fields, in declaration order: the
-    /// usual case.
-    static bool in_declaration_order(std::span<const yojson::entry> entries) noexcept {
-        return [&]<std::size_t... I>(std::index_sequence<I...>) {
-            std::size_t at = 0;
-            return ((table::skipped(I) ||
-                     (at < entries.size() && table::template named<I>(entries[at++].first))) &&
-                    ...) &&
-                   at == entries.size();
-        }
-        (std::make_index_sequence<table::size>{});
-    }
-
-    template <std::size_t I, class F>
-    static void read_in_order(F& field, std::span<const yojson::entry> entries, std::size_t& at) {
-        if constexpr (!table::skipped(I)) detail::read_into(field, entries[at++].second);
-    }
-
-    /// Converts `field_tree` into field `i`, dispatched to the field's own converter.
-    static void assign(type& value, std::size_t i, const yojson& field_tree) {
-        detail::visit_field<Desc>(value, i,
-                                  [&](auto& field) { detail::read_into(field, field_tree); });
     }
 };
 
@@ -496,39 +543,10 @@ struct direct_reader<T, record_of_tree<Desc>> {
     /// unknown; `check` reports the object's keys when they do not make the record.
     static void read_fields(text_cursor& c, T& value, bool more, std::size_t at,
                             std::string_view ignored, tree_check check) {
+        const auto offsets = field_offsets<Desc>(value);
         field_set<table::size> given;
-        bool anomaly = false;
-        std::size_t hint = 0;
-        for (; more; more = c.next_entry()) {
-            std::size_t i = expected_key(c, hint);
-            if (i == table::size) {
-                const std::string_view key = c.key();
-                i = table::find(key, hint);
-                if (i == table::size && !ignored.empty() && key == ignored) {
-                    c.skip();
-                    continue;
-                }
-                if constexpr (table::keeps_extra) {
-                    if (i == table::size) {
-                        // The key's view lasts only until the value's strings are read.
-                        std::string kept(key);
-                        keep_entry<table>(value, kept, c.read_tree());
-                        continue;
-                    }
-                }
-            }
-            if (i == table::size || given.test(i)) [[unlikely]] {
-                anomaly = anomaly || i != table::size || table::refuses_unknown();
-                c.skip();
-                continue;
-            }
-            given.set(i);
-            hint = i + 1;
-            visit_field<Desc>(value, i, [&](auto& field) { read_field(field, c); });
-        }
-        if (anomaly || !given.covers(table::required)) [[unlikely]]
-            c.reject_at(at, check);
-        clear_if_absent<Desc>(value, given);
+        read_text_fields(c, std::addressof(value), offsets.data(), text_in<Desc>,
+                         given.words.data(), more, at, ignored, check);
     }
 
     /// Reports the keys of `tree` as the tree converter does after its walk, with `ignored`
@@ -539,36 +557,6 @@ struct direct_reader<T, record_of_tree<Desc>> {
 
 private:
     static void check_keys(const yojson& tree) { check_keys_ignoring(tree, {}); }
-
-    /// Whether each field's key is in the text as its own bytes, so that it can be matched
-    /// without a scan; a skipped field has no key.
-    /// Each field's key quoted, where the text writes it as its own bytes, to be matched by
-    /// block compares; a skipped field's key, and one that needs escapes, are empty and never
-    /// match.
-    static constexpr auto quoted_keys = [] {
-        std::array<json_tree::detail::quoted_key, table::size> quoted{};
-        for (std::size_t i = 0; i < table::size; ++i)
-            if (!table::skipped(i) && table::plain_key(i))
-                quoted[i] = json_tree::detail::quoted_key(table::keys[i]);
-        return quoted;
-    }();
-
-    /// `hint` if the next key is that field's, written plainly (the usual case: fields in
-    /// declaration order), with the key read; else `table::size`, with nothing read. Records of
-    /// any width: a wide one's fields come in order as often.
-    static std::size_t expected_key(text_cursor& c, std::size_t hint) {
-        if (hint < table::size && c.key_is(quoted_keys[hint])) return hint;
-        return table::size;
-    }
-
-    template <class F>
-    static void read_field(F& field, text_cursor& c) {
-        if constexpr (std::is_same_v<F, std::string>) {
-            c.read_string(field, &check_as<std::string>);  // into the field's own buffer
-        } else {
-            field = read_direct<F>(c);
-        }
-    }
 };
 
 /// A record as an object of its fields in declaration order: skipped fields left out, and

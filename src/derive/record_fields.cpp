@@ -1,0 +1,149 @@
+#include <sylvane/derive/detail/record_fields.hpp>
+
+#include <bit>
+#include <span>
+#include <string>
+
+namespace Sylvane::derive::detail {
+
+namespace {
+
+/// One bit per field, for the widest record (256 fields).
+struct field_bits {
+    std::uint64_t words[4] = {};
+    bool test(std::size_t i) const noexcept { return (words[i / 64] >> (i % 64)) & 1u; }
+    void set(std::size_t i) noexcept { words[i / 64] |= std::uint64_t{1} << (i % 64); }
+};
+
+bool test(const std::uint64_t* bits, std::size_t i) noexcept {
+    return (bits[i / 64] >> (i % 64)) & 1u;
+}
+
+bool covers(const record_shape& shape, const std::uint64_t* given) noexcept {
+    for (std::size_t w = 0; w < (shape.size + 63) / 64; ++w)
+        if ((given[w] & shape.required[w]) != shape.required[w]) return false;
+    return true;
+}
+
+void* at(void* value, const field_offset* offsets, std::size_t i) noexcept {
+    return static_cast<char*>(value) + offsets[i];
+}
+const void* at(const void* value, const field_offset* offsets, std::size_t i) noexcept {
+    return static_cast<const char*>(value) + offsets[i];
+}
+
+/// Clears the fields that a missing key clears and were not `given`.
+template <class Record>
+void clear_missing(void* value, const field_offset* offsets, const Record& record,
+                   const std::uint64_t* given) {
+    for (std::size_t w = 0; w < (record.shape->size + 63) / 64; ++w) {
+        for (std::uint64_t bits = record.cleared[w] & ~given[w]; bits != 0; bits &= bits - 1) {
+            const std::size_t i = w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+            record.fields[i].clear(at(value, offsets, i));
+        }
+    }
+}
+
+}  // namespace
+
+std::size_t find_field(const record_shape& shape, std::string_view key, std::size_t hint) noexcept {
+    // Fields usually come in declaration order: the one after the previous match first.
+    for (std::size_t n = 0; n < shape.size; ++n) {
+        const std::size_t i = hint + n < shape.size ? hint + n : hint + n - shape.size;
+        if (!test(shape.keyless, i) && shape.keys[i] == key) return i;
+    }
+    return shape.size;
+}
+
+std::size_t in_declaration_order(const record_shape& shape, std::span<const yojson::entry> entries,
+                                 std::string_view ignored) noexcept {
+    // The tag first, where it is no field's key, as the walk by keys steps over it.
+    const std::size_t first = ignored.data() != nullptr && !entries.empty() &&
+                                      entries[0].first == ignored &&
+                                      find_field(shape, ignored, 0) == shape.size
+                                  ? 1
+                                  : 0;
+    std::size_t next = first;
+    for (std::size_t i = 0; i < shape.size; ++i) {
+        if (test(shape.keyless, i)) continue;
+        if (next == entries.size() || entries[next].first != shape.keys[i]) return not_in_order;
+        ++next;
+    }
+    return next == entries.size() ? first : not_in_order;
+}
+
+std::size_t other_entry(json_tree::detail::text_cursor& c, void* value, const field_offset* offsets,
+                        const record_text_in& record, std::size_t i, std::size_t hint,
+                        std::string_view ignored, const std::uint64_t* given, bool& anomaly) {
+    const record_shape& shape = *record.shape;
+    const std::size_t size = shape.size;
+    if (i == size) {
+        const std::string_view key = c.key();
+        i = find_field(shape, key, hint);
+        if (i == size && !ignored.empty() && key == ignored) {
+            c.skip();
+            return size;
+        }
+        if (i == size && record.keep != nullptr) {
+            // The key's view lasts only until the value's strings are read.
+            std::string kept(key);
+            record.keep(at(value, offsets, record.extra), kept, c.read_tree());
+            return size;
+        }
+    }
+    if (i == size || test(given, i)) {
+        anomaly = anomaly || i != size || refuses_unknown(shape.unknown_keys);
+        c.skip();
+        return size;
+    }
+    return i;
+}
+
+void end_text_fields(json_tree::detail::text_cursor& c, void* value, const field_offset* offsets,
+                     const record_text_in& record, const std::uint64_t* given, bool anomaly,
+                     std::size_t start, json_tree::detail::tree_check check) {
+    const record_shape& shape = *record.shape;
+    if (anomaly || !covers(shape, given)) [[unlikely]]
+        c.reject_at(start, check);
+    clear_missing(value, offsets, record, given);
+}
+
+void read_tree_entries(const yojson& tree, void* value, const field_offset* offsets,
+                       const record_tree_in& record, std::string_view ignored) {
+    const record_shape& shape = *record.shape;
+    const std::size_t size = shape.size;
+    field_bits given;
+    bool anomaly = false;  // a duplicate or an unknown key: sorted out after the walk
+    std::size_t hint = 0;
+    for (const auto& [key, field_tree] : tree.as_assoc()) {
+        const std::size_t i = find_field(shape, key, hint);
+        if (i == size || given.test(i)) {
+            if (i == size && ignored.data() != nullptr && key == ignored) continue;
+            if (i == size && record.keep != nullptr) {
+                record.keep(at(value, offsets, record.extra), key, field_tree);
+                continue;
+            }
+            anomaly = true;
+            continue;
+        }
+        given.set(i);
+        hint = i + 1;
+        record.fields[i].read(field_tree, at(value, offsets, i));
+    }
+    if (anomaly || !covers(shape, given.words)) [[unlikely]]
+        report_record_anomalies(shape, tree, given.words, ignored);
+    clear_missing(value, offsets, record, given.words);
+}
+
+void tree_fields(assoc_builder& entries, const void* value, const field_offset* offsets,
+                 const record_shape& shape, const field_tree_out* fields) {
+    for (std::size_t i = 0; i < shape.size; ++i) {
+        const field_tree_out& f = fields[i];
+        if (f.make == nullptr) continue;
+        const void* field = at(value, offsets, i);
+        if (f.empty != nullptr && f.empty(field)) continue;
+        entries.emplace(shape.keys[i], [&] { return f.make(field); });
+    }
+}
+
+}  // namespace Sylvane::derive::detail
