@@ -1,6 +1,8 @@
 #include <sylvane/derive/detail/record_fields.hpp>
 
 #include <bit>
+#include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 
@@ -46,11 +48,30 @@ void clear_missing(void* value, const field_offset* offsets, const Record& recor
 
 }  // namespace
 
+/// Whether `key` is `field_key`: keys are short, so compared inline, eight bytes at a time,
+/// rather than by a call of memcmp for each field of each object.
+inline bool same_key(std::string_view key, std::string_view field_key) noexcept {
+    std::size_t n = key.size();
+    if (n != field_key.size()) return false;
+    const char* a = key.data();
+    const char* b = field_key.data();
+    for (; n >= 8; n -= 8, a += 8, b += 8) {
+        std::uint64_t x;
+        std::uint64_t y;
+        std::memcpy(&x, a, 8);
+        std::memcpy(&y, b, 8);
+        if (x != y) return false;
+    }
+    for (; n != 0; --n)
+        if (*a++ != *b++) return false;
+    return true;
+}
+
 std::size_t find_field(const record_shape& shape, std::string_view key, std::size_t hint) noexcept {
     // Fields usually come in declaration order: the one after the previous match first.
     for (std::size_t n = 0; n < shape.size; ++n) {
         const std::size_t i = hint + n < shape.size ? hint + n : hint + n - shape.size;
-        if (!test(shape.keyless, i) && shape.keys[i] == key) return i;
+        if (!test(shape.keyless, i) && same_key(key, shape.keys[i])) return i;
     }
     return shape.size;
 }
@@ -66,7 +87,8 @@ std::size_t in_declaration_order(const record_shape& shape, std::span<const yojs
     std::size_t next = first;
     for (std::size_t i = 0; i < shape.size; ++i) {
         if (test(shape.keyless, i)) continue;
-        if (next == entries.size() || entries[next].first != shape.keys[i]) return not_in_order;
+        if (next == entries.size() || !same_key(entries[next].first, shape.keys[i]))
+            return not_in_order;
         ++next;
     }
     return next == entries.size() ? first : not_in_order;
