@@ -94,6 +94,8 @@ private:
                 }
                 case yojson_kind::Float:
                     detail::put_float(*this, v->as_float(), options_.allow_nan_infinity);
+                    if constexpr (!Pretty)
+                        if (!stack.empty() && stack.back().items) float_run(stack.back());
                     break;
                 case yojson_kind::String: detail::put_string<Check>(*this, v->as_string()); break;
                 case yojson_kind::List: {
@@ -121,22 +123,6 @@ private:
             for (;;) {
                 if (stack.empty()) return;
                 frame& f = stack.back();
-                if constexpr (!Pretty) {
-                    // A run of finite Floats in a list, the bulk of documents of numbers: each
-                    // with its comma in one room, without a turn of the loop per value.
-                    if (f.items) {
-                        for (; f.next < f.size; ++f.next) {
-                            const yojson& item = f.items[f.next];
-                            if (item.kind() != yojson_kind::Float ||
-                                !std::isfinite(item.as_float()))
-                                break;
-                            char* p = room(detail::shortest_room + 1);
-                            *p = ',';
-                            next_ = detail::write_shortest(p + (f.next > 0 ? 1 : 0),
-                                                           item.as_float(), true);
-                        }
-                    }
-                }
                 if (f.next == f.size) {
                     const char closer = f.items ? ']' : '}';
                     stack.pop_back();
@@ -159,6 +145,20 @@ private:
                 ++f.next;
                 break;
             }
+        }
+    }
+
+    /// After a Float in a list, the finite Floats that follow it, the bulk of documents of
+    /// numbers: each with its comma in one room, without a turn of the tree loop per value.
+    /// Only a Float leads here, so that lists of anything else pay nothing for it.
+    template <class Frame>
+    void float_run(Frame& f) {
+        for (; f.next < f.size; ++f.next) {
+            const yojson& item = f.items[f.next];
+            if (item.kind() != yojson_kind::Float || !std::isfinite(item.as_float())) return;
+            char* p = room(detail::shortest_room + 1);
+            *p = ',';
+            next_ = detail::write_shortest(p + 1, item.as_float(), true);
         }
     }
 
