@@ -219,6 +219,61 @@ TEST(json_write, values_without_json_text_are_errors_unless_allowed) {
           "[NaN,Infinity,-Infinity]", o);
 }
 
+// Lists of Floats are written by a loop of their own: runs of Floats broken by other values,
+// by non-finite Floats and by nested lists, and runs long enough to cross buffer chunks, to a
+// string and to a stream, give the text the general loop gives.
+TEST(json_write, runs_of_floats_in_lists_are_written_as_single_values) {
+    std::mt19937_64 rng(41);
+    char buf[64];
+    const auto text_of = [&](double d) {
+        if (std::isnan(d)) return "NaN"s;
+        if (std::isinf(d)) return d > 0 ? "Infinity"s : "-Infinity"s;
+        std::string t(buf, std::to_chars(buf, buf + sizeof buf, d).ptr);
+        if (t.find_first_of(".e") == std::string::npos) t += ".0";
+        return t;
+    };
+    write_options o;
+    o.allow_nan_infinity = true;
+    for (int round = 0; round < 200; ++round) {
+        std::vector<yojson> items;
+        std::string want = "[";
+        const std::size_t n = rng() % 3 == 0 ? 2000 + rng() % 3000 : rng() % 8;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i > 0) want += ',';
+            switch (rng() % 16) {
+                case 0:
+                    items.push_back(yojson::Int(7));
+                    want += "7";
+                    break;
+                case 1:
+                    items.push_back(yojson::List({yojson::Float(0.5), yojson::Null()}));
+                    want += "[0.5,null]";
+                    break;
+                case 2: {
+                    const double d = rng() % 2 ? limits::quiet_NaN() : -limits::infinity();
+                    items.push_back(yojson::Float(d));
+                    want += text_of(d);
+                    break;
+                }
+                default: {
+                    const double d = std::bit_cast<double>(rng());
+                    const double v = std::isfinite(d) ? d : static_cast<double>(rng() % 1000);
+                    items.push_back(yojson::Float(v));
+                    want += text_of(v);
+                }
+            }
+        }
+        want += ']';
+        const yojson list = yojson::List(std::move(items));
+        ASSERT_EQ(write(list, o), want);
+        std::ostringstream stream;
+        write(stream, list, o);
+        ASSERT_EQ(stream.str(), want);
+    }
+    check_error(yojson::List({yojson::Float(1.5), yojson::Float(limits::infinity())}),
+                "an infinite Float has no JSON text");
+}
+
 TEST(json_write, strings_escape_what_json_requires_and_keep_other_bytes) {
     check(yojson::String("\"\\/\b\f\n\r\t"), R"("\"\\/\b\f\n\r\t")");
     check(yojson::String("\0\x01\x1f\x7f"s), R"("\u0000\u0001\u001f)"
