@@ -111,6 +111,15 @@ struct entry : std::variant<tagged_plugin, nothing> {
 };
 SYLVANE_VARIANT_WITH(entry, (internal_tag("type")), (tagged_plugin, "plugin"), (nothing, "none"))
 
+/// Keys of every length the key compare treats apart: 1 to 3, 4 to 7, 8, 9 to 16 and beyond.
+struct key_lengths {
+    int a = 0, bb = 0, ccc = 0, dddd = 0, eeeeeee = 0, ffffffff = 0, ggggggggg = 0;
+    int hhhhhhhhhhhhhhhh = 0, iiiiiiiiiiiiiiiiiiiiiiiii = 0;
+    bool operator==(const key_lengths&) const = default;
+};
+SYLVANE_RECORD_WITH(key_lengths, (deny_unknown_keys), a, bb, ccc, dddd, eeeeeee, ffffffff,
+                    ggggggggg, hhhhhhhhhhhhhhhh, iiiiiiiiiiiiiiiiiiiiiiiii)
+
 }  // namespace shapes
 
 namespace {
@@ -288,6 +297,43 @@ TEST(extra_keys, a_kept_key_that_a_field_takes_is_not_written) {
     with_tag.rest.emplace_back("type", Sylvane::yojson::Null());
     const shapes::entry tagged = with_tag;
     EXPECT_THROW(Sylvane::write(tagged), std::invalid_argument);
+}
+
+}  // namespace
+
+namespace {
+
+// Each key read in order from a tree, and a key that differs from a field's in any one byte
+// refused as unknown: the first, the last, or one in the middle.
+TEST(derive_record_shapes, keys_of_every_length_told_apart) {
+    const std::vector<std::string> keys = {"a",
+                                           "bb",
+                                           "ccc",
+                                           "dddd",
+                                           "eeeeeee",
+                                           "ffffffff",
+                                           "ggggggggg",
+                                           "hhhhhhhhhhhhhhhh",
+                                           "iiiiiiiiiiiiiiiiiiiiiiiii"};
+    const auto object_of = [&](std::size_t changed, std::size_t at) {
+        std::string text = "{";
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            std::string key = keys[k];
+            if (k == changed) key[at] = 'z';
+            text += (k ? ",\"" : "\"") + key + "\":" + std::to_string(k + 1);
+        }
+        return text + "}";
+    };
+    const auto read = [](const std::string& text) {
+        return Sylvane::of_yojson<shapes::key_lengths>(Sylvane::read(text));
+    };
+    const shapes::key_lengths all = read(object_of(keys.size(), 0));
+    EXPECT_EQ(all.a, 1);
+    EXPECT_EQ(all.iiiiiiiiiiiiiiiiiiiiiiiii, 9);
+    for (std::size_t k = 0; k < keys.size(); ++k)
+        for (const std::size_t at : {std::size_t{0}, keys[k].size() / 2, keys[k].size() - 1})
+            EXPECT_THROW((void)read(object_of(k, at)), Sylvane::Treeform::Of_yojson_error)
+                << keys[k] << " changed at " << at;
 }
 
 }  // namespace

@@ -48,23 +48,24 @@ void clear_missing(void* value, const field_offset* offsets, const Record& recor
 
 }  // namespace
 
-/// Whether `key` is `field_key`: keys are short, so compared inline, eight bytes at a time,
-/// rather than by a call of memcmp for each field of each object.
+/// Whether `key` is `field_key`. Keys are short: compared inline by two loads of a fixed size
+/// from each end (overlapping), rather than by a call of memcmp for each field of each object.
 inline bool same_key(std::string_view key, std::string_view field_key) noexcept {
-    std::size_t n = key.size();
+    const std::size_t n = key.size();
     if (n != field_key.size()) return false;
     const char* a = key.data();
     const char* b = field_key.data();
-    for (; n >= 8; n -= 8, a += 8, b += 8) {
-        std::uint64_t x;
-        std::uint64_t y;
-        std::memcpy(&x, a, 8);
-        std::memcpy(&y, b, 8);
-        if (x != y) return false;
+    const auto same = [&]<std::size_t W>(std::size_t at) {
+        return std::memcmp(a + at, b + at, W) == 0;  // of a constant size: two loads
+    };
+    if (n >= 8) {
+        for (std::size_t at = 0; at + 8 < n; at += 8)
+            if (!same.template operator()<8>(at)) return false;
+        return same.template operator()<8>(n - 8);
     }
-    for (; n != 0; --n)
-        if (*a++ != *b++) return false;
-    return true;
+    if (n >= 4) return same.template operator()<4>(0) && same.template operator()<4>(n - 4);
+    if (n >= 2) return same.template operator()<2>(0) && same.template operator()<2>(n - 2);
+    return n == 0 || *a == *b;
 }
 
 std::size_t find_field(const record_shape& shape, std::string_view key, std::size_t hint) noexcept {
