@@ -499,8 +499,29 @@ struct record_of_tree {
         type value = type();
         const auto offsets = detail::field_offsets<Desc>(value);
         detail::read_tree_fields(tree, std::addressof(value), offsets.data(), detail::tree_in<Desc>,
-                                 ignored);
+                                 ignored, in_order(tree.as_assoc(), ignored));
         return value;
+    }
+
+private:
+    /// Where the fields start in `entries` when they are exactly the record's fields in order
+    /// (0, or 1 after a variant's tag `ignored`), else `detail::not_in_order`. Without a tag,
+    /// the usual case, the keys are compared with the record's own constant keys, inlined: the
+    /// walk over the record's table costs four times the instructions.
+    static std::size_t in_order(std::span<const yojson::entry> entries, std::string_view ignored) {
+        using table = detail::record_table<Desc>;
+        if (ignored.data() != nullptr)
+            return detail::in_declaration_order(detail::shape_of<Desc>(), entries, ignored);
+        return [&]<std::size_t... I>(std::index_sequence<I...>) {
+            std::size_t at = 0;
+            const bool same =
+                ((table::skipped(I) ||
+                  (at < entries.size() && table::template named<I>(entries[at++].first))) &&
+                 ...) &&
+                at == entries.size();
+            return same ? std::size_t{0} : detail::not_in_order;
+        }
+        (std::make_index_sequence<table::size>{});
     }
 };
 

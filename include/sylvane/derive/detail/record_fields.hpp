@@ -135,14 +135,14 @@ SYLVANE_API std::size_t in_declaration_order(const record_shape& shape,
 SYLVANE_API void read_tree_entries(const yojson& tree, void* value, const field_offset* offsets,
                                    const record_tree_in& record, std::string_view ignored);
 
-/// Reads the object `tree` into the record at `value`; `ignored` as above. Inlined into each
-/// record's converter, so that a nested record costs one frame of the stack.
+/// Reads the object `tree`, whose entries are the record's fields in order from `first` on (or
+/// `not_in_order`), into the record at `value`; `ignored` as above. Inlined into each record's
+/// converter, so that a nested record costs one frame of the stack.
 [[gnu::always_inline]] inline void read_tree_fields(const yojson& tree, void* value,
                                                     const field_offset* offsets,
                                                     const record_tree_in& record,
-                                                    std::string_view ignored) {
+                                                    std::string_view ignored, std::size_t first) {
     const auto entries = tree.as_assoc();
-    const std::size_t first = in_declaration_order(*record.shape, entries, ignored);
     if (first != not_in_order) [[likely]] {
         // Every field once, in order, nothing else: each converted straight into its field,
         // in the order of a walk by keys.
