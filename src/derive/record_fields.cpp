@@ -17,10 +17,6 @@ struct field_bits {
     void set(std::size_t i) noexcept { words[i / 64] |= std::uint64_t{1} << (i % 64); }
 };
 
-bool test(const std::uint64_t* bits, std::size_t i) noexcept {
-    return (bits[i / 64] >> (i % 64)) & 1u;
-}
-
 bool covers(const record_shape& shape, const std::uint64_t* given) noexcept {
     for (std::size_t w = 0; w < (shape.size + 63) / 64; ++w)
         if ((given[w] & shape.required[w]) != shape.required[w]) return false;
@@ -46,11 +42,9 @@ void clear_missing(void* value, const field_offset* offsets, const Record& recor
     }
 }
 
-}  // namespace
-
 /// Whether `key` is `field_key`. Keys are short: compared inline by two loads of a fixed size
 /// from each end (overlapping), rather than by a call of memcmp for each field of each object.
-inline bool same_key(std::string_view key, std::string_view field_key) noexcept {
+bool same_key(std::string_view key, std::string_view field_key) noexcept {
     const std::size_t n = key.size();
     if (n != field_key.size()) return false;
     const char* a = key.data();
@@ -68,11 +62,13 @@ inline bool same_key(std::string_view key, std::string_view field_key) noexcept 
     return n == 0 || *a == *b;
 }
 
+}  // namespace
+
 std::size_t find_field(const record_shape& shape, std::string_view key, std::size_t hint) noexcept {
     // Fields usually come in declaration order: the one after the previous match first.
     for (std::size_t n = 0; n < shape.size; ++n) {
         const std::size_t i = hint + n < shape.size ? hint + n : hint + n - shape.size;
-        if (!test(shape.keyless, i) && same_key(key, shape.keys[i])) return i;
+        if (!bit(shape.keyless, i) && same_key(key, shape.keys[i])) return i;
     }
     return shape.size;
 }
@@ -87,7 +83,7 @@ std::size_t in_declaration_order(const record_shape& shape, std::span<const yojs
                                   : 0;
     std::size_t next = first;
     for (std::size_t i = 0; i < shape.size; ++i) {
-        if (test(shape.keyless, i)) continue;
+        if (bit(shape.keyless, i)) continue;
         if (next == entries.size() || !same_key(entries[next].first, shape.keys[i]))
             return not_in_order;
         ++next;
@@ -114,7 +110,7 @@ std::size_t other_entry(json_tree::detail::text_cursor& c, void* value, const fi
             return size;
         }
     }
-    if (i == size || test(given, i)) {
+    if (i == size || bit(given, i)) {
         anomaly = anomaly || i != size || refuses_unknown(shape.unknown_keys);
         c.skip();
         return size;

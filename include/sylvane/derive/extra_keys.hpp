@@ -12,6 +12,7 @@
 #include <utility>
 
 #include <sylvane/base/export.hpp>
+#include <sylvane/derive/detail/record_shape.hpp>
 #include <sylvane/derive/members.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 
@@ -24,9 +25,10 @@ concept extra_key_store = requires(F& f, const F& cf, std::string k, yojson v) {
     { cf.begin()->second } -> std::convertible_to<const yojson&>;
 };
 
-/// Refuses to write the kept key `key` of record `type_name`, which is also a field's key or
-/// the variant's tag: the object would not read back.
-[[noreturn]] SYLVANE_API void extra_key_taken(std::string_view type_name, std::string_view key);
+/// Refuses to write the kept key `key` of the record `shape` if it is also a field's key or
+/// `tag_key` (a variant's tag): the object would not read back.
+SYLVANE_API void check_kept_key(const record_shape& shape, std::string_view key,
+                                std::string_view tag_key);
 
 /// The member of `value` that keeps the unknown keys of record table `Table`.
 template <class Table, class T>
@@ -36,20 +38,6 @@ auto& kept_entries(T& value) noexcept {
                   "Sylvane: an extra_keys member must be a std::vector<std::pair<std::string, "
                   "Sylvane::yojson>>");
     return member_of<Table::template member<Table::extra_index>>(value);
-}
-
-/// Keeps the entry `key`: `tree` of `value`, read by `Table` as no field's.
-template <class Table, class T>
-void keep_entry(T& value, std::string_view key, yojson tree) {
-    kept_entries<Table>(value).emplace_back(std::string(key), std::move(tree));
-}
-
-/// Checks that the kept key `key` of record `Desc` (table `Table`) is neither a field's key nor
-/// `tag_key`, before it is written.
-template <class Desc, class Table>
-void check_kept_key(std::string_view key, std::string_view tag_key) {
-    if (Table::find(key, Table::size) != Table::size || (!tag_key.empty() && key == tag_key))
-        extra_key_taken(Desc::name, key);
 }
 
 }  // namespace Sylvane::derive::detail

@@ -183,9 +183,6 @@ struct record_table {
         return n;
     }();
 
-    /// Up to this many fields, lookups and dispatch are unrolled per field.
-    static constexpr std::size_t small = 32;
-
     /// Whether `key` is the key of field `I`; the key's length is a constant, so the
     /// comparison is inlined. A skipped field has no key.
     template <std::size_t I>
@@ -197,26 +194,6 @@ struct record_table {
             return key.size() == name.size() &&
                    std::char_traits<char>::compare(key.data(), name.data(), name.size()) == 0;
         }
-    }
-
-    /// The index of the field keyed `key`, or `size`. Fields usually come in declaration order,
-    /// so the one after the previous match (`hint`) is tried first.
-    static std::size_t find(std::string_view key, std::size_t hint) noexcept {
-        if constexpr (size > small) {
-            // A wide record: a loop, not one inlined comparison per field.
-            for (std::size_t n = 0; n < size; ++n) {
-                const std::size_t i = hint + n < size ? hint + n : hint + n - size;
-                if (!skipped(i) && keys[i] == key) return i;
-            }
-            return size;
-        }
-        return [&]<std::size_t... I>(std::index_sequence<I...>) {
-            std::size_t found = size;
-            if (((hint == I && named<I>(key) && (found = I, true)) || ...)) return found;
-            (void)((named<I>(key) && (found = I, true)) || ...);
-            return found;
-        }
-        (std::make_index_sequence<size>{});
     }
 
     /// When unknown keys are refused: never where a member keeps them.
@@ -469,7 +446,7 @@ struct record_to_tree {
                             detail::tree_out_fields<Desc>.data());
         if constexpr (table::keeps_extra) {
             for (const auto& [key, kept] : detail::kept_entries<table>(value)) {
-                detail::check_kept_key<Desc, table>(key, tag_key);
+                detail::check_kept_key(detail::shape_of<Desc>(), key, tag_key);
                 fields.push_back(key, yojson(kept));
             }
         }
@@ -596,7 +573,7 @@ struct direct_writer<T, record_to_tree<Desc>> {
         (std::make_index_sequence<table::size>{}, typename table::members{});
         if constexpr (table::keeps_extra) {
             for (const auto& [key, kept] : kept_entries<table>(value)) {
-                check_kept_key<Desc, table>(key, {});
+                check_kept_key(shape_of<Desc>(), key, {});
                 if (!first) out.put_char(',');
                 first = false;
                 out.string(key);

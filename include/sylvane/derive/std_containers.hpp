@@ -339,20 +339,18 @@ void read_elements(text_cursor& c, Seq& out) {
         constexpr std::size_t buffered = 8;
         T first[buffered]{};
         std::size_t n = 0;
-        for (;;) {
+        bool more = true;
+        while (more && n < buffered) {
             if constexpr (std::is_same_v<T, std::string>) {
                 c.read_string(first[n++], &check_as<std::string>);  // into its own buffer
             } else {
                 first[n++] = read_direct<T>(c);
             }
-            if (!c.next_element()) {
-                out.assign(std::make_move_iterator(first), std::make_move_iterator(first + n));
-                return;
-            }
-            if (n == buffered) break;
+            more = c.next_element();
         }
-        out.reserve(2 * buffered);
-        out.assign(std::make_move_iterator(first), std::make_move_iterator(first + n));
+        if (more) out.reserve(out.size() + 2 * buffered);
+        out.insert(out.end(), std::make_move_iterator(first), std::make_move_iterator(first + n));
+        if (!more) return;
     }
     append_elements(c, out);  // the rest in a loop of its own, compiled as before the buffer
 }

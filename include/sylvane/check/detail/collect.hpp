@@ -209,7 +209,7 @@ void collect_record(failure_sink& sink, const yojson& node, std::string_view ign
     field_set<table::size> given;
     std::size_t hint = 0;
     for (const auto& [key, value] : node.as_assoc()) {
-        const std::size_t i = table::find(key, hint);
+        const std::size_t i = find_field(shape_of<Desc>(), key, hint);
         if (i == table::size || given.test(i)) continue;
         given.set(i);
         hint = i + 1;
