@@ -279,6 +279,36 @@ TEST(read_as_faults, long_arrays_keep_their_elements_in_order) {
     EXPECT_EQ(conversions, 4001);
 }
 
+TEST(read_as_faults, an_array_that_is_the_whole_text_is_sized_from_its_first_elements) {
+    // Its count is told from the bytes its first elements took: texts where that guess is
+    // short, long, or far off must still give every element, in order, with little room to spare.
+    const auto records = [](int n, auto pad) {
+        std::string text = "[";
+        for (int i = 0; i < n; ++i)
+            text += R"({"first": ")" + std::string(static_cast<std::size_t>(pad(i)), 'p') +
+                    R"(", "n": )" + std::to_string(i) + R"(, "more": []},)";
+        text.back() = ']';
+        return text;
+    };
+    const int n = 3000;
+    const std::vector<std::string> texts = {
+        records(n, [](int) { return 4; }),                              // even
+        records(n, [](int i) { return i < 400 ? 2 : 40; }),             // the rest larger
+        records(n, [](int i) { return i < 400 ? 400 : 1; }),            // the rest far smaller
+        records(n, [](int i) { return i % 2 ? 1 : 60; }),               // varied
+        records(n, [](int) { return 4; }) + std::string(1 << 20, ' '),  // blanks after it
+    };
+    for (const std::string& text : texts) {
+        expect_same<std::vector<holder>>(text, path::direct);
+        const auto v = Sylvane::read_as<std::vector<holder>>(text);
+        ASSERT_EQ(v.size(), std::size_t{n});
+        EXPECT_LE(v.capacity(), v.size() + v.size() / 2);
+    }
+    // Inside another value, the rest of the text says nothing of the array's count.
+    std::string nested = "[" + texts[0] + R"(, [], [{"first": "x", "n": 1, "more": []}]])";
+    expect_same<std::vector<std::vector<holder>>>(nested, path::direct);
+}
+
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 TEST(read_as_faults, values_read_as_trees_hold_memory_of_their_size) {
     // Each kept tree has an arena of its own: sized by its value, not by the whole text.

@@ -278,6 +278,32 @@ TEST(read_direct, records_with_their_settings) {
     expect_same<plain>(R"({"ratio": 0.1, "small": 256})", path::tree);
 }
 
+TEST(read_direct, key_orders_that_change_from_object_to_object) {
+    // The reader tries first the order of the keys met last: each object must still be read by
+    // its own keys, whatever order the objects before it taught.
+    const std::string sorted = R"({"id": 1, "name": "a", "parent": 2, "score": 1, "tags": []})";
+    const std::string reversed =
+        R"({"parent": null, "tags": ["t"], "score": 2, "name": "b", "id": 3})";
+    const std::string fewer = R"({"name": "c", "id": 4, "score": 3, "tags": []})";
+    const std::string declared = R"({"id": 5, "name": "d", "score": 4, "tags": [], "parent": 6})";
+    std::string all = "[";
+    for (const auto* each : {&sorted, &sorted, &reversed, &fewer, &declared, &sorted, &fewer})
+        all += *each + ",";
+    all.back() = ']';
+    expect_same<std::vector<item>>(all, path::direct);
+    // A duplicate, an unknown key or a missing field after objects that taught an order.
+    std::string bad = all;
+    bad.back() = ',';
+    for (const char* last :
+         {R"({"id": 1, "name": "a", "parent": 2, "id": 1, "score": 1, "tags": []})",
+          R"({"id": 1, "name": "a", "parent": 2, "score": 1})"}) {
+        expect_same<std::vector<item>>(bad + last + "]", path::tree);
+        const extra_fields_checked flag(true);
+        expect_same<std::vector<item>>(
+            bad + R"({"id": 1, "name": "a", "zz": 2, "score": 1, "tags": []}])", path::tree);
+    }
+}
+
 TEST(read_direct, unknown_keys_follow_the_record_and_the_flag) {
     const char* text = R"({"on": true, "extra": {"deep": [1, "two", null, {"x": -1.5e3}]}})";
     {

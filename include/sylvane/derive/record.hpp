@@ -395,10 +395,26 @@ inline constexpr auto cleared_fields =
         return s;
     });
 
+/// The key order that the text reader of record `Desc` tries first: declaration order, until
+/// the objects read show another (`record_text_in::next`).
+template <std::size_t N>
+constexpr std::array<std::uint32_t, N + 1> declaration_order() noexcept {
+    std::array<std::uint32_t, N + 1> next{};
+    for (std::size_t i = 0; i < N; ++i) next[i] = static_cast<std::uint32_t>(i + 1);
+    next[N] = 0;
+    return next;
+}
 template <class Desc>
-inline constexpr record_text_in text_in{&shape_of<Desc>(), text_in_fields<Desc>.data(),
+inline std::array<std::uint32_t, record_table<Desc>::size + 1> key_order =
+    declaration_order<record_table<Desc>::size>();
+
+template <class Desc>
+inline constexpr record_text_in text_in{&shape_of<Desc>(),
+                                        text_in_fields<Desc>.data(),
                                         cleared_fields<Desc>.words.data(),
-                                        record_table<Desc>::extra_index, keeper<Desc>()};
+                                        record_table<Desc>::extra_index,
+                                        keeper<Desc>(),
+                                        key_order<Desc>.data()};
 
 template <class Desc>
 inline constexpr auto tree_in_fields =

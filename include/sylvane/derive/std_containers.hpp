@@ -326,7 +326,7 @@ template <class T>
 inline constexpr bool staged_element = !std::is_trivially_copyable_v<T> && !std::is_same_v<T, bool>;
 
 template <class Seq>
-void append_elements(text_cursor& c, Seq& out);
+void append_elements(text_cursor& c, Seq& out, std::size_t start);
 
 /// The elements of an array appended to `out` first to last. A vector of strings or numbers
 /// takes its first eight in a buffer; one of elements that it moves one by one takes its first
@@ -335,6 +335,7 @@ template <class Seq>
 void read_elements(text_cursor& c, Seq& out) {
     using T = typename Seq::value_type;
     if (!c.begin_array(&check_as<Seq>)) return;
+    const std::size_t start = c.value_start();
     if constexpr (std::is_same_v<Seq, std::vector<T>> && buffered_element<T>) {
         constexpr std::size_t buffered = 8;
         T first[buffered]{};
@@ -352,25 +353,37 @@ void read_elements(text_cursor& c, Seq& out) {
         out.insert(out.end(), std::make_move_iterator(first), std::make_move_iterator(first + n));
         if (!more) return;
     }
-    append_elements(c, out);  // the rest in a loop of its own, compiled as before the buffer
+    append_elements(c, out, start);  // the rest in a loop of its own, compiled as before the buffer
 }
 
-/// The elements of an array from the next on (at least one follows), appended to `out`.
+/// The elements of the array at offset `start` from the next on (at least one follows),
+/// appended to `out`.
 template <class Seq>
-void append_elements(text_cursor& c, Seq& out) {
+void append_elements(text_cursor& c, Seq& out, std::size_t start) {
     using T = typename Seq::value_type;
     if constexpr (std::is_same_v<Seq, std::vector<T>> && staged_element<T>) {
+        bool estimated = false;
         do {
-            if (out.size() * sizeof(T) >= staging_after_bytes) {
-                element_blocks<T> rest;
-                do {
-                    rest.add([&] { return read_direct<T>(c); });
-                } while (c.next_element());
-                rest.move_to(out);
-                return;
+            if (out.size() == out.capacity() && out.size() * sizeof(T) >= staging_after_bytes)
+                [[unlikely]] {
+                if (!estimated && c.in_outermost()) {
+                    estimated = true;
+                    out.reserve(expected_elements(out.size(), c.offset() - start, c.bytes_left(),
+                                                  sizeof(T)));
+                }
+                if (out.size() == out.capacity()) {
+                    element_blocks<T> rest;
+                    do {
+                        rest.add([&] { return read_direct<T>(c); });
+                    } while (c.next_element());
+                    rest.move_to(out);
+                    return;
+                }
             }
             out.push_back(read_direct<T>(c));
         } while (c.next_element());
+        // An estimate far above the count (the first elements much larger than the rest).
+        if (estimated && out.capacity() - out.size() > out.size() / 2) out.shrink_to_fit();
     } else {
         do {
             out.push_back(read_direct<T>(c));

@@ -5,7 +5,9 @@
 // fresh block twice the size each time: for large elements (a variant of records, a kilobyte
 // each) that costs more than reading them. Past its first few kilobytes, an array's elements
 // are made in place in blocks that never move, reused from the thread's kept memory, and moved
-// once into a vector of the exact size at the end.
+// once into a vector of the exact size at the end. An array that is the whole text (a list of
+// records) tells its count from the bytes that its first elements took: its vector is sized
+// once and its elements made straight into it.
 
 #include <cstddef>
 #include <new>
@@ -24,6 +26,13 @@ SYLVANE_API void give_element_block(void* block, std::size_t bytes) noexcept;
 /// The bytes a vector of elements may take before the rest are staged in blocks: small
 /// arrays, the usual case, are read straight into their vector.
 inline constexpr std::size_t staging_after_bytes = std::size_t{16} << 10;
+
+/// How many elements of `element_size` bytes an array that is the whole text holds in all, told
+/// from the `n` read in its first `consumed` bytes and the `left` bytes of text after them, with
+/// a margin: room for them all in one allocation. 0 where no estimate is safe: where the
+/// elements take more than twice the array's text.
+SYLVANE_API std::size_t expected_elements(std::size_t n, std::size_t consumed, std::size_t left,
+                                          std::size_t element_size) noexcept;
 
 /// Elements made in blocks of `bytes_per_block` bytes (one element in each when an element is
 /// larger), in the order they were added.

@@ -5,6 +5,7 @@
 // string field). So a record costs the compiler its tables and little code, and a route costs
 // it only where it is used. Not part of the API.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -54,6 +55,10 @@ struct record_text_in {
     const std::uint64_t* cleared;  ///< one bit per field: a missing key clears it
     std::size_t extra;             ///< the member that keeps unknown keys, or `shape->size`
     keep_fn keep;
+    /// The order of the keys met last, as the field that followed each field (at
+    /// `shape->size`: the first): the key the reader tries first. Declaration order until an
+    /// object differs; shared by every thread, read and written as relaxed atomics.
+    std::uint32_t* next;
 };
 
 /// Reading a record from a tree.
@@ -100,16 +105,20 @@ SYLVANE_API void end_text_fields(json_tree::detail::text_cursor& c, void* value,
                                                     json_tree::detail::tree_check check) {
     const std::size_t size = record.shape->size;
     bool anomaly = false;
-    std::size_t hint = 0;
+    std::size_t previous = size;  // the field read last; at first, the object's start
     for (; more; more = c.next_entry()) {
-        // The key expected next, matched as a block where it is plain; else looked up.
+        // The key that followed the previous one last time, matched as a block where it is
+        // plain; else looked up, and the order learned for the objects that follow.
+        std::atomic_ref<std::uint32_t> expected(record.next[previous]);
+        const std::size_t hint = expected.load(std::memory_order_relaxed);
         std::size_t i = hint < size && c.key_is(record.fields[hint].quoted) ? hint : size;
         if (i == size || bit(given, i)) [[unlikely]] {
             i = other_entry(c, value, offsets, record, i, hint, ignored, given, anomaly);
             if (i == size) continue;
+            expected.store(static_cast<std::uint32_t>(i), std::memory_order_relaxed);
         }
         given[i / 64] |= std::uint64_t{1} << (i % 64);
-        hint = i + 1;
+        previous = i;
         record.fields[i].read(c, static_cast<char*>(value) + offsets[i]);
     }
     // Every field required and every field that a missing key clears given: nothing to do.

@@ -175,6 +175,11 @@ public:
 
     /// The offset of the next byte to read.
     std::size_t offset() const noexcept { return static_cast<std::size_t>(p_ - begin_); }
+    /// The bytes of text after the cursor.
+    std::size_t bytes_left() const noexcept { return static_cast<std::size_t>(end_ - p_); }
+    /// Whether the one container open is the text's value itself, nothing around it: what
+    /// follows it in the text is then its own rest.
+    bool in_outermost() const noexcept { return depth_ == 1; }
     /// Steps over white space to the next value, and returns its offset.
     std::size_t next_value_start();
     /// The offset of the value that the last read began.
