@@ -56,8 +56,9 @@ struct record_text_in {
     std::size_t extra;             ///< the member that keeps unknown keys, or `shape->size`
     keep_fn keep;
     /// The order of the keys met last, as the field that followed each field (at
-    /// `shape->size`: the first): the key the reader tries first. Declaration order until an
-    /// object differs; shared by every thread, read and written as relaxed atomics.
+    /// `shape->size`: the first): the key the reader tries where the one declared next is not
+    /// next. Declaration order until an object differs; shared by every thread, read and
+    /// written as relaxed atomics.
     std::uint32_t* next;
 };
 
@@ -106,19 +107,26 @@ SYLVANE_API void end_text_fields(json_tree::detail::text_cursor& c, void* value,
     const std::size_t size = record.shape->size;
     bool anomaly = false;
     std::size_t previous = size;  // the field read last; at first, the object's start
+    std::size_t hint = 0;
     for (; more; more = c.next_entry()) {
-        // The key that followed the previous one last time, matched as a block where it is
-        // plain; else looked up, and the order learned for the objects that follow.
-        std::atomic_ref<std::uint32_t> expected(record.next[previous]);
-        const std::size_t hint = expected.load(std::memory_order_relaxed);
+        // The key declared next, matched as a block where it is plain; else the key that
+        // followed the previous one in the objects before; else looked up, and that order
+        // learned for the objects that follow.
         std::size_t i = hint < size && c.key_is(record.fields[hint].quoted) ? hint : size;
         if (i == size || bit(given, i)) [[unlikely]] {
-            i = other_entry(c, value, offsets, record, i, hint, ignored, given, anomaly);
-            if (i == size) continue;
-            expected.store(static_cast<std::uint32_t>(i), std::memory_order_relaxed);
+            std::atomic_ref<std::uint32_t> learned(record.next[previous]);
+            const std::size_t guess = learned.load(std::memory_order_relaxed);
+            if (i == size && guess != hint && guess < size && c.key_is(record.fields[guess].quoted))
+                i = guess;
+            if (i == size || bit(given, i)) {
+                i = other_entry(c, value, offsets, record, i, guess, ignored, given, anomaly);
+                if (i == size) continue;
+                learned.store(static_cast<std::uint32_t>(i), std::memory_order_relaxed);
+            }
         }
         given[i / 64] |= std::uint64_t{1} << (i % 64);
         previous = i;
+        hint = i + 1;
         record.fields[i].read(c, static_cast<char*>(value) + offsets[i]);
     }
     // Every field required and every field that a missing key clears given: nothing to do.
