@@ -190,6 +190,46 @@ TEST(ReadLines, ThreadsGiveTheSameValuesAndFailuresInOrder) {
     EXPECT_EQ(early.begin()->id, 0);
 }
 
+TEST(ReadLines, LinesCutShortAtEveryByteFailAsTheirTextAlone) {
+    // Keys near a line's end are matched in blocks that run past it: every prefix of a line,
+    // each a line of its own, must read (or fail, at the same column) as that text alone does.
+    const std::string whole = R"({"id": 12, "name": "nn", "v": [1]})";
+    std::string text;
+    std::vector<std::string> expected;
+    for (std::size_t n = 1; n <= whole.size(); ++n) {
+        const std::string line = whole.substr(0, n);
+        text += line + "\n";
+        try {
+            expected.push_back(Sylvane::write(Sylvane::read_as<item>(line)));
+        } catch (const parse_error& e) {
+            expected.push_back(std::to_string(e.position().column) + ": " +
+                               std::string(e.reason()));
+        } catch (const std::exception&) {
+            expected.push_back("other");
+        }
+    }
+    for (unsigned threads : {1u, 2u}) {
+        std::istringstream in(text);
+        stream_options options = in_blocks(16);
+        options.skip_bad_lines = true;
+        options.threads = threads;
+        auto lines = Sylvane::read_lines<item>(in, options);
+        std::vector<std::string> seen(expected.size());
+        for (const item& i : lines) seen[lines.line() - 1] = Sylvane::write(i);
+        for (const auto& skipped : lines.skipped()) {
+            try {
+                std::rethrow_exception(skipped.failure);
+            } catch (const parse_error& e) {
+                seen[skipped.line - 1] =
+                    std::to_string(e.position().column) + ": " + std::string(e.reason());
+            } catch (const std::exception&) {
+                seen[skipped.line - 1] = "other";
+            }
+        }
+        EXPECT_EQ(seen, expected);
+    }
+}
+
 TEST(ReadLines, ATruncatedLastLineOrALongLineFails) {
     const std::string truncated = "[1]\n[2, 3";
     const auto seen = lines_of<std::vector<int>>(truncated, in_blocks(2));

@@ -159,11 +159,14 @@ T read_as(std::string_view text, const read_options& options = {}) {
 namespace derive::detail {
 
 /// `read_as<T>(text, options)` made in `out`, without moving it out of a return value: for
-/// readers that give many values one at a time.
+/// readers that give many values one at a time. `padded`: the text is followed by the cursor's
+/// `text_padding` readable bytes.
 template <class T>
-void read_as_into(std::optional<T>& out, std::string_view text, const read_options& options) {
+void read_as_into(std::optional<T>& out, std::string_view text, const read_options& options,
+                  bool padded = false) {
     if constexpr (std::is_move_constructible_v<T> && !std::is_same_v<T, yojson>) {
         json_tree::detail::text_cursor c(text, options);
+        if (padded) c.text_is_padded();
         try {
             out.emplace(direct_value<T>{c});
             c.finish();

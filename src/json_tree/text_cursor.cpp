@@ -205,10 +205,14 @@ bool text_cursor::key_is(std::string_view expected) {
 bool text_cursor::key_is(const quoted_key& expected) {
 #if defined(__SSE2__)
     const std::size_t n = expected.size;
-    if (n != 0 && static_cast<std::size_t>(end_ - p_) >= 32 + 1) {
+    // The bytes the text must hold here: the two blocks and the colon's place, or, where the
+    // blocks may run into the padding, the quoted key and the colon's place.
+    static_assert(sizeof expected.text <= text_padding);
+    const std::size_t needed = padded_ ? n + 1 : sizeof expected.text + 1;
+    if (n != 0 && static_cast<std::size_t>(end_ - p_) >= needed) {
         if (static_cast<unsigned char>(*p_) <= ' ' || *p_ == '/') {
             lex::after_space(*this);
-            if (static_cast<std::size_t>(end_ - p_) < 32 + 1) return key_is_slow(expected);
+            if (static_cast<std::size_t>(end_ - p_) < needed) return key_is_slow(expected);
         }
         const auto equal16 = [](const char* a, const char* b) {
             return static_cast<unsigned>(_mm_movemask_epi8(
@@ -306,6 +310,7 @@ yojson text_cursor::read_tree() {
 }
 
 void text_cursor::finish() {
+    if (p_ == end_) return;  // the usual document, with nothing after it
     if (lex::after_space(*this) != '\0' || p_ != end_) fault(p_, parse_errc::text_after_value);
 }
 

@@ -60,7 +60,9 @@ void text_window::make_room(std::size_t n) {
         }
     }
     const std::size_t capacity = std::max(capacity_ * 2, pending + n);
-    auto data = std::make_unique_for_overwrite<char[]>(capacity);
+    // Zeroed, with the cursor's padding after it, so that a cursor over any pending bytes may
+    // read past their end (`text_cursor::text_is_padded`).
+    auto data = std::make_unique<char[]>(capacity + json_tree::detail::text_cursor::text_padding);
     if (pending != 0) std::memcpy(data.get(), data_.get() + begin_, pending);
     data_ = std::move(data);
     capacity_ = capacity;

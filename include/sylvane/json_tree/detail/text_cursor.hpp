@@ -90,6 +90,11 @@ public:
     /// Values read as trees are read by `trees`, which outlives the cursor, rather than each by
     /// a reader of its own: for a reader of many values one after another.
     void read_trees_with(document_reader& trees) noexcept { tree_reader_ = &trees; }
+    /// The `text_padding` bytes after the text may be read (they are allocated and set, and
+    /// nothing depends on them): keys near the end of a short text are then matched in blocks
+    /// too. For the readers of lines, whose texts stand in buffers of their own.
+    void text_is_padded() noexcept { padded_ = true; }
+    static constexpr std::size_t text_padding = 32;
 
     /// Where the cursor stands, to come back to.
     struct state {
@@ -248,6 +253,7 @@ private:
     // The byte that indents the text's lines: spaces, until a line starts with a tab.
     char indentation_ = ' ';
     bool failed_ = false;
+    bool padded_ = false;
     cursor_fault fault_;
     std::string scratch_;
     arena* trees_ = nullptr;                  // holds the values read as trees; one reference

@@ -80,8 +80,10 @@ public:
     }
 
 private:
+    static constexpr std::size_t padding = json_tree::detail::text_cursor::text_padding;
+
     struct batch {
-        std::string text;  // whole lines
+        std::string text;  // whole lines, and the cursor's padding
         std::size_t offset = 0;
         bool too_long = false;
         std::vector<text_line> lines;  // those with a document: views into `text`
@@ -103,7 +105,10 @@ private:
                 break;
             }
             auto b = std::make_unique<batch>();
+            // With the cursor's padding after it, for the readers of its lines.
+            b->text.reserve(chunk->text.size() + padding);
             b->text.assign(chunk->text);
+            b->text.append(padding, '\0');
             b->offset = chunk->offset;
             b->too_long = chunk->too_long;
             ended_ = chunk->too_long;  // nothing after it can be read
@@ -117,7 +122,8 @@ private:
 
     void read(batch& b, const read_options& options) const {
         if (b.too_long) return;
-        b.line_count = each_line(b.text, [&](const text_line& line) { b.lines.push_back(line); });
+        const std::string_view text(b.text.data(), b.text.size() - padding);
+        b.line_count = each_line(text, [&](const text_line& line) { b.lines.push_back(line); });
         b.values.resize(b.lines.size());
         b.failures.resize(b.lines.size());
         document_reader<T> reader(options);

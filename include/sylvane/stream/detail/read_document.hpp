@@ -9,13 +9,14 @@
 
 namespace Sylvane::stream::detail {
 
-/// Reads one document after another as `T`s, each as `read_as<T>` reads a whole text.
+/// Reads one document after another as `T`s, each as `read_as<T>` reads a whole text. Each
+/// text stands in a buffer with the cursor's padding after it (`text_window`, a parallel run).
 template <class T>
 class document_reader {
 public:
     explicit document_reader(const read_options& options) : options_(options) {}
     void operator()(std::optional<T>& out, std::string_view text) {
-        derive::detail::read_as_into(out, text, options_);
+        derive::detail::read_as_into(out, text, options_, true);
     }
 
 private:

@@ -46,7 +46,8 @@ public:
     text_window& operator=(text_window&&) noexcept;
     ~text_window();
 
-    /// The bytes not yet consumed; valid until the next `append` or `fill`.
+    /// The bytes not yet consumed; valid until the next `append` or `fill`. The cursor's
+    /// `text_padding` bytes after them may be read.
     std::string_view pending() const noexcept { return {data_.get() + begin_, end_ - begin_}; }
     /// The first `n` pending bytes are read.
     void consume(std::size_t n) noexcept {
