@@ -71,14 +71,7 @@ SYLVANE_RECORD(mixed, s, raw, t, by_level)
 /// quotes) and past them, after a first field that may be left out.
 struct key_lengths {
     std::optional<std::int64_t> first;
-    std::int64_t k1 = 1;
-    std::int64_t k13 = 13;
-    std::int64_t k14 = 14;
-    std::int64_t k15 = 15;
-    std::int64_t k29 = 29;
-    std::int64_t k30 = 30;
-    std::int64_t k31 = 31;
-    std::int64_t k40 = 40;
+    std::int64_t k1 = 1, k13 = 13, k14 = 14, k15 = 15, k29 = 29, k30 = 30, k31 = 31, k40 = 40;
 };
 SYLVANE_RECORD_WITH(key_lengths, (omit_empty), first, (k1, key("k")), (k13, key("thirteen_long")),
                     (k14, key("fourteen_longs")), (k15, key("fifteen_long_ab")),
