@@ -280,12 +280,6 @@ template <class F>
 void read_tree_field(const yojson& tree, void* field) {
     read_into(*static_cast<F*>(field), tree);
 }
-/// Writes a field of type `F`: out of line, one function for every record with such a field,
-/// so that a record's writer is a call per field rather than each field's writer inlined.
-template <class F>
-[[gnu::noinline]] void write_text_field(text_sink& out, const void* field) {
-    write_direct(out, *static_cast<const F*>(field));
-}
 /// A string, double or bool is one call of the sink: made in the record's writer.
 template <class F>
 void write_text_leaf(text_sink& out, const void* field) {
