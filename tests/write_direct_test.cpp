@@ -67,6 +67,19 @@ struct mixed {
 };
 SYLVANE_RECORD(mixed, s, raw, t, by_level)
 
+/// Keys of the lengths around the writer's blocks of key text (16 and 32 bytes with their
+/// quotes) and past them, after a first field that may be left out.
+struct key_lengths {
+    std::optional<std::int64_t> first;
+    std::int64_t k1 = 1, k13 = 13, k14 = 14, k15 = 15, k29 = 29, k30 = 30, k31 = 31, k40 = 40;
+};
+SYLVANE_RECORD_WITH(key_lengths, (omit_empty), first, (k1, key("k")), (k13, key("thirteen_long")),
+                    (k14, key("fourteen_longs")), (k15, key("fifteen_long_ab")),
+                    (k29, key("twenty_nine_bytes_long_key_ab")),
+                    (k30, key("thirty_bytes_long_key_is_right")),
+                    (k31, key("thirty_one_bytes_long_key_abcde")),
+                    (k40, key("a_key_of_forty_bytes_needs_no_escape_abc")))
+
 /// A double, then an enumeration: the tree path fails on the enumeration first.
 struct late_failure {
     double d = 0;
@@ -234,6 +247,12 @@ TEST(write_direct, records_with_renamed_skipped_omitted_and_defaulted_fields) {
     EXPECT_EQ(expect_same(s, path::direct).value, "{\"b\xc3\xa9\":2.0}");
     s.c = "last";
     expect_same(s, path::direct);
+
+    key_lengths k;
+    EXPECT_EQ(expect_same(k, path::direct).value.value().substr(0, 10), "{\"k\":1,\"th");
+    k.first = 0;
+    expect_same(k, path::direct);
+    expect_same(std::vector<key_lengths>(2, k), path::direct);
 
     numbers n{0.1f,
               -0.0,

@@ -114,6 +114,30 @@ SYLVANE_API std::string file_text(const std::filesystem::path& path);
 
 namespace derive::detail {
 
+/// Reads `text` straight into `out` with `read`, and returns whether it did; otherwise the
+/// cursor stopped at `fault`. A converter's failure is raised located. The text's cursor and
+/// the failures' handling, compiled once: each type gives its own function only.
+/// `padded`: the text is followed by the cursor's `text_padding` readable bytes.
+SYLVANE_API bool read_text_value(std::string_view text, const read_options& options, void* out,
+                                 void (*read)(json_tree::detail::text_cursor& c, void* out),
+                                 json_tree::detail::cursor_fault& fault, bool padded = false);
+/// Reads `text` as a tree after the direct read stopped at `fault`, and converts it into `out`
+/// with `convert`; a failure is raised located.
+SYLVANE_API void read_tree_value(std::string_view text, const read_options& options,
+                                 const json_tree::detail::cursor_fault& fault, void* out,
+                                 void (*convert)(const yojson& tree, void* out));
+
+/// The value of a `T` read from `c`, made in the `std::optional<T>` at `out`.
+template <class T>
+void emplace_read(json_tree::detail::text_cursor& c, void* out) {
+    static_cast<std::optional<T>*>(out)->emplace(direct_value<T>{c});
+}
+/// The value of a `T` converted from `tree`, made in the `std::optional<T>` at `out`.
+template <class T>
+void emplace_converted(const yojson& tree, void* out) {
+    static_cast<std::optional<T>*>(out)->emplace(of_yojson<T>(tree));
+}
+
 /// `text`, whose direct read as a `T` stopped at `fault`, read as a tree and converted: the
 /// value where the read stopped fails here, located; if its converter takes it after all, the
 /// whole tree is converted.
@@ -136,14 +160,15 @@ T read_after_stop(std::string_view text, const read_options& options,
 template <class T>
 T read_as(std::string_view text, const read_options& options = {}) {
     if constexpr (std::is_move_constructible_v<T> && !std::is_same_v<T, yojson>) {
-        json_tree::detail::text_cursor c(text, options);
-        try {
-            if (std::optional<T> value = derive::detail::read_direct_text<T>(c))
-                return std::move(*value);
-        } catch (const Treeform::Of_yojson_error& failure) {
-            derive::detail::raise_noted(text, options, c.fault(), failure);
+        std::optional<T> value;
+        json_tree::detail::cursor_fault fault;
+        if (!derive::detail::read_text_value(text, options, &value,
+                                             &derive::detail::emplace_read<T>, fault)) {
+            SYLVANE_COUNT_ROUTE(trees_read);
+            derive::detail::read_tree_value(text, options, fault, &value,
+                                            &derive::detail::emplace_converted<T>);
         }
-        return derive::detail::read_after_stop<T>(text, options, c.fault());
+        return std::move(*value);
     } else {
         // A tree is what the reader makes.
         SYLVANE_COUNT_ROUTE(trees_read);
@@ -165,20 +190,12 @@ template <class T>
 void read_as_into(std::optional<T>& out, std::string_view text, const read_options& options,
                   bool padded = false) {
     if constexpr (std::is_move_constructible_v<T> && !std::is_same_v<T, yojson>) {
-        json_tree::detail::text_cursor c(text, options);
-        if (padded) c.text_is_padded();
-        try {
-            out.emplace(direct_value<T>{c});
-            c.finish();
-            if (!c.failed()) return;
-        } catch (const cursor_stopped&) {
-            // Stopped where no value could stand in: the fault is recorded all the same.
-        } catch (const Treeform::Of_yojson_error& failure) {
+        json_tree::detail::cursor_fault fault;
+        if (!read_text_value(text, options, &out, &emplace_read<T>, fault, padded)) {
+            SYLVANE_COUNT_ROUTE(trees_read);
             out.reset();
-            raise_noted(text, options, c.fault(), failure);
+            read_tree_value(text, options, fault, &out, &emplace_converted<T>);
         }
-        out.reset();
-        out.emplace(read_after_stop<T>(text, options, c.fault()));
     } else {
         out.emplace(read_as<T>(text, options));
     }

@@ -7,10 +7,12 @@
 /// value is written straight to the text (`direct_write.hpp`), and only parts without a direct
 /// writer make a tree of their own. Pretty text is the compact text laid out.
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <type_traits>
 
+#include <sylvane/base/export.hpp>
 #include <sylvane/derive/containers.hpp>
 #include <sylvane/derive/detail/routes.hpp>
 #include <sylvane/derive/direct_write.hpp>
@@ -22,7 +24,6 @@
 #include <sylvane/derive/record.hpp>
 #include <sylvane/derive/std_containers.hpp>
 #include <sylvane/derive/sum.hpp>
-#include <sylvane/json_tree/arena_scope.hpp>
 #include <sylvane/json_tree/write.hpp>
 #include <sylvane/json_tree/yojson.hpp>
 #include <sylvane/yojsonable_intf.hpp>
@@ -31,17 +32,17 @@ namespace Sylvane {
 
 namespace derive::detail {
 
+/// The compact text of the value at `value`, written by `write`: the sink, its failure and the
+/// arena of the parts written through trees, compiled once in the library.
+SYLVANE_API std::string write_text_value(const void* value,
+                                         void (*write)(text_sink& out, const void* value),
+                                         const write_options& options);
+
 /// The compact text of `value`. Fails as `write(yojson_of(value), options)` does, without
 /// making the value's tree.
 template <class T>
 std::string write_direct_text(const T& value, const write_options& options) {
-    // Parts written through trees make them in one arena, not node by node on the heap.
-    const json_tree::detail::conversion_scope scope;
-    std::string text;
-    text_sink out(text, options);
-    write_direct(out, value);
-    out.finish();
-    return text;
+    return write_text_value(std::addressof(value), &write_text_field<T>, options);
 }
 
 }  // namespace derive::detail

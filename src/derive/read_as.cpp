@@ -228,6 +228,34 @@ positioned read_after_fault(std::string_view text, const read_options& options,
     return doc;
 }
 
+bool read_text_value(std::string_view text, const read_options& options, void* out,
+                     void (*read)(json_tree::detail::text_cursor& c, void* out),
+                     cursor_fault& fault, bool padded) {
+    json_tree::detail::text_cursor c(text, options);
+    if (padded) c.text_is_padded();
+    try {
+        read(c, out);
+        c.finish();
+        if (!c.failed()) return true;
+    } catch (const cursor_stopped&) {
+        // Stopped where no value could stand in: the fault is recorded all the same.
+    } catch (const Treeform::Of_yojson_error& failure) {
+        raise_noted(text, options, c.fault(), failure);
+    }
+    fault = c.fault();
+    return false;
+}
+
+void read_tree_value(std::string_view text, const read_options& options, const cursor_fault& fault,
+                     void* out, void (*convert)(const yojson& tree, void* out)) {
+    const positioned doc = read_after_fault(text, options, fault);
+    try {
+        convert(doc.tree, out);
+    } catch (const Treeform::Of_yojson_error& failure) {
+        raise_located(doc, failure);
+    }
+}
+
 std::string file_text(const std::filesystem::path& path) {
     return json_tree::detail::file_text(path);
 }

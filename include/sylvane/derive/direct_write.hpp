@@ -56,4 +56,12 @@ void write_direct(text_sink& out, const T& value) {
     direct_writer<T, to_converter_t<T>>::write(out, value);
 }
 
+/// Writes the `F` at `field`: out of line, one function for every record with a field of type
+/// `F` (and for `write` of an `F`), so that a record's writer is a call per field rather than
+/// each field's writer inlined.
+template <class F>
+[[gnu::noinline]] void write_text_field(text_sink& out, const void* field) {
+    write_direct(out, *static_cast<const F*>(field));
+}
+
 }  // namespace Sylvane::derive::detail

@@ -34,7 +34,9 @@
 #include <sylvane/derive/sum.hpp>
 
 // A for-each over up to 256 arguments (a little more, so that 257 reaches the size check):
-// each step is re-expanded by SYLVANE_PP_EXPAND.
+// each step is re-expanded by SYLVANE_PP_EXPAND. Every scan copies the text being expanded, so a
+// list of up to 16 or up to 64 arguments takes a shorter expansion (64 or 256 scans, at three
+// an argument) rather than the 1024 scans that 257 need.
 #define SYLVANE_PP_EXPAND(...) \
     SYLVANE_PP_EXPAND4(SYLVANE_PP_EXPAND4(SYLVANE_PP_EXPAND4(SYLVANE_PP_EXPAND4(__VA_ARGS__))))
 #define SYLVANE_PP_EXPAND4(...) \
@@ -47,10 +49,40 @@
 #define SYLVANE_PP_PARENS ()
 /// `m(ctx, a)` for each argument `a`.
 #define SYLVANE_PP_FOR_EACH(m, ctx, ...) \
-    __VA_OPT__(SYLVANE_PP_EXPAND(SYLVANE_PP_FOR_EACH_STEP(m, ctx, __VA_ARGS__)))
+    __VA_OPT__(SYLVANE_PP_EXPANDER(__VA_ARGS__)(SYLVANE_PP_FOR_EACH_STEP(m, ctx, __VA_ARGS__)))
 #define SYLVANE_PP_FOR_EACH_STEP(m, ctx, a, ...) \
     m(ctx, a) __VA_OPT__(SYLVANE_PP_FOR_EACH_AGAIN SYLVANE_PP_PARENS(m, ctx, __VA_ARGS__))
 #define SYLVANE_PP_FOR_EACH_AGAIN() SYLVANE_PP_FOR_EACH_STEP
+// The expansion for a list: its 65th argument is a filler, `~, EXPANDn`, only where the list
+// is shorter (the last 16 fillers for a list of up to 16), and the second of what the filler
+// makes is EXPANDn; else SYLVANE_PP_EXPAND.
+#define SYLVANE_PP_EXPANDER(...)                                                                  \
+    SYLVANE_PP_SECOND(                                                                            \
+        SYLVANE_PP_ARG65(                                                                         \
+            __VA_ARGS__, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64,      \
+            SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64,  \
+            SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64,  \
+            SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64,  \
+            SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64,  \
+            SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64,  \
+            SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64,  \
+            SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64,  \
+            SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64,  \
+            SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO64, SYLVANE_PP_TO16,  \
+            SYLVANE_PP_TO16, SYLVANE_PP_TO16, SYLVANE_PP_TO16, SYLVANE_PP_TO16, SYLVANE_PP_TO16,  \
+            SYLVANE_PP_TO16, SYLVANE_PP_TO16, SYLVANE_PP_TO16, SYLVANE_PP_TO16, SYLVANE_PP_TO16,  \
+            SYLVANE_PP_TO16, SYLVANE_PP_TO16, SYLVANE_PP_TO16, SYLVANE_PP_TO16, SYLVANE_PP_TO16), \
+        SYLVANE_PP_EXPAND)
+#define SYLVANE_PP_TO16 ~, SYLVANE_PP_EXPAND3
+#define SYLVANE_PP_TO64 ~, SYLVANE_PP_EXPAND4
+#define SYLVANE_PP_ARG65(_1, _2, _3, _4, _5, _6, _7, _8, _9, _10, _11, _12, _13, _14, _15, _16, \
+                         _17, _18, _19, _20, _21, _22, _23, _24, _25, _26, _27, _28, _29, _30,  \
+                         _31, _32, _33, _34, _35, _36, _37, _38, _39, _40, _41, _42, _43, _44,  \
+                         _45, _46, _47, _48, _49, _50, _51, _52, _53, _54, _55, _56, _57, _58,  \
+                         _59, _60, _61, _62, _63, _64, x, ...)                                  \
+    x
+#define SYLVANE_PP_SECOND(...) SYLVANE_PP_SECOND_(__VA_ARGS__)
+#define SYLVANE_PP_SECOND_(a, b, ...) b
 
 // `(a, b)` -> `a, b`; `a` -> `a`.
 #define SYLVANE_PP_DEPAREN(x) SYLVANE_PP_DEPAREN_ESC(SYLVANE_PP_DEPAREN_ISH x)

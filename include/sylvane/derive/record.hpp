@@ -14,7 +14,6 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
@@ -139,11 +138,6 @@ struct record_table {
     static_assert(std::count_if(layout::fields.begin(), layout::fields.end(),
                                 [](const field_settings& f) { return f.extra; }) <= 1,
                   "Sylvane: a record keeps unknown keys in one extra_keys member at most");
-    /// Whether field `I` is left out of the object when empty.
-    template <std::size_t I>
-    static constexpr bool omitted_when_empty = may_be_absent<field_type<I>> &&
-                                               (omit_empty(I) || absent_when_empty<field_type<I>>);
-
     /// The fields that must be given: all but the skipped, the defaulted and those that may be
     /// absent.
     static constexpr field_set<size> required = [] {
@@ -286,6 +280,11 @@ template <class F>
 void read_tree_field(const yojson& tree, void* field) {
     read_into(*static_cast<F*>(field), tree);
 }
+/// A string, double or bool is one call of the sink: made in the record's writer.
+template <class F>
+void write_text_leaf(text_sink& out, const void* field) {
+    write_direct(out, *static_cast<const F*>(field));
+}
 template <class F>
 yojson tree_of_field(const void* field) {
     return tree_of(*static_cast<const F*>(field));
@@ -321,6 +320,7 @@ std::array<field_offset, record_table<Desc>::size> field_offsets(const T& value)
 // (skipped, or keeping unknown keys) needs no converters. Shared by every record.
 using read_text_fn = void (*)(text_cursor&, void*);
 using read_tree_fn = void (*)(const yojson&, void*);
+using write_text_fn = void (*)(text_sink&, const void*);
 using tree_of_fn = yojson (*)(const void*);
 using empty_fn = bool (*)(const void*);
 template <class F, bool On>
@@ -331,6 +331,13 @@ template <class F, bool On>
 inline constexpr read_tree_fn tree_reader = nullptr;
 template <class F>
 inline constexpr read_tree_fn tree_reader<F, true> = &read_tree_field<F>;
+template <class F, bool On>
+inline constexpr write_text_fn text_writer = nullptr;
+template <class F>
+inline constexpr write_text_fn text_writer<F, true> =
+    std::is_same_v<F, std::string> || std::is_same_v<F, double> || std::is_same_v<F, bool>
+        ? &write_text_leaf<F>
+        : &write_text_field<F>;
 template <class F, bool On>
 inline constexpr tree_of_fn tree_maker = nullptr;
 template <class F>
@@ -377,14 +384,23 @@ constexpr keep_fn keeper() noexcept {
         return nullptr;
 }
 
+/// The key of each field of record `Desc` as the text writes it, where it is plain.
+template <class Desc>
+inline constexpr auto quoted_keys = [] {
+    using table = record_table<Desc>;
+    std::array<json_tree::detail::quoted_key, table::size> quoted{};
+    for (std::size_t i = 0; i < table::size; ++i)
+        if (!table::skipped(i) && table::plain_key(i))
+            quoted[i] = json_tree::detail::quoted_key(table::keys[i]);
+    return quoted;
+}();
+
 template <class Desc>
 inline constexpr auto text_in_fields =
     fields_table<Desc>([]<class... F, std::size_t... I>(std::index_sequence<I...>) {
         using table = record_table<Desc>;
-        using json_tree::detail::quoted_key;
-        return std::array<field_text_in, sizeof...(F)>{field_text_in{
-            !table::skipped(I) && table::plain_key(I) ? quoted_key(table::keys[I]) : quoted_key(),
-            text_reader<F, !table::skipped(I)>, clearer<F, cleared<table, F>(I)>}...};
+        return std::array<field_text_in, sizeof...(F)>{
+            field_text_in{text_reader<F, !table::skipped(I)>, clearer<F, cleared<table, F>(I)>}...};
     });
 /// The fields of record `Desc` that a missing key clears.
 template <class Desc>
@@ -410,6 +426,7 @@ inline std::array<std::uint32_t, record_table<Desc>::size + 1> key_order =
 
 template <class Desc>
 inline constexpr record_text_in text_in{&shape_of<Desc>(),
+                                        quoted_keys<Desc>.data(),
                                         text_in_fields<Desc>.data(),
                                         cleared_fields<Desc>.words.data(),
                                         record_table<Desc>::extra_index,
@@ -434,6 +451,14 @@ inline constexpr auto tree_out_fields =
         using table = record_table<Desc>;
         return std::array<field_tree_out, sizeof...(F)>{field_tree_out{
             tree_maker<F, !table::skipped(I)>, emptiness<F, omitted<table, F>(I)>}...};
+    });
+
+template <class Desc>
+inline constexpr auto text_out_fields =
+    fields_table<Desc>([]<class... F, std::size_t... I>(std::index_sequence<I...>) {
+        using table = record_table<Desc>;
+        return std::array<field_text_out, sizeof...(F)>{field_text_out{
+            text_writer<F, !table::skipped(I)>, emptiness<F, omitted<table, F>(I)>}...};
     });
 
 }  // namespace detail
@@ -584,7 +609,10 @@ struct direct_writer<T, record_to_tree<Desc>> {
         out.put_char('{');
         bool first = true;
         [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
-            (write_field<I>(out, member_of<M>(value), first), ...);
+            (write_text_field_entry(out, std::addressof(member_of<M>(value)),
+                                    text_out_fields<Desc>[I], quoted_keys<Desc>[I], table::keys[I],
+                                    table::plain_key(I), first),
+             ...);
         }
         (std::make_index_sequence<table::size>{}, typename table::members{});
         if constexpr (table::keeps_extra) {
@@ -598,47 +626,6 @@ struct direct_writer<T, record_to_tree<Desc>> {
             }
         }
         out.put_char('}');
-    }
-
-private:
-    /// `,"key":` of a plain key.
-    template <std::size_t I>
-    static constexpr auto key_text = [] {
-        constexpr std::string_view key = table::keys[I];
-        std::array<char, key.size() + 4> text{};
-        text[0] = ',';
-        text[1] = '"';
-        for (std::size_t i = 0; i < key.size(); ++i) text[i + 2] = key[i];
-        text[key.size() + 2] = '"';
-        text[key.size() + 3] = ':';
-        return text;
-    }();
-
-    template <std::size_t I, class F>
-    static void write_field(text_sink& out, const F& field, bool& first) {
-        if constexpr (!table::skipped(I)) {
-            if constexpr (table::template omitted_when_empty<I>) {
-                if (is_empty(field)) return;
-            }
-            if constexpr (table::plain_key(I)) {  // written without escape or check
-                // Copies of a constant length, inlined.
-                constexpr std::size_t n = key_text<I>.size();
-                char* p = out.room(n);
-                if (first) {
-                    std::memcpy(p, key_text<I>.data() + 1, n - 1);
-                    out.advance(p + n - 1);
-                } else {
-                    std::memcpy(p, key_text<I>.data(), n);
-                    out.advance(p + n);
-                }
-            } else {
-                if (!first) out.put_char(',');
-                out.string(table::keys[I]);
-                out.put_char(':');
-            }
-            first = false;
-            write_direct(out, field);
-        }
     }
 };
 

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 
@@ -28,10 +29,8 @@ using clear_fn = void (*)(void* field);
 /// Keeps an unknown key and its value in the member that keeps them.
 using keep_fn = void (*)(void* store, std::string_view key, yojson tree);
 
-/// A field read from text: its key as the text writes it when plain (else empty, and found by
-/// the shape's keys), and its reader; none where the field has no key.
+/// A field read from text: its reader, none where the field has no key.
 struct field_text_in {
-    json_tree::detail::quoted_key quoted;
     void (*read)(json_tree::detail::text_cursor& c, void* field);
     clear_fn clear;  ///< where a missing key clears the field
 };
@@ -48,9 +47,18 @@ struct field_tree_out {
     bool (*empty)(const void* field);   ///< where the field is left out when empty
 };
 
+/// A field written as text.
+struct field_text_out {
+    void (*write)(json_tree::detail::text_sink& out, const void* field);  ///< none: no key
+    bool (*empty)(const void* field);  ///< where the field is left out when empty
+};
+
 /// Reading a record from text: its shape, its fields, and the member that keeps unknown keys.
 struct record_text_in {
     const record_shape* shape;
+    /// Each field's key as the text writes it where it is plain, else empty (found by the
+    /// shape's keys); shared with the record's text writer.
+    const json_tree::detail::quoted_key* quoted;
     const field_text_in* fields;
     const std::uint64_t* cleared;  ///< one bit per field: a missing key clears it
     std::size_t extra;             ///< the member that keeps unknown keys, or `shape->size`
@@ -112,11 +120,11 @@ SYLVANE_API void end_text_fields(json_tree::detail::text_cursor& c, void* value,
         // The key declared next, matched as a block where it is plain; else the key that
         // followed the previous one in the objects before; else looked up, and that order
         // learned for the objects that follow.
-        std::size_t i = hint < size && c.key_is(record.fields[hint].quoted) ? hint : size;
+        std::size_t i = hint < size && c.key_is(record.quoted[hint]) ? hint : size;
         if (i == size || bit(given, i)) [[unlikely]] {
             std::atomic_ref<std::uint32_t> learned(record.next[previous]);
             const std::size_t guess = learned.load(std::memory_order_relaxed);
-            if (i == size && guess != hint && guess < size && c.key_is(record.fields[guess].quoted))
+            if (i == size && guess != hint && guess < size && c.key_is(record.quoted[guess]))
                 i = guess;
             if (i == size || bit(given, i)) {
                 i = other_entry(c, value, offsets, record, i, guess, ignored, given, anomaly);
@@ -175,6 +183,45 @@ SYLVANE_API void read_tree_entries(const yojson& tree, void* value, const field_
 /// Appends the fields of the record at `value` to `entries`.
 SYLVANE_API void tree_fields(assoc_builder& entries, const void* value, const field_offset* offsets,
                              const record_shape& shape, const field_tree_out* fields);
+
+/// Writes a field of a record as the entry `f` of its table says, keyed `key` where plain
+/// (else `name`, which is written as it stands if `plain`, else escaped): `"key":value` after a
+/// comma unless it is the `first` written; nothing where the field has no key or is left out
+/// empty. Inlined into each record's writer, where all but the field are constants: the key's
+/// copy is a few stores and the field's writer a direct call of the function of its type, which
+/// every record with such a field shares.
+[[gnu::always_inline]] inline void write_text_field_entry(
+    json_tree::detail::text_sink& out, const void* field, const field_text_out& f,
+    const json_tree::detail::quoted_key& key, std::string_view name, bool plain, bool& first) {
+    if (f.write == nullptr) return;
+    if (f.empty != nullptr && f.empty(field)) return;
+    if (key.size != 0) {
+        // The quoted key's padded block copied, a constant size (half of it for a short key),
+        // then cut to its length.
+        const std::size_t block = key.size < 16 ? 16 : sizeof key.text;
+        char* p = out.room(sizeof key.text + 2);
+        *p = ',';
+        p += first ? 0 : 1;
+        std::memcpy(p, key.text, block);
+        p[key.size] = ':';
+        out.advance(p + key.size + 1);
+    } else if (plain) {
+        char* p = out.room(name.size() + 4);
+        *p = ',';
+        p += first ? 0 : 1;
+        *p = '"';
+        std::memcpy(p + 1, name.data(), name.size());
+        p[name.size() + 1] = '"';
+        p[name.size() + 2] = ':';
+        out.advance(p + name.size() + 3);
+    } else {
+        if (!first) out.put_char(',');
+        out.string(name);
+        out.put_char(':');
+    }
+    first = false;
+    f.write(out, field);
+}
 
 /// The field keyed `key` of `shape`, or `shape.size`, the one at `hint` tried first.
 SYLVANE_API std::size_t find_field(const record_shape& shape, std::string_view key,
