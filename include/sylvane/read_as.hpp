@@ -93,19 +93,11 @@ namespace derive::detail {
 [[noreturn]] SYLVANE_API void raise_located(std::string_view text, const read_options& options,
                                             const yojson& root,
                                             const Treeform::Of_yojson_error& failure);
-/// Throws `failure` located in `doc`.
-[[noreturn]] SYLVANE_API void raise_located(const positioned& doc,
-                                            const Treeform::Of_yojson_error& failure);
 /// Throws `failure`, raised by a converter during the direct read of `text` and noted in
 /// `fault`, located in the text; a `parse_error` of the text comes first.
 [[noreturn]] SYLVANE_API void raise_noted(std::string_view text, const read_options& options,
                                           const json_tree::detail::cursor_fault& fault,
                                           const Treeform::Of_yojson_error& failure);
-/// After the direct read of `text` stopped at `fault`: the text read with positions (its
-/// `parse_error` thrown), and the failure of the value where the read stopped thrown, located.
-/// Returns the document when neither fails.
-SYLVANE_API positioned read_after_fault(std::string_view text, const read_options& options,
-                                        const json_tree::detail::cursor_fault& fault);
 
 /// The whole file at `path`; throws `std::system_error` if it cannot be read.
 SYLVANE_API std::string file_text(const std::filesystem::path& path);
@@ -138,20 +130,12 @@ void emplace_converted(const yojson& tree, void* out) {
     static_cast<std::optional<T>*>(out)->emplace(of_yojson<T>(tree));
 }
 
-/// `text`, whose direct read as a `T` stopped at `fault`, read as a tree and converted: the
-/// value where the read stopped fails here, located; if its converter takes it after all, the
-/// whole tree is converted.
+/// `read_as<T>(text, options)` made in `out`, without moving it out of a return value: for
+/// readers that give many values one at a time. `padded`: the text is followed by the cursor's
+/// `text_padding` readable bytes.
 template <class T>
-T read_after_stop(std::string_view text, const read_options& options,
-                  const json_tree::detail::cursor_fault& fault) {
-    SYLVANE_COUNT_ROUTE(trees_read);
-    const positioned doc = read_after_fault(text, options, fault);
-    try {
-        return of_yojson<T>(doc.tree);
-    } catch (const Treeform::Of_yojson_error& failure) {
-        raise_located(doc, failure);
-    }
-}
+void read_as_into(std::optional<T>& out, std::string_view text, const read_options& options,
+                  bool padded = false);
 
 }  // namespace derive::detail
 
@@ -161,13 +145,7 @@ template <class T>
 T read_as(std::string_view text, const read_options& options = {}) {
     if constexpr (std::is_move_constructible_v<T> && !std::is_same_v<T, yojson>) {
         std::optional<T> value;
-        json_tree::detail::cursor_fault fault;
-        if (!derive::detail::read_text_value(text, options, &value,
-                                             &derive::detail::emplace_read<T>, fault)) {
-            SYLVANE_COUNT_ROUTE(trees_read);
-            derive::detail::read_tree_value(text, options, fault, &value,
-                                            &derive::detail::emplace_converted<T>);
-        }
+        derive::detail::read_as_into(value, text, options);
         return std::move(*value);
     } else {
         // A tree is what the reader makes.
@@ -183,12 +161,9 @@ T read_as(std::string_view text, const read_options& options = {}) {
 
 namespace derive::detail {
 
-/// `read_as<T>(text, options)` made in `out`, without moving it out of a return value: for
-/// readers that give many values one at a time. `padded`: the text is followed by the cursor's
-/// `text_padding` readable bytes.
 template <class T>
 void read_as_into(std::optional<T>& out, std::string_view text, const read_options& options,
-                  bool padded = false) {
+                  bool padded) {
     if constexpr (std::is_move_constructible_v<T> && !std::is_same_v<T, yojson>) {
         json_tree::detail::cursor_fault fault;
         if (!read_text_value(text, options, &out, &emplace_read<T>, fault, padded)) {

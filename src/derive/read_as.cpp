@@ -187,13 +187,14 @@ namespace {
                         doc.positions.position_of(follow(doc.tree, path)));
 }
 
-}  // namespace
-
-void raise_located(const positioned& doc, const Treeform::Of_yojson_error& failure) {
+/// Throws `failure` located in `doc`.
+[[noreturn]] void raise_located(const positioned& doc, const Treeform::Of_yojson_error& failure) {
     const auto path = path_to(doc.tree, failure.tree_address());
     if (!path) throw located_error(failure, std::nullopt, std::nullopt);
     raise_at(doc, *path, failure);
 }
+
+}  // namespace
 
 void raise_located(std::string_view text, const read_options& options, const yojson& root,
                    const Treeform::Of_yojson_error& failure) {
@@ -213,6 +214,11 @@ void raise_noted(std::string_view text, const read_options& options, const curso
     raise_at(doc, *path, failure);
 }
 
+namespace {
+
+/// After the direct read of `text` stopped at `fault`: the text read with positions (its
+/// `parse_error` thrown), and the failure of the value where the read stopped thrown, located.
+/// Returns the document when neither fails.
 positioned read_after_fault(std::string_view text, const read_options& options,
                             const cursor_fault& fault) {
     positioned doc = read_with_positions(text, options);
@@ -227,6 +233,8 @@ positioned read_after_fault(std::string_view text, const read_options& options,
     }
     return doc;
 }
+
+}  // namespace
 
 bool read_text_value(std::string_view text, const read_options& options, void* out,
                      void (*read)(json_tree::detail::text_cursor& c, void* out),

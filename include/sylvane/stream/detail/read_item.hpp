@@ -27,9 +27,12 @@ step read_item_after_stop(text_window& w, Walk& walk, std::optional<T>& out,
     inner.max_depth -= walk.item_depth();
     try {
         if (raised != nullptr) derive::detail::raise_noted(text, inner, fault, *raised);
-        T value = derive::detail::read_after_stop<T>(text, inner, fault);
+        SYLVANE_COUNT_ROUTE(trees_read);
+        std::optional<T> value;
+        derive::detail::read_tree_value(text, inner, fault, &value,
+                                        &derive::detail::emplace_converted<T>);
         const step s = walk.after_item(w, *end);
-        if (s == step::item) out.emplace(std::move(value));
+        if (s == step::item) out.emplace(std::move(*value));
         return s;
     } catch (const located_error& failure) {
         throw w.placed(failure, 0, walk.item_pointer());
