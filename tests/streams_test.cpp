@@ -159,8 +159,10 @@ TEST(ReadLines, ThreadsGiveTheSameValuesAndFailuresInOrder) {
                 (i % 997 == 5 ? "\"bad\"" : std::to_string(i)) + "]}\n";
     }
     stream_options threads = in_blocks(512);
-    threads.threads = 2;
-    EXPECT_EQ(lines_of<item>(text, threads), lines_of<item>(text, in_blocks(512)));
+    for (unsigned n : {3u, 2u}) {  // the calling thread reads runs too: 2 and 1 workers
+        threads.threads = n;
+        EXPECT_EQ(lines_of<item>(text, threads), lines_of<item>(text, in_blocks(512)));
+    }
     // Skipping: every failure, in order, and the values around them.
     threads.skip_bad_lines = true;
     std::istringstream in(text);

@@ -83,8 +83,10 @@ std::optional<text_chunk> line_source::next_chunk(std::size_t size) {
         std::size_t end = within != std::string_view::npos ? within : text.find('\n', size);
         if (end == std::string_view::npos) {
             if (text.size() > options_.max_value_size) {
-                consumed_ = text.size();
-                return text_chunk{text.substr(0, options_.max_value_size), window_.offset(0), true};
+                const std::size_t offset = window_.offset(0);
+                auto taken = window_.take(text.size());
+                return text_chunk{std::move(taken.buffer),
+                                  taken.text.substr(0, options_.max_value_size), offset, true};
             } else if (!window_.closed()) {
                 window_.need_more();  // a line goes on past the pending bytes
                 window_.fill(*in_);
@@ -93,8 +95,9 @@ std::optional<text_chunk> line_source::next_chunk(std::size_t size) {
                 end = text.size() - 1;  // the last line, without a line end
             }
         }
-        consumed_ = end + 1;
-        return text_chunk{text.substr(0, consumed_), window_.offset(0)};
+        const std::size_t offset = window_.offset(0);
+        auto taken = window_.take(end + 1);
+        return text_chunk{std::move(taken.buffer), taken.text, offset};
     }
 }
 

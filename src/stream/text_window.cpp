@@ -43,31 +43,46 @@ text_window::text_window(text_window&&) noexcept = default;
 text_window& text_window::operator=(text_window&&) noexcept = default;
 text_window::~text_window() = default;
 
+std::unique_ptr<char[]> text_window::allocate(std::size_t capacity) {
+    return std::unique_ptr<char[]>(
+        new char[capacity + json_tree::detail::text_cursor::text_padding]);
+}
+
+void text_window::pad() noexcept {
+    // A cursor over any pending bytes may read past their end (`text_cursor::text_is_padded`):
+    // there lie the bytes read after them, or these.
+    std::memset(data_.get() + end_, 0, json_tree::detail::text_cursor::text_padding);
+}
+
+void text_window::drop(std::size_t n) noexcept {
+    if (counts_lines_) {
+        base_ = advanced(base_, data_.get(), n);
+    } else {
+        base_.offset += n;
+    }
+}
+
 void text_window::make_room(std::size_t n) {
     const std::size_t pending = end_ - begin_;
     if (capacity_ - end_ >= n) return;
     if (begin_ != 0) {
-        if (counts_lines_) {
-            base_ = advanced(base_, data_.get(), begin_);
-        } else {
-            base_.offset += begin_;
-        }
+        drop(begin_);
         if (capacity_ - pending >= n) {
             std::memmove(data_.get(), data_.get() + begin_, pending);
             begin_ = 0;
             end_ = pending;
+            pad();
             return;
         }
     }
     const std::size_t capacity = std::max(capacity_ * 2, pending + n);
-    // Zeroed, with the cursor's padding after it, so that a cursor over any pending bytes may
-    // read past their end (`text_cursor::text_is_padded`).
-    auto data = std::make_unique<char[]>(capacity + json_tree::detail::text_cursor::text_padding);
+    auto data = allocate(capacity);
     if (pending != 0) std::memcpy(data.get(), data_.get() + begin_, pending);
     data_ = std::move(data);
     capacity_ = capacity;
     begin_ = 0;
     end_ = pending;
+    pad();
 }
 
 void text_window::append(std::string_view chunk) {
@@ -75,6 +90,25 @@ void text_window::append(std::string_view chunk) {
     make_room(chunk.size());
     std::memcpy(data_.get() + end_, chunk.data(), chunk.size());
     end_ += chunk.size();
+    pad();
+}
+
+text_window::taken text_window::take(std::size_t n) {
+    const std::size_t rest = end_ - begin_ - n;
+    // Room for the bytes left and the next block after them, which `fill` reads next.
+    const std::size_t capacity = rest + block_size_;
+    auto data = allocate(capacity);
+    std::memcpy(data.get(), data_.get() + begin_ + n, rest);
+    drop(begin_ + n);
+    taken out{std::move(data_), {}};
+    out.text = std::string_view(out.buffer.get() + begin_, n);
+    data_ = std::move(data);
+    capacity_ = capacity;
+    begin_ = 0;
+    end_ = rest;
+    wanted_ = 1;
+    pad();
+    return out;
 }
 
 void text_window::fill(std::istream& in) {
@@ -84,6 +118,7 @@ void text_window::fill(std::istream& in) {
         const auto room = static_cast<std::streamsize>(capacity_ - end_);
         in.read(data_.get() + end_, room);
         end_ += static_cast<std::size_t>(in.gcount());
+        pad();
         if (in.bad()) throw std::ios_base::failure("reading a JSON stream: the stream failed");
         if (in.gcount() < room) closed_ = true;  // the end of the stream
     }

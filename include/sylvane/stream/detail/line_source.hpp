@@ -39,8 +39,10 @@ inline std::optional<std::pair<std::string_view, std::size_t>> line_document(
     return std::pair{line, lead};
 }
 
-/// A run of whole lines of the text, and the offset of its first byte in the whole text.
+/// A run of whole lines of the text, in a buffer of its own with the cursor's padding after
+/// them, and the offset of its first byte in the whole text.
 struct text_chunk {
+    std::unique_ptr<char[]> buffer;
     std::string_view text;
     std::size_t offset = 0;
     bool too_long = false;  ///< a line longer than the longest allowed, cut at that length
@@ -71,9 +73,9 @@ public:
     /// of the text. Its text lasts until the next call.
     std::optional<text_line> next();
     /// The next run of whole lines, of about `size` bytes (more when a line is longer), for
-    /// another thread to split with `each_line`; nothing at the end of the text. It lasts until
-    /// the next call. A line longer than the longest allowed is a run of its own, with no line
-    /// end, that many bytes long.
+    /// another thread to split with `each_line`; nothing at the end of the text. It holds the
+    /// buffer its bytes were read into (never a copy). A line longer than the longest allowed
+    /// is a run of its own, with no line end, that many bytes long.
     std::optional<text_chunk> next_chunk(std::size_t size);
 
     /// A failure of the document of line `number`, placed: thrown, or recorded when bad lines

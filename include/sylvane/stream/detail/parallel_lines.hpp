@@ -1,14 +1,14 @@
 #pragma once
 // JSON Lines read by several threads, delivered in the file's order; not part of the API.
 //
-// The reading thread cuts the text into runs of whole lines (about a block each, copied out of
-// the window in one piece); the workers split their run into lines and read each line's
-// document; the reading thread hands out the values of the oldest run once it is done, in place,
-// numbering its lines and placing its failures in the whole text as it goes; while it waits for
-// that run, it reads the next unclaimed one itself. A run handed out
-// goes back to a worker, which destroys it, so that its values' memory is freed on the thread
-// that allocated it. At most two runs per worker are in flight, so memory stays bounded by the
-// runs, whatever the file.
+// The reading thread cuts the text into runs of whole lines (about a block each, in the buffer
+// the stream was read into, handed over by the window rather than copied); the workers split
+// their run into lines and read each line's document; the reading thread hands out the values
+// of the oldest run once it is done, in place, numbering its lines and placing its failures in
+// the whole text as it goes; while it waits for that run, it reads the next unclaimed one
+// itself. A run handed out is destroyed by the thread that read it (a worker, through the spent
+// list), so that its values' memory is freed on the thread that allocated it. At most two runs
+// per thread are in flight, so memory stays bounded by the runs, whatever the file.
 
 #include <condition_variable>
 #include <cstddef>
@@ -30,8 +30,13 @@ namespace Sylvane::stream::detail {
 template <class T>
 class parallel_lines {
 public:
-    parallel_lines(line_source& source, unsigned threads) : source_(source) {
-        for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { work(); });
+    /// Reads on `threads` threads in all: the calling thread, which reads runs while it waits
+    /// for the oldest, and `threads - 1` workers. (A worker more would leave one thread without
+    /// a core whenever there are no more cores than threads, and the runs' hand-over would wait
+    /// on it.)
+    parallel_lines(line_source& source, unsigned threads)
+        : source_(source), in_flight_(2 * std::size_t{threads}) {
+        for (unsigned i = 1; i < threads; ++i) workers_.emplace_back([this] { work(); });
     }
     parallel_lines(const parallel_lines&) = delete;
     parallel_lines& operator=(const parallel_lines&) = delete;
@@ -54,64 +59,58 @@ public:
             batch& b = *batches_.front();
             wait_for(b);
             if (b.fatal) std::rethrow_exception(b.fatal);
-            if (b.too_long)
-                throw value_too_long({b.offset, lines_before_ + 1, 1},
+            if (b.chunk.too_long)
+                throw value_too_long({b.chunk.offset, lines_before_ + 1, 1},
                                      source_.options().max_value_size);
             while (next_ < b.lines.size()) {
                 const std::size_t i = next_++;
                 line = lines_before_ + b.lines[i].number;
                 if (b.failures[i]) {
-                    source_.fail(line, shifted(b.failures[i], lines_before_, b.offset));
+                    source_.fail(line, shifted(b.failures[i], lines_before_, b.chunk.offset));
                     continue;
                 }
                 out = &*b.values[i];
                 return true;
             }
             lines_before_ += b.line_count;
+            std::unique_ptr<batch> spent;
             {
                 const std::lock_guard lock(mutex_);
-                spent_.push_back(std::move(batches_.front()));
+                spent = std::move(batches_.front());
                 batches_.pop_front();
+                if (!spent->read_here) spent_.push_back(std::move(spent));
             }
-            work_ready_.notify_one();
+            if (spent == nullptr) work_ready_.notify_one();
+            spent.reset();
             next_ = 0;
             fill();
         }
     }
 
 private:
-    static constexpr std::size_t padding = json_tree::detail::text_cursor::text_padding;
-
     struct batch {
-        std::string text;  // whole lines, and the cursor's padding
-        std::size_t offset = 0;
-        bool too_long = false;
-        std::vector<text_line> lines;  // those with a document: views into `text`
+        text_chunk chunk;              // whole lines, and the cursor's padding after them
+        std::vector<text_line> lines;  // those with a document: views into `chunk`
         std::size_t line_count = 0;    // all lines, blank ones too
         std::vector<std::optional<T>> values;
-        std::vector<std::exception_ptr> failures;  // placed as if `text` were the whole text
+        std::vector<std::exception_ptr> failures;  // placed as if `chunk` were the whole text
         std::exception_ptr fatal;  // an exception other than a failure of the text or a value
         bool claimed = false;
         bool done = false;
+        bool read_here = false;  // by the reading thread, which destroys it
     };
 
-    /// Cuts runs until two per worker are in flight or the text ends.
+    /// Cuts runs until two per thread are in flight or the text ends.
     void fill() {
-        while (!ended_ && batches_.size() < 2 * workers_.size()) {
-            const std::optional<text_chunk> chunk =
-                source_.next_chunk(source_.options().block_size);
+        while (!ended_ && batches_.size() < in_flight_) {
+            std::optional<text_chunk> chunk = source_.next_chunk(source_.options().block_size);
             if (!chunk) {
                 ended_ = true;
                 break;
             }
-            auto b = std::make_unique<batch>();
-            // With the cursor's padding after it, for the readers of its lines.
-            b->text.reserve(chunk->text.size() + padding);
-            b->text.assign(chunk->text);
-            b->text.append(padding, '\0');
-            b->offset = chunk->offset;
-            b->too_long = chunk->too_long;
             ended_ = chunk->too_long;  // nothing after it can be read
+            auto b = std::make_unique<batch>();
+            b->chunk = std::move(*chunk);
             {
                 const std::lock_guard lock(mutex_);
                 batches_.push_back(std::move(b));
@@ -121,9 +120,9 @@ private:
     }
 
     void read(batch& b, const read_options& options) const {
-        if (b.too_long) return;
-        const std::string_view text(b.text.data(), b.text.size() - padding);
-        b.line_count = each_line(text, [&](const text_line& line) { b.lines.push_back(line); });
+        if (b.chunk.too_long) return;
+        b.line_count =
+            each_line(b.chunk.text, [&](const text_line& line) { b.lines.push_back(line); });
         b.values.resize(b.lines.size());
         b.failures.resize(b.lines.size());
         document_reader<T> reader(options);
@@ -141,6 +140,7 @@ private:
                 continue;
             }
             other->claimed = true;
+            other->read_here = true;
             lock.unlock();
             read_claimed(*other);
             lock.lock();
@@ -187,6 +187,7 @@ private:
     }
 
     line_source& source_;
+    const std::size_t in_flight_;                 // runs cut and not yet handed out, at most
     std::deque<std::unique_ptr<batch>> batches_;  // in the text's order
     std::vector<std::unique_ptr<batch>> spent_;   // handed out, to be destroyed by a worker
     std::size_t next_ = 0;                        // the next line of the oldest run

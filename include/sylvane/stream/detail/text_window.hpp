@@ -64,6 +64,16 @@ public:
 
     /// Adds `chunk` to the pending bytes.
     void append(std::string_view chunk);
+
+    /// The first `n` pending bytes, consumed, in the buffer that holds them (with the cursor's
+    /// `text_padding` bytes after them, which may be read): handed over rather than copied,
+    /// for a reader on another thread. The window goes on in a buffer of its own, the pending
+    /// bytes after the `n` moved there.
+    struct taken {
+        std::unique_ptr<char[]> buffer;
+        std::string_view text;
+    };
+    taken take(std::size_t n);
     /// Reads from `in` until the next try is ready, at least a block; closes at the end of
     /// `in`. Throws `std::ios_base::failure` when `in` fails other than by ending.
     void fill(std::istream& in);
@@ -96,6 +106,12 @@ public:
 private:
     /// Makes room for `n` more bytes after the pending ones, dropping the consumed ones.
     void make_room(std::size_t n);
+    /// A buffer of `capacity` bytes and the padding after them, not set.
+    static std::unique_ptr<char[]> allocate(std::size_t capacity);
+    /// Sets the padding after the pending bytes, so that a cursor may read it.
+    void pad() noexcept;
+    /// `base_` moved past the first `n` bytes of the buffer, which are dropped.
+    void drop(std::size_t n) noexcept;
 
     std::unique_ptr<char[]> data_;
     std::size_t capacity_ = 0;
