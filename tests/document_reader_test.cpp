@@ -103,6 +103,43 @@ TEST(DocumentReader, ValuesInsideALargerText) {
     EXPECT_EQ(reader.read_value(text, at, 2), yojson::String("s"));
 }
 
+TEST(DocumentReader, APaddedTextEndsWhereItsViewEnds) {
+    // The reads near the end of a padded text look past it; what they find there (digits, a
+    // quote, a key's bytes) must not become part of the document, which reads or fails as the
+    // view alone does.
+    document_reader reader({});
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"12", "34, 5"},
+        {"-3", "45]"},
+        {"[1.25", "5, 2]"},
+        {"1.", "5"},
+        {"[1", ".5]"},
+        {R"({"id": 4)", "2}"},
+        {R"({"key": 1, "k)", R"(ey": 2})"},
+        {R"({"key": 1, "key)", R"(": 2})"},
+    };
+    for (const auto& [doc, after] : cases) {
+        const std::string buffer = doc + after + std::string(40, '7');
+        const std::string_view view(buffer.data(), doc.size());
+        std::string expected;
+        std::string seen;
+        try {
+            expected = Sylvane::write(Sylvane::read(doc));
+        } catch (const parse_error& e) {
+            expected = e.what();
+        }
+        reader.read(R"({"key": 0, "key": 1})");  // the keys known at their places
+        for (int round = 0; round < 2; ++round) {
+            try {
+                seen = Sylvane::write(reader.read(view, true));
+            } catch (const parse_error& e) {
+                seen = e.what();
+            }
+            EXPECT_EQ(seen, expected) << doc;
+        }
+    }
+}
+
 TEST(DocumentReader, MovesBetweenThreads) {
     // Read on one thread, then on another while the first reads on its own: neither sees the
     // other's keys.

@@ -232,6 +232,44 @@ TEST(ReadLines, LinesCutShortAtEveryByteFailAsTheirTextAlone) {
     }
 }
 
+TEST(ReadLines, TreesOfLinesCutShortAtEveryByteAreTheirTextAlone) {
+    // Numbers and keys near a line's end are read in blocks that run past it, into the next
+    // line or the padding: every prefix of a line, each a line of its own, must give the tree
+    // (or the failure, at the same column) that the text alone gives.
+    const std::string whole = R"({"id": 12, "v": [1.5, -3, 1e2], "n": 123456789, "k": 0.25})";
+    std::string text;
+    std::vector<std::string> expected;
+    for (std::size_t n = 1; n <= whole.size(); ++n) {
+        // Every other line ends in "\r\n", whose carriage return is blank in the line's text.
+        const std::string line = whole.substr(0, n) + (n % 2 == 0 ? "" : "\r");
+        text += line + "\n";
+        try {
+            expected.push_back(Sylvane::write(Sylvane::read(line)));
+        } catch (const parse_error& e) {
+            expected.push_back(std::to_string(e.position().column) + ": " +
+                               std::string(e.reason()));
+        }
+    }
+    for (unsigned threads : {1u, 2u}) {
+        std::istringstream in(text);
+        stream_options options = in_blocks(16);
+        options.skip_bad_lines = true;
+        options.threads = threads;
+        auto lines = Sylvane::read_lines<Sylvane::yojson>(in, options);
+        std::vector<std::string> seen(expected.size());
+        for (const Sylvane::yojson& t : lines) seen[lines.line() - 1] = Sylvane::write(t);
+        for (const auto& skipped : lines.skipped()) {
+            try {
+                std::rethrow_exception(skipped.failure);
+            } catch (const parse_error& e) {
+                seen[skipped.line - 1] =
+                    std::to_string(e.position().column) + ": " + std::string(e.reason());
+            }
+        }
+        EXPECT_EQ(seen, expected) << threads << " threads";
+    }
+}
+
 TEST(ReadLines, ATruncatedLastLineOrALongLineFails) {
     const std::string truncated = "[1]\n[2, 3";
     const auto seen = lines_of<std::vector<int>>(truncated, in_blocks(2));

@@ -5,8 +5,9 @@
 // nowhere else; the readers differ only in structure (stacks that build a tree, pulls driven by
 // converters). Not part of the API.
 //
-// The functions read the state of a host (`begin_`, `p_`, `end_`, `options_`, `indentation_`:
-// the text's bytes from `begin_` to `end_`, `p_` the next to read) and tell it what they meet
+// The functions read the state of a host (`begin_`, `p_`, `end_`, `padded_`, `options_`,
+// `indentation_`: the text's bytes from `begin_` to `end_`, `p_` the next to read, and whether
+// `padding` readable bytes follow `end_`) and tell it what they meet
 // through two members:
 // - `fault(at, code, word)`: the text is not JSON at `at`. The tree reader throws `parse_error`;
 //   the cursor records that it cannot go on, moves `p_` to `end_` (so that every read after it
@@ -16,6 +17,7 @@
 // stepped over inline (the tree reader's one loop) or by a call (the cursor's many reads).
 // A host befriends `lexer<Host>`.
 
+#include <sylvane/json_tree/detail/text_cursor.hpp>
 #include <sylvane/json_tree/parse_error.hpp>
 #include <sylvane/json_tree/read.hpp>
 
@@ -79,6 +81,9 @@ struct number_value {
     v = c;
 }
 #endif
+
+/// The bytes after a padded text (`text_cursor::text_is_padded`) that may be read.
+inline constexpr std::size_t padding = text_cursor::text_padding;
 
 template <class Host>
 struct lexer {
@@ -206,17 +211,30 @@ struct lexer {
     /// Reads the number at `p_`, which holds a digit or a minus sign. With `NaN`/`Infinity`
     /// allowed, `-Infinity` is one too (`NaN` and `Infinity` are literals, read by the host).
     [[gnu::always_inline]] static number_value number(Host& h) {
-        const char* q = h.p_;
-        const bool negative = *q == '-';
-        q += negative;  // without a branch: signs come in no order
+        const char* const digits =
+            h.p_ + (*h.p_ == '-');  // without a branch: signs come in no order
+        const bool negative = digits != h.p_;
+        const char* q = digits;
         std::int64_t i;
         double d;
-        switch (quick_number(q, h.end_, negative, i, d)) {
-            case quick_kind::integer: h.p_ = q; return number_value::of(i);
-            case quick_kind::decimal: h.p_ = q; return number_value::of(d);
+        // In a padded text, the quick read may look at the padding, so that a number near the
+        // end (the last of a line) is read at once too; one that it takes past the end, where
+        // the padding or a cut line's next bytes stand, is read again by the general parse.
+        const char* const readable = h.padded_ ? h.end_ + padding : h.end_;
+        switch (quick_number(q, readable, negative, i, d)) {
+            case quick_kind::integer:
+                if (q > h.end_) [[unlikely]]
+                    break;
+                h.p_ = q;
+                return number_value::of(i);
+            case quick_kind::decimal:
+                if (q > h.end_) [[unlikely]]
+                    break;
+                h.p_ = q;
+                return number_value::of(d);
             case quick_kind::none: break;
         }
-        return any_number(h, q, negative);
+        return any_number(h, digits, negative);
     }
 
     /// The number at `p_`, of any form, or the failure of a text that is not one; `q` is past

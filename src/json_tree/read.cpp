@@ -75,15 +75,17 @@ public:
     parser& operator=(const parser&) = delete;
 
     /// Reads `text` as `read` does, in a parser of many documents (or, with `depth`, a value
-    /// inside one). What the documents before
+    /// inside one); `padded` if `padding` readable bytes follow it. What the documents before
     /// left is kept: the stacks, and the arena while the next document may fit in its chunk,
     /// with the keys and short strings met in it, so that a run of small documents costs what
     /// one document holding them would. Each document's root holds a reference to its arena,
     /// which is at most one chunk (`max_chunk`) beyond the document's own needs.
     /// Unless `whole`, reads the one value at `at` in `text` instead, inside `depth` open
     /// containers of a larger text, and leaves `p_` after it.
-    yojson read_document(std::string_view text, std::size_t at, std::size_t depth, bool whole) {
+    yojson read_document(std::string_view text, std::size_t at, std::size_t depth, bool whole,
+                         bool padded) {
         begin_ = text.data();
+        padded_ = padded;
         p_ = begin_ + at;
         end_ = begin_ + text.size();
         whole_text_ = whole;
@@ -372,8 +374,9 @@ private:
                 _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)))));
         };
-        // The key and its quote in one compare, or in two overlapping ones up to 32 bytes.
-        if (n < 16 && end_ - p_ > 16) {
+        // The key and its quote in one compare, or in two overlapping ones up to 32 bytes. The
+        // compare may run into a padded text's padding, never the bytes it matches.
+        if (n < 16 && (padded_ ? end_ - p_ > static_cast<std::ptrdiff_t>(n + 1) : end_ - p_ > 16)) {
             const unsigned want = (2u << n) - 1;
             return (equal16(p_ + 1, known) & want) == want;
         }
@@ -512,6 +515,7 @@ private:
     const char* begin_;
     const char* p_;
     const char* end_;
+    bool padded_ = false;         // whether `padding` readable bytes follow the text
     const read_options options_;  // a copy: one load less for each option tested
     std::size_t depth_limit_;     // containers that may open: less than the option when nested
     bool whole_text_ = true;      // whether the value is the whole text, or one inside it
@@ -567,13 +571,14 @@ document_reader::state& document_reader::ready() {
     return *state_;
 }
 
-yojson document_reader::read(std::string_view text) {
-    return ready().reader.read_document(text, 0, 0, true);
+yojson document_reader::read(std::string_view text, bool padded) {
+    return ready().reader.read_document(text, 0, 0, true, padded);
 }
 
-yojson document_reader::read_value(std::string_view text, std::size_t& at, std::size_t depth) {
+yojson document_reader::read_value(std::string_view text, std::size_t& at, std::size_t depth,
+                                   bool padded) {
     parser<false>& reader = ready().reader;
-    yojson value = reader.read_document(text, at, depth, false);
+    yojson value = reader.read_document(text, at, depth, false, padded);
     at = reader.position();
     return value;
 }

@@ -303,7 +303,7 @@ yojson text_cursor::read_tree() {
     if (failed_) return yojson();
     const std::string_view text(begin_, static_cast<std::size_t>(end_ - begin_));
     std::size_t at = static_cast<std::size_t>(p_ - begin_);
-    yojson value = tree_reader_ != nullptr ? tree_reader_->read_value(text, at, depth_)
+    yojson value = tree_reader_ != nullptr ? tree_reader_->read_value(text, at, depth_, padded_)
                                            : read_value_at(text, at, depth_, options_, trees_);
     p_ = begin_ + at;
     return value;

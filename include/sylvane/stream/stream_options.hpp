@@ -27,7 +27,8 @@ struct stream_options {
     /// the longest value read plus one block.
     std::size_t max_value_size = std::size_t{64} << 20;
     /// `read_lines`: how many threads read the documents. With more than one, blocks of lines
-    /// are read by that many workers and the values still come in the file's order.
+    /// are read by the calling thread and `threads - 1` workers, and the values still come in
+    /// the file's order.
     unsigned threads = 1;
     /// `read_lines`: a line that fails is recorded in `skipped()` and reading goes on, instead
     /// of the failure being thrown.

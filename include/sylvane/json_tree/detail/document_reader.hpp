@@ -25,11 +25,14 @@ public:
     document_reader(document_reader&&) noexcept;
     document_reader& operator=(document_reader&&) noexcept;
 
-    /// The tree of `text`; throws `parse_error` as `read` does.
-    yojson read(std::string_view text);
+    /// The tree of `text`; throws `parse_error` as `read` does. `padded`: the cursor's
+    /// `text_padding` bytes after `text` may be read (they are allocated and set), so that its
+    /// last tokens are read as quickly as the others.
+    yojson read(std::string_view text, bool padded = false);
     /// The tree of the value at `at` in `text`, inside `depth` open containers of a larger
     /// text; `at` is left after it. Throws `parse_error` as the reader does on the whole text.
-    yojson read_value(std::string_view text, std::size_t& at, std::size_t depth);
+    yojson read_value(std::string_view text, std::size_t& at, std::size_t depth,
+                      bool padded = false);
 
 private:
     struct state;

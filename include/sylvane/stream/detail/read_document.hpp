@@ -29,7 +29,7 @@ class document_reader<yojson> {
 public:
     explicit document_reader(const read_options& options) : trees_(options) {}
     void operator()(std::optional<yojson>& out, std::string_view text) {
-        out.emplace(trees_.read(text));
+        out.emplace(trees_.read(text, true));
     }
 
 private:

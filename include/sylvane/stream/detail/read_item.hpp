@@ -46,6 +46,7 @@ template <class T, class Walk>
 step read_item(text_window& w, Walk& walk, std::optional<T>& out) {
     const read_options& options = walk.options();
     json_tree::detail::text_cursor c(w.pending(), options, walk.item_depth());
+    c.text_is_padded();  // as the window keeps it
     c.read_trees_with(walk.trees());
     bool another = false;
     try {
