@@ -192,82 +192,58 @@ TEST(ReadLines, ThreadsGiveTheSameValuesAndFailuresInOrder) {
     EXPECT_EQ(early.begin()->id, 0);
 }
 
-TEST(ReadLines, LinesCutShortAtEveryByteFailAsTheirTextAlone) {
-    // Keys near a line's end are matched in blocks that run past it: every prefix of a line,
-    // each a line of its own, must read (or fail, at the same column) as that text alone does.
-    const std::string whole = R"({"id": 12, "name": "nn", "v": [1]})";
+/// What reading `text` gave: the value written back, or the failure's column and reason.
+template <class Read>
+std::string outcome(Read read) {
+    try {
+        return Sylvane::write(read());
+    } catch (const parse_error& e) {
+        return std::to_string(e.position().column) + ": " + std::string(e.reason());
+    } catch (const std::exception&) {
+        return "other";
+    }
+}
+
+/// Every prefix of `whole`, each a line of its own (every other one ending in "\r\n", whose
+/// carriage return is blank in the line's text), read as `T`s on one thread and on two: each
+/// line reads, or fails at the same column, as its text alone does.
+template <class T, class ReadAlone>
+void expect_prefixes_read_alone(const std::string& whole, ReadAlone read_alone) {
     std::string text;
     std::vector<std::string> expected;
     for (std::size_t n = 1; n <= whole.size(); ++n) {
-        const std::string line = whole.substr(0, n);
+        const std::string line = whole.substr(0, n) + (n % 2 == 0 ? "" : "\r");
         text += line + "\n";
-        try {
-            expected.push_back(Sylvane::write(Sylvane::read_as<item>(line)));
-        } catch (const parse_error& e) {
-            expected.push_back(std::to_string(e.position().column) + ": " +
-                               std::string(e.reason()));
-        } catch (const std::exception&) {
-            expected.push_back("other");
-        }
+        expected.push_back(outcome([&] { return read_alone(line); }));
     }
     for (unsigned threads : {1u, 2u}) {
         std::istringstream in(text);
         stream_options options = in_blocks(16);
         options.skip_bad_lines = true;
         options.threads = threads;
-        auto lines = Sylvane::read_lines<item>(in, options);
+        auto lines = Sylvane::read_lines<T>(in, options);
         std::vector<std::string> seen(expected.size());
-        for (const item& i : lines) seen[lines.line() - 1] = Sylvane::write(i);
-        for (const auto& skipped : lines.skipped()) {
-            try {
-                std::rethrow_exception(skipped.failure);
-            } catch (const parse_error& e) {
-                seen[skipped.line - 1] =
-                    std::to_string(e.position().column) + ": " + std::string(e.reason());
-            } catch (const std::exception&) {
-                seen[skipped.line - 1] = "other";
-            }
-        }
-        EXPECT_EQ(seen, expected);
+        for (const T& v : lines) seen[lines.line() - 1] = Sylvane::write(v);
+        for (const auto& skipped : lines.skipped())
+            seen[skipped.line - 1] =
+                outcome([&]() -> T { std::rethrow_exception(skipped.failure); });
+        EXPECT_EQ(seen, expected) << threads << " threads";
     }
+}
+
+TEST(ReadLines, LinesCutShortAtEveryByteFailAsTheirTextAlone) {
+    // Keys near a line's end are matched in blocks that run past it.
+    expect_prefixes_read_alone<item>(
+        R"({"id": 12, "name": "nn", "v": [1]})",
+        [](const std::string& line) { return Sylvane::read_as<item>(line); });
 }
 
 TEST(ReadLines, TreesOfLinesCutShortAtEveryByteAreTheirTextAlone) {
     // Numbers and keys near a line's end are read in blocks that run past it, into the next
-    // line or the padding: every prefix of a line, each a line of its own, must give the tree
-    // (or the failure, at the same column) that the text alone gives.
-    const std::string whole = R"({"id": 12, "v": [1.5, -3, 1e2], "n": 123456789, "k": 0.25})";
-    std::string text;
-    std::vector<std::string> expected;
-    for (std::size_t n = 1; n <= whole.size(); ++n) {
-        // Every other line ends in "\r\n", whose carriage return is blank in the line's text.
-        const std::string line = whole.substr(0, n) + (n % 2 == 0 ? "" : "\r");
-        text += line + "\n";
-        try {
-            expected.push_back(Sylvane::write(Sylvane::read(line)));
-        } catch (const parse_error& e) {
-            expected.push_back(std::to_string(e.position().column) + ": " +
-                               std::string(e.reason()));
-        }
-    }
-    for (unsigned threads : {1u, 2u}) {
-        std::istringstream in(text);
-        stream_options options = in_blocks(16);
-        options.skip_bad_lines = true;
-        options.threads = threads;
-        auto lines = Sylvane::read_lines<Sylvane::yojson>(in, options);
-        std::vector<std::string> seen(expected.size());
-        for (const Sylvane::yojson& t : lines) seen[lines.line() - 1] = Sylvane::write(t);
-        for (const auto& skipped : lines.skipped()) {
-            try {
-                std::rethrow_exception(skipped.failure);
-            } catch (const parse_error& e) {
-                seen[skipped.line - 1] =
-                    std::to_string(e.position().column) + ": " + std::string(e.reason());
-            }
-        }
-        EXPECT_EQ(seen, expected) << threads << " threads";
-    }
+    // line or the padding.
+    expect_prefixes_read_alone<Sylvane::yojson>(
+        R"({"id": 12, "v": [1.5, -3, 1e2], "n": 123456789, "k": 0.25})",
+        [](const std::string& line) { return Sylvane::read(line); });
 }
 
 TEST(ReadLines, ATruncatedLastLineOrALongLineFails) {
