@@ -221,18 +221,10 @@ struct lexer {
         // end (the last of a line) is read at once too; one that it takes past the end, where
         // the padding or a cut line's next bytes stand, is read again by the general parse.
         const char* const readable = h.padded_ ? h.end_ + padding : h.end_;
-        switch (quick_number(q, readable, negative, i, d)) {
-            case quick_kind::integer:
-                if (q > h.end_) [[unlikely]]
-                    break;
-                h.p_ = q;
-                return number_value::of(i);
-            case quick_kind::decimal:
-                if (q > h.end_) [[unlikely]]
-                    break;
-                h.p_ = q;
-                return number_value::of(d);
-            case quick_kind::none: break;
+        const quick_kind kind = quick_number(q, readable, negative, i, d);
+        if (kind != quick_kind::none && q <= h.end_) [[likely]] {
+            h.p_ = q;
+            return kind == quick_kind::integer ? number_value::of(i) : number_value::of(d);
         }
         return any_number(h, digits, negative);
     }

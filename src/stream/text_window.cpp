@@ -75,14 +75,19 @@ void text_window::make_room(std::size_t n) {
             return;
         }
     }
-    const std::size_t capacity = std::max(capacity_ * 2, pending + n);
+    move_to_new_buffer(begin_, std::max(capacity_ * 2, pending + n));
+}
+
+std::unique_ptr<char[]> text_window::move_to_new_buffer(std::size_t from, std::size_t capacity) {
+    const std::size_t kept = end_ - from;
     auto data = allocate(capacity);
-    if (pending != 0) std::memcpy(data.get(), data_.get() + begin_, pending);
-    data_ = std::move(data);
+    if (kept != 0) std::memcpy(data.get(), data_.get() + from, kept);
+    std::swap(data_, data);
     capacity_ = capacity;
     begin_ = 0;
-    end_ = pending;
+    end_ = kept;
     pad();
+    return data;
 }
 
 void text_window::append(std::string_view chunk) {
@@ -94,21 +99,12 @@ void text_window::append(std::string_view chunk) {
 }
 
 text_window::taken text_window::take(std::size_t n) {
-    const std::size_t rest = end_ - begin_ - n;
-    // Room for the bytes left and the next block after them, which `fill` reads next.
-    const std::size_t capacity = rest + block_size_;
-    auto data = allocate(capacity);
-    std::memcpy(data.get(), data_.get() + begin_ + n, rest);
     drop(begin_ + n);
-    taken out{std::move(data_), {}};
-    out.text = std::string_view(out.buffer.get() + begin_, n);
-    data_ = std::move(data);
-    capacity_ = capacity;
-    begin_ = 0;
-    end_ = rest;
+    const std::string_view text(data_.get() + begin_, n);
+    // Room for the bytes left and the next block after them, which `fill` reads next.
+    auto buffer = move_to_new_buffer(begin_ + n, end_ - begin_ - n + block_size_);
     wanted_ = 1;
-    pad();
-    return out;
+    return {std::move(buffer), text};
 }
 
 void text_window::fill(std::istream& in) {

@@ -34,8 +34,7 @@ public:
     /// for the oldest, and `threads - 1` workers. (A worker more would leave one thread without
     /// a core whenever there are no more cores than threads, and the runs' hand-over would wait
     /// on it.)
-    parallel_lines(line_source& source, unsigned threads)
-        : source_(source), in_flight_(2 * std::size_t{threads}) {
+    parallel_lines(line_source& source, unsigned threads) : source_(source) {
         for (unsigned i = 1; i < threads; ++i) workers_.emplace_back([this] { work(); });
     }
     parallel_lines(const parallel_lines&) = delete;
@@ -102,7 +101,7 @@ private:
 
     /// Cuts runs until two per thread are in flight or the text ends.
     void fill() {
-        while (!ended_ && batches_.size() < in_flight_) {
+        while (!ended_ && batches_.size() < 2 * (workers_.size() + 1)) {
             std::optional<text_chunk> chunk = source_.next_chunk(source_.options().block_size);
             if (!chunk) {
                 ended_ = true;
@@ -187,7 +186,6 @@ private:
     }
 
     line_source& source_;
-    const std::size_t in_flight_;                 // runs cut and not yet handed out, at most
     std::deque<std::unique_ptr<batch>> batches_;  // in the text's order
     std::vector<std::unique_ptr<batch>> spent_;   // handed out, to be destroyed by a worker
     std::size_t next_ = 0;                        // the next line of the oldest run

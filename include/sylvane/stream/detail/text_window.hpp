@@ -106,6 +106,9 @@ public:
 private:
     /// Makes room for `n` more bytes after the pending ones, dropping the consumed ones.
     void make_room(std::size_t n);
+    /// Moves the bytes from buffer offset `from` to the end of the pending ones to the start of
+    /// a new buffer of `capacity` bytes, whose padding is set, and returns the old buffer.
+    std::unique_ptr<char[]> move_to_new_buffer(std::size_t from, std::size_t capacity);
     /// A buffer of `capacity` bytes and the padding after them, not set.
     static std::unique_ptr<char[]> allocate(std::size_t capacity);
     /// Sets the padding after the pending bytes, so that a cursor may read it.
