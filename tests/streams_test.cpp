@@ -186,6 +186,18 @@ TEST(ReadLines, ThreadsGiveTheSameValuesAndFailuresInOrder) {
     small.threads = 2;
     EXPECT_EQ(lines_of<std::vector<int>>(long_line, small), one);
     EXPECT_EQ(one.back(), "failure: 4:1: value longer than 100 bytes");
+    // Lines from a few bytes to several blocks long: the runs' buffers, handed back and
+    // read into again, differ in size.
+    std::string uneven;
+    for (int i = 0; i < 400; ++i)
+        uneven += "{\"id\": " + std::to_string(i) + ", \"name\": \"" +
+                  std::string(static_cast<std::size_t>(i * 7919 % 1500), 'x') + "\", \"v\": []}\n";
+    const auto alone = lines_of<item>(uneven, in_blocks(512));
+    ASSERT_EQ(alone.size(), 400u);
+    for (unsigned count : {2u, 3u}) {
+        threads.threads = count;
+        EXPECT_EQ(lines_of<item>(uneven, threads), alone);
+    }
     // A reader left early stops its threads.
     std::istringstream again(text);
     auto early = Sylvane::read_lines<item>(again, threads);

@@ -78,14 +78,14 @@ std::optional<text_chunk> line_source::next_chunk(std::size_t size) {
             continue;
         }
         if (text.empty()) return std::nullopt;
-        // The last line end within `size` bytes, or else the first after them.
-        const std::size_t within = text.rfind('\n', size - 1);
-        std::size_t end = within != std::string_view::npos ? within : text.find('\n', size);
+        // Every whole line pending: what is left is part of a line, so the buffers that the
+        // runs are handed in, and handed back, come in one size.
+        std::size_t end = text.rfind('\n');
         if (end == std::string_view::npos) {
             if (text.size() > options_.max_value_size) {
                 const std::size_t offset = window_.offset(0);
                 auto taken = window_.take(text.size());
-                return text_chunk{std::move(taken.buffer),
+                return text_chunk{std::move(taken.buffer), taken.capacity,
                                   taken.text.substr(0, options_.max_value_size), offset, true};
             } else if (!window_.closed()) {
                 window_.need_more();  // a line goes on past the pending bytes
@@ -97,7 +97,7 @@ std::optional<text_chunk> line_source::next_chunk(std::size_t size) {
         }
         const std::size_t offset = window_.offset(0);
         auto taken = window_.take(end + 1);
-        return text_chunk{std::move(taken.buffer), taken.text, offset};
+        return text_chunk{std::move(taken.buffer), taken.capacity, taken.text, offset};
     }
 }
 

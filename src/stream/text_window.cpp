@@ -80,7 +80,13 @@ void text_window::make_room(std::size_t n) {
 
 std::unique_ptr<char[]> text_window::move_to_new_buffer(std::size_t from, std::size_t capacity) {
     const std::size_t kept = end_ - from;
-    auto data = allocate(capacity);
+    std::unique_ptr<char[]> data;
+    if (spare_ != nullptr && spare_capacity_ >= capacity) {
+        data = std::move(spare_);
+        capacity = spare_capacity_;
+    } else {
+        data = allocate(capacity);
+    }
     if (kept != 0) std::memcpy(data.get(), data_.get() + from, kept);
     std::swap(data_, data);
     capacity_ = capacity;
@@ -101,10 +107,21 @@ void text_window::append(std::string_view chunk) {
 text_window::taken text_window::take(std::size_t n) {
     drop(begin_ + n);
     const std::string_view text(data_.get() + begin_, n);
-    // Room for the bytes left and the next block after them, which `fill` reads next.
-    auto buffer = move_to_new_buffer(begin_ + n, end_ - begin_ - n + block_size_);
+    // Room for the bytes left and the next block after them, which `fill` reads next, rounded
+    // up to an eighth of a block: the bytes left are usually part of a line, so buffers come in
+    // one size and those handed back (`reuse`) fit the next take.
+    const std::size_t capacity = capacity_;
+    const std::size_t step = std::max<std::size_t>(block_size_ / 8, 1);
+    const std::size_t wanted = end_ - begin_ - n + block_size_;
+    auto buffer = move_to_new_buffer(begin_ + n, (wanted + step - 1) / step * step);
     wanted_ = 1;
-    return {std::move(buffer), text};
+    return {std::move(buffer), text, capacity};
+}
+
+void text_window::reuse(std::unique_ptr<char[]> buffer, std::size_t capacity) noexcept {
+    if (buffer == nullptr || (spare_ != nullptr && spare_capacity_ >= capacity)) return;
+    spare_ = std::move(buffer);
+    spare_capacity_ = capacity;
 }
 
 void text_window::fill(std::istream& in) {

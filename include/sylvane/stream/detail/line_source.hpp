@@ -43,6 +43,7 @@ inline std::optional<std::pair<std::string_view, std::size_t>> line_document(
 /// them, and the offset of its first byte in the whole text.
 struct text_chunk {
     std::unique_ptr<char[]> buffer;
+    std::size_t capacity = 0;  // of `buffer`, the padding not counted
     std::string_view text;
     std::size_t offset = 0;
     bool too_long = false;  ///< a line longer than the longest allowed, cut at that length
@@ -72,11 +73,16 @@ public:
     /// The next line that holds a document (blank lines are passed over); nothing at the end
     /// of the text. Its text lasts until the next call.
     std::optional<text_line> next();
-    /// The next run of whole lines, of about `size` bytes (more when a line is longer), for
-    /// another thread to split with `each_line`; nothing at the end of the text. It holds the
+    /// The next run of whole lines: every whole line read once `size` bytes are (about a
+    /// block; more when a line is longer), for another thread to split with `each_line`;
+    /// nothing at the end of the text. It holds the
     /// buffer its bytes were read into (never a copy). A line longer than the longest allowed
     /// is a run of its own, with no line end, that many bytes long.
     std::optional<text_chunk> next_chunk(std::size_t size);
+    /// Takes back the buffer of a run read to the end, for a later run.
+    void reuse(text_chunk&& spent) noexcept {
+        window_.reuse(std::move(spent.buffer), spent.capacity);
+    }
 
     /// A failure of the document of line `number`, placed: thrown, or recorded when bad lines
     /// are skipped.

@@ -6,9 +6,10 @@
 // their run into lines and read each line's document; the reading thread hands out the values
 // of the oldest run once it is done, in place, numbering its lines and placing its failures in
 // the whole text as it goes; while it waits for that run, it reads the next unclaimed one
-// itself. A run handed out is destroyed by the thread that read it (a worker, through the spent
-// list), so that its values' memory is freed on the thread that allocated it. At most two runs
-// per thread are in flight, so memory stays bounded by the runs, whatever the file.
+// itself. A run handed out is emptied by the thread that read it (a worker, through the spent
+// list), so that its values' memory is freed on the thread that allocated it; its buffer and
+// vectors then hold the next run. At most two runs per thread are in flight, and as many are
+// kept emptied, so memory stays bounded by the runs, whatever the file.
 
 #include <condition_variable>
 #include <cstddef>
@@ -56,7 +57,10 @@ public:
                 if (batches_.empty()) return false;
             }
             batch& b = *batches_.front();
-            wait_for(b);
+            if (!front_done_) {
+                wait_for(b);  // once a run: a lock for every value would cost more than its read
+                front_done_ = true;
+            }
             if (b.fatal) std::rethrow_exception(b.fatal);
             if (b.chunk.too_long)
                 throw value_too_long({b.chunk.offset, lines_before_ + 1, 1},
@@ -79,9 +83,15 @@ public:
                 batches_.pop_front();
                 if (!spent->read_here) spent_.push_back(std::move(spent));
             }
-            if (spent == nullptr) work_ready_.notify_one();
-            spent.reset();
+            if (spent == nullptr) {
+                work_ready_.notify_one();
+            } else {
+                spent->empty();
+                const std::lock_guard lock(mutex_);
+                emptied_.push_back(std::move(spent));
+            }
             next_ = 0;
+            front_done_ = false;
             fill();
         }
     }
@@ -97,18 +107,42 @@ private:
         bool claimed = false;
         bool done = false;
         bool read_here = false;  // by the reading thread, which destroys it
+
+        /// Destroys the values and failures, keeping the memory of the buffer and the vectors
+        /// for the next run: freeing a run's large blocks and allocating them again made
+        /// malloc merge and split its free lists on every run.
+        void empty() noexcept {
+            lines.clear();
+            line_count = 0;
+            values.clear();
+            failures.clear();
+            fatal = nullptr;
+            claimed = done = read_here = false;
+        }
     };
 
     /// Cuts runs until two per thread are in flight or the text ends.
     void fill() {
         while (!ended_ && batches_.size() < 2 * (workers_.size() + 1)) {
+            // An emptied run, whose buffer the next run is read into.
+            std::unique_ptr<batch> b;
+            {
+                const std::lock_guard lock(mutex_);
+                if (!emptied_.empty()) {
+                    b = std::move(emptied_.back());
+                    emptied_.pop_back();
+                }
+            }
+            if (b == nullptr)
+                b = std::make_unique<batch>();
+            else
+                source_.reuse(std::move(b->chunk));
             std::optional<text_chunk> chunk = source_.next_chunk(source_.options().block_size);
             if (!chunk) {
                 ended_ = true;
                 break;
             }
             ended_ = chunk->too_long;  // nothing after it can be read
-            auto b = std::make_unique<batch>();
             b->chunk = std::move(*chunk);
             {
                 const std::lock_guard lock(mutex_);
@@ -173,7 +207,11 @@ private:
                 spent.swap(spent_);
                 if (b != nullptr) b->claimed = true;
             }
-            spent.clear();  // on this thread, where their values were made
+            if (!spent.empty()) {
+                for (auto& s : spent) s->empty();  // on this thread, where their values were made
+                const std::lock_guard lock(mutex_);
+                for (auto& s : spent) emptied_.push_back(std::move(s));
+            }
             if (b != nullptr) read_claimed(*b);
         }
     }
@@ -186,10 +224,12 @@ private:
     }
 
     line_source& source_;
-    std::deque<std::unique_ptr<batch>> batches_;  // in the text's order
-    std::vector<std::unique_ptr<batch>> spent_;   // handed out, to be destroyed by a worker
-    std::size_t next_ = 0;                        // the next line of the oldest run
-    std::size_t lines_before_ = 0;                // the lines of the runs handed out
+    std::deque<std::unique_ptr<batch>> batches_;   // in the text's order
+    std::vector<std::unique_ptr<batch>> spent_;    // handed out, to be emptied by a worker
+    std::vector<std::unique_ptr<batch>> emptied_;  // for the next runs: at most those in flight
+    std::size_t next_ = 0;                         // the next line of the oldest run
+    std::size_t lines_before_ = 0;                 // the lines of the runs handed out
+    bool front_done_ = false;                      // the oldest run is read
     bool ended_ = false;
     std::mutex mutex_;
     std::condition_variable work_ready_;

@@ -72,8 +72,13 @@ public:
     struct taken {
         std::unique_ptr<char[]> buffer;
         std::string_view text;
+        std::size_t capacity = 0;  // of `buffer`, its padding not counted
     };
     taken take(std::size_t n);
+    /// Keeps `buffer`, of `capacity` bytes and the padding, which a `take` handed over, for the
+    /// next buffer the window needs: a reader on other threads hands its buffers back rather
+    /// than freeing one and allocating another for every run of text. One is kept at most.
+    void reuse(std::unique_ptr<char[]> buffer, std::size_t capacity) noexcept;
     /// Reads from `in` until the next try is ready, at least a block; closes at the end of
     /// `in`. Throws `std::ios_base::failure` when `in` fails other than by ending.
     void fill(std::istream& in);
@@ -118,6 +123,8 @@ private:
 
     std::unique_ptr<char[]> data_;
     std::size_t capacity_ = 0;
+    std::unique_ptr<char[]> spare_;  // from `reuse`
+    std::size_t spare_capacity_ = 0;
     std::size_t begin_ = 0;  // the first pending byte
     std::size_t end_ = 0;    // after the last
     std::size_t wanted_ = 1;
