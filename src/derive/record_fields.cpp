@@ -26,9 +26,6 @@ bool covers(const record_shape& shape, const std::uint64_t* given) noexcept {
 void* at(void* value, const field_offset* offsets, std::size_t i) noexcept {
     return static_cast<char*>(value) + offsets[i];
 }
-const void* at(const void* value, const field_offset* offsets, std::size_t i) noexcept {
-    return static_cast<const char*>(value) + offsets[i];
-}
 
 /// Clears the fields that a missing key clears and were not `given`.
 template <class Record>
@@ -152,17 +149,6 @@ void read_tree_entries(const yojson& tree, void* value, const field_offset* offs
     if (anomaly || !covers(shape, given.words)) [[unlikely]]
         report_record_anomalies(shape, tree, given.words, ignored);
     clear_missing(value, offsets, record, given.words);
-}
-
-void tree_fields(assoc_builder& entries, const void* value, const field_offset* offsets,
-                 const record_shape& shape, const field_tree_out* fields) {
-    for (std::size_t i = 0; i < shape.size; ++i) {
-        const field_tree_out& f = fields[i];
-        if (f.make == nullptr) continue;
-        const void* field = at(value, offsets, i);
-        if (f.empty != nullptr && f.empty(field)) continue;
-        entries.emplace(shape.keys[i], [&] { return f.make(field); });
-    }
 }
 
 }  // namespace Sylvane::derive::detail

@@ -482,9 +482,12 @@ struct record_to_tree {
         }
         assoc_builder fields(entries, key_bytes);
         if (!tag_key.empty()) fields.push_back(tag_key, yojson(tag));
-        const auto offsets = detail::field_offsets<Desc>(value);
-        detail::tree_fields(fields, std::addressof(value), offsets.data(), detail::shape_of<Desc>(),
-                            detail::tree_out_fields<Desc>.data());
+        [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
+            (detail::tree_field_entry(fields, std::addressof(detail::member_of<M>(value)),
+                                      detail::tree_out_fields<Desc>[I], table::keys[I]),
+             ...);
+        }
+        (std::make_index_sequence<table::size>{}, typename table::members{});
         if constexpr (table::keeps_extra) {
             for (const auto& [key, kept] : detail::kept_entries<table>(value)) {
                 detail::check_kept_key(detail::shape_of<Desc>(), key, tag_key);
@@ -609,7 +612,7 @@ struct direct_writer<T, record_to_tree<Desc>> {
         out.put_char('{');
         bool first = true;
         [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
-            (write_text_field_entry(out, std::addressof(member_of<M>(value)),
+            (write_text_field_entry(out, std::addressof(detail::member_of<M>(value)),
                                     text_out_fields<Desc>[I], quoted_keys<Desc>[I], table::keys[I],
                                     table::plain_key(I), first),
              ...);
