@@ -518,9 +518,25 @@ struct record_of_tree {
         // Value-initialised: a field that its key does not set keeps its initialiser, or is
         // zero, never an indeterminate value (a defaulted field without an initialiser).
         type value = type();
-        const auto offsets = detail::field_offsets<Desc>(value);
-        detail::read_tree_fields(tree, std::addressof(value), offsets.data(), detail::tree_in<Desc>,
-                                 ignored, in_order(tree.as_assoc(), ignored));
+        const auto entries = tree.as_assoc();
+        if (const std::size_t first = in_order(entries, ignored); first != detail::not_in_order)
+            [[likely]] {
+            // Every field once, in order, nothing else: each converted straight into its
+            // field, in the order of a walk by keys.
+            const yojson::entry* next = entries.data() + first;
+            [&]<std::size_t... I, auto... M>(std::index_sequence<I...>,
+                                             member_list<nullptr, M...>) {
+                (detail::read_tree_field_entry(next, std::addressof(detail::member_of<M>(value)),
+                                               detail::tree_in_fields<Desc>[I]),
+                 ...);
+            }
+            (std::make_index_sequence<detail::record_table<Desc>::size>{},
+             typename detail::record_table<Desc>::members{});
+        } else {
+            const auto offsets = detail::field_offsets<Desc>(value);
+            detail::read_tree_entries(tree, std::addressof(value), offsets.data(),
+                                      detail::tree_in<Desc>, ignored);
+        }
         return value;
     }
 
