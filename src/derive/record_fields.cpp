@@ -1,5 +1,6 @@
 #include <sylvane/derive/detail/record_fields.hpp>
 
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -129,10 +130,15 @@ void read_tree_entries(const yojson& tree, void* value, const field_offset* offs
     const record_shape& shape = *record.shape;
     const std::size_t size = shape.size;
     field_bits given;
-    bool anomaly = false;  // a duplicate or an unknown key: sorted out after the walk
-    std::size_t hint = 0;
+    bool anomaly = false;         // a duplicate or an unknown key: sorted out after the walk
+    std::size_t previous = size;  // the field read last; at first, the object's start
     for (const auto& [key, field_tree] : tree.as_assoc()) {
-        const std::size_t i = find_field(shape, key, hint);
+        // Looked up from the key that followed the previous one in the objects before (the
+        // text reader's order, declaration order at first), and that order learned: objects of
+        // one shape whose keys come in another order (sorted, say) find each key at once.
+        std::atomic_ref<std::uint32_t> learned(record.next[previous]);
+        const std::size_t guess = learned.load(std::memory_order_relaxed);
+        const std::size_t i = find_field(shape, key, guess);
         if (i == size || given.test(i)) {
             if (i == size && ignored.data() != nullptr && key == ignored) continue;
             if (i == size && record.keep != nullptr) {
@@ -142,8 +148,9 @@ void read_tree_entries(const yojson& tree, void* value, const field_offset* offs
             anomaly = true;
             continue;
         }
+        if (i != guess) learned.store(static_cast<std::uint32_t>(i), std::memory_order_relaxed);
         given.set(i);
-        hint = i + 1;
+        previous = i;
         record.fields[i].read(field_tree, at(value, offsets, i));
     }
     if (anomaly || !covers(shape, given.words)) [[unlikely]]

@@ -441,9 +441,12 @@ inline constexpr auto tree_in_fields =
             field_tree_in{tree_reader<F, !table::skipped(I)>, clearer<F, cleared<table, F>(I)>}...};
     });
 template <class Desc>
-inline constexpr record_tree_in tree_in{&shape_of<Desc>(), tree_in_fields<Desc>.data(),
+inline constexpr record_tree_in tree_in{&shape_of<Desc>(),
+                                        tree_in_fields<Desc>.data(),
                                         cleared_fields<Desc>.words.data(),
-                                        record_table<Desc>::extra_index, keeper<Desc>()};
+                                        record_table<Desc>::extra_index,
+                                        keeper<Desc>(),
+                                        key_order<Desc>.data()};
 
 template <class Desc>
 inline constexpr auto tree_out_fields =

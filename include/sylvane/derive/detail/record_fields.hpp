@@ -77,6 +77,9 @@ struct record_tree_in {
     const std::uint64_t* cleared;  ///< one bit per field: a missing key clears it
     std::size_t extra;
     keep_fn keep;
+    /// The order of the keys met last, shared with `record_text_in::next`: where a key is
+    /// looked up first.
+    std::uint32_t* next;
 };
 
 /// Whether bit `i` of `bits` is set.
