@@ -112,8 +112,8 @@ text_window::taken text_window::take(std::size_t n) {
     // one size and those handed back (`reuse`) fit the next take.
     const std::size_t capacity = capacity_;
     const std::size_t step = std::max<std::size_t>(block_size_ / 8, 1);
-    const std::size_t wanted = end_ - begin_ - n + block_size_;
-    auto buffer = move_to_new_buffer(begin_ + n, (wanted + step - 1) / step * step);
+    const std::size_t needed = end_ - begin_ - n + block_size_;
+    auto buffer = move_to_new_buffer(begin_ + n, (needed + step - 1) / step * step);
     wanted_ = 1;
     return {std::move(buffer), text, capacity};
 }

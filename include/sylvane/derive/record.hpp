@@ -521,6 +521,7 @@ struct record_of_tree {
         // Value-initialised: a field that its key does not set keeps its initialiser, or is
         // zero, never an indeterminate value (a defaulted field without an initialiser).
         type value = type();
+        using table = detail::record_table<Desc>;
         const auto entries = tree.as_assoc();
         if (const std::size_t first = in_order(entries, ignored); first != detail::not_in_order)
             [[likely]] {
@@ -533,8 +534,7 @@ struct record_of_tree {
                                                detail::tree_in_fields<Desc>[I]),
                  ...);
             }
-            (std::make_index_sequence<detail::record_table<Desc>::size>{},
-             typename detail::record_table<Desc>::members{});
+            (std::make_index_sequence<table::size>{}, typename table::members{});
         } else {
             const auto offsets = detail::field_offsets<Desc>(value);
             detail::read_tree_entries(tree, std::addressof(value), offsets.data(),
@@ -631,7 +631,7 @@ struct direct_writer<T, record_to_tree<Desc>> {
         out.put_char('{');
         bool first = true;
         [&]<std::size_t... I, auto... M>(std::index_sequence<I...>, member_list<nullptr, M...>) {
-            (write_text_field_entry(out, std::addressof(detail::member_of<M>(value)),
+            (write_text_field_entry(out, std::addressof(member_of<M>(value)),
                                     text_out_fields<Desc>[I], quoted_keys<Desc>[I], table::keys[I],
                                     table::plain_key(I), first),
              ...);

@@ -75,9 +75,9 @@ public:
     std::optional<text_line> next();
     /// The next run of whole lines: every whole line read once `size` bytes are (about a
     /// block; more when a line is longer), for another thread to split with `each_line`;
-    /// nothing at the end of the text. It holds the
-    /// buffer its bytes were read into (never a copy). A line longer than the longest allowed
-    /// is a run of its own, with no line end, that many bytes long.
+    /// nothing at the end of the text. It holds the buffer its bytes were read into (never a
+    /// copy). A line longer than the longest allowed is a run of its own, with no line end,
+    /// that many bytes long.
     std::optional<text_chunk> next_chunk(std::size_t size);
     /// Takes back the buffer of a run read to the end, for a later run.
     void reuse(text_chunk&& spent) noexcept {

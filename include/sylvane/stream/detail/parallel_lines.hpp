@@ -6,10 +6,10 @@
 // their run into lines and read each line's document; the reading thread hands out the values
 // of the oldest run once it is done, in place, numbering its lines and placing its failures in
 // the whole text as it goes; while it waits for that run, it reads the next unclaimed one
-// itself. A run handed out is emptied by the thread that read it (a worker, through the spent
+// itself. A run handed out is cleared by the thread that read it (a worker, through the spent
 // list), so that its values' memory is freed on the thread that allocated it; its buffer and
 // vectors then hold the next run. At most two runs per thread are in flight, and as many are
-// kept emptied, so memory stays bounded by the runs, whatever the file.
+// kept cleared, so memory stays bounded by the runs, whatever the file.
 
 #include <condition_variable>
 #include <cstddef>
@@ -86,9 +86,9 @@ public:
             if (spent == nullptr) {
                 work_ready_.notify_one();
             } else {
-                spent->empty();
+                spent->clear();
                 const std::lock_guard lock(mutex_);
-                emptied_.push_back(std::move(spent));
+                cleared_.push_back(std::move(spent));
             }
             next_ = 0;
             front_done_ = false;
@@ -106,12 +106,12 @@ private:
         std::exception_ptr fatal;  // an exception other than a failure of the text or a value
         bool claimed = false;
         bool done = false;
-        bool read_here = false;  // by the reading thread, which destroys it
+        bool read_here = false;  // by the reading thread, which clears it
 
         /// Destroys the values and failures, keeping the memory of the buffer and the vectors
         /// for the next run: freeing a run's large blocks and allocating them again made
         /// malloc merge and split its free lists on every run.
-        void empty() noexcept {
+        void clear() noexcept {
             lines.clear();
             line_count = 0;
             values.clear();
@@ -124,13 +124,13 @@ private:
     /// Cuts runs until two per thread are in flight or the text ends.
     void fill() {
         while (!ended_ && batches_.size() < 2 * (workers_.size() + 1)) {
-            // An emptied run, whose buffer the next run is read into.
+            // A cleared run, whose buffer the next run is read into.
             std::unique_ptr<batch> b;
             {
                 const std::lock_guard lock(mutex_);
-                if (!emptied_.empty()) {
-                    b = std::move(emptied_.back());
-                    emptied_.pop_back();
+                if (!cleared_.empty()) {
+                    b = std::move(cleared_.back());
+                    cleared_.pop_back();
                 }
             }
             if (b == nullptr)
@@ -208,9 +208,9 @@ private:
                 if (b != nullptr) b->claimed = true;
             }
             if (!spent.empty()) {
-                for (auto& s : spent) s->empty();  // on this thread, where their values were made
+                for (auto& s : spent) s->clear();  // on this thread, where their values were made
                 const std::lock_guard lock(mutex_);
-                for (auto& s : spent) emptied_.push_back(std::move(s));
+                for (auto& s : spent) cleared_.push_back(std::move(s));
             }
             if (b != nullptr) read_claimed(*b);
         }
@@ -225,8 +225,8 @@ private:
 
     line_source& source_;
     std::deque<std::unique_ptr<batch>> batches_;   // in the text's order
-    std::vector<std::unique_ptr<batch>> spent_;    // handed out, to be emptied by a worker
-    std::vector<std::unique_ptr<batch>> emptied_;  // for the next runs: at most those in flight
+    std::vector<std::unique_ptr<batch>> spent_;    // handed out, to be cleared by a worker
+    std::vector<std::unique_ptr<batch>> cleared_;  // for the next runs: at most those in flight
     std::size_t next_ = 0;                         // the next line of the oldest run
     std::size_t lines_before_ = 0;                 // the lines of the runs handed out
     bool front_done_ = false;                      // the oldest run is read
