@@ -14,6 +14,10 @@ the median peak resident set (getrusage of the child) are kept. The units:
   nlohmann_include, nlohmann_records
                   <nlohmann/json.hpp>, and the same N records with its macros, parsed and dumped
                   (left out when the header is not installed)
+  plain_include, plain_records
+                  the standard headers of the records' fields, and the same N records, each
+                  made, given a string, moved and destroyed with no JSON library: what any code
+                  that reads or writes such a record costs the compiler at least
 
 Per record: (records - include) / N. Writes one JSON line per unit and compiler.
 
@@ -52,20 +56,30 @@ def record_struct(i):
     return f"struct r{i} {{\n{members}\n}};\n"
 
 
-def sylvane_records(n):
-    out = ["#include <sylvane/sylvane.hpp>", "#include <string>", "#include <string_view>",
-           "namespace gen {"]
+def unit_of_records(prelude, n, after_record):
+    """`prelude`, then N records in namespace gen, each followed by the lines `after_record(i)`
+    gives: its converters and the function that reads and writes it."""
+    out = [prelude, "namespace gen {"]
     for i in range(n):
         out.append(record_struct(i))
-        if i % 2:
-            fields = ", ".join(f"({name}, {opt})" if opt else name for _, name, opt in FIELDS)
-            out.append(f"SYLVANE_RECORD_WITH(r{i}, (rename_all(camel_case)), {fields})")
-        else:
-            out.append(f"SYLVANE_RECORD(r{i}, {', '.join(name for _, name, _ in FIELDS)})")
-        out.append(f"std::string round_trip{i}(std::string_view text) "
-                   f"{{ return Sylvane::write(Sylvane::read_as<r{i}>(text)); }}")
+        out += after_record(i)
     out.append("}")
     return "\n".join(out) + "\n"
+
+
+def sylvane_record(i):
+    if i % 2:
+        fields = ", ".join(f"({name}, {opt})" if opt else name for _, name, opt in FIELDS)
+        converters = f"SYLVANE_RECORD_WITH(r{i}, (rename_all(camel_case)), {fields})"
+    else:
+        converters = f"SYLVANE_RECORD(r{i}, {', '.join(name for _, name, _ in FIELDS)})"
+    return [converters, f"std::string round_trip{i}(std::string_view text) "
+                        f"{{ return Sylvane::write(Sylvane::read_as<r{i}>(text)); }}"]
+
+
+def sylvane_records(n):
+    return unit_of_records("#include <sylvane/sylvane.hpp>\n#include <string>\n"
+                           "#include <string_view>", n, sylvane_record)
 
 
 NLOHMANN_PRELUDE = """#include <nlohmann/json.hpp>
@@ -87,15 +101,24 @@ struct adl_serializer<std::optional<T>> {
 
 
 def nlohmann_records(n):
-    out = [NLOHMANN_PRELUDE, "namespace gen {"]
-    for i in range(n):
-        out.append(record_struct(i))
-        out.append(f"NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(r{i}, "
-                   f"{', '.join(name for _, name, _ in FIELDS)})")
-        out.append(f"std::string round_trip{i}(std::string_view text) "
-                   f"{{ return nlohmann::json(nlohmann::json::parse(text).get<r{i}>()).dump(); }}")
-    out.append("}")
-    return "\n".join(out) + "\n"
+    return unit_of_records(NLOHMANN_PRELUDE, n, lambda i: [
+        f"NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(r{i}, {', '.join(name for _, name, _ in FIELDS)})",
+        f"std::string round_trip{i}(std::string_view text) "
+        f"{{ return nlohmann::json(nlohmann::json::parse(text).get<r{i}>()).dump(); }}"])
+
+
+PLAIN_PRELUDE = """#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+"""
+
+
+def plain_records(n):
+    return unit_of_records(PLAIN_PRELUDE, n, lambda i: [
+        f"std::string round_trip{i}(std::string_view text) "
+        f"{{ r{i} v; v.name = text; r{i} w = std::move(v); return w.name; }}"])
 
 
 def std_headers():
@@ -126,6 +149,8 @@ def units(n, with_nlohmann):
     if with_nlohmann:
         u["nlohmann_include"] = NLOHMANN_PRELUDE
         u["nlohmann_records"] = nlohmann_records(n)
+    u["plain_include"] = PLAIN_PRELUDE
+    u["plain_records"] = plain_records(n)
     return u
 
 

@@ -25,6 +25,7 @@
 #include <sylvane/base/export.hpp>
 #include <sylvane/derive/containers.hpp>
 #include <sylvane/derive/detail/routes.hpp>
+#include <sylvane/derive/detail/value_slot.hpp>
 #include <sylvane/derive/direct_read.hpp>
 #include <sylvane/derive/mapping.hpp>
 #include <sylvane/derive/may_be_absent.hpp>
@@ -119,22 +120,23 @@ SYLVANE_API void read_tree_value(std::string_view text, const read_options& opti
                                  const json_tree::detail::cursor_fault& fault, void* out,
                                  void (*convert)(const yojson& tree, void* out));
 
-/// The value of a `T` read from `c`, made in the `std::optional<T>` at `out`.
-template <class T>
+/// The value of a `T` read from `c`, made in the `Out` (a `std::optional<T>` or a
+/// `value_slot<T>`) at `out`.
+template <class T, class Out = std::optional<T>>
 void emplace_read(json_tree::detail::text_cursor& c, void* out) {
-    static_cast<std::optional<T>*>(out)->emplace(direct_value<T>{c});
+    static_cast<Out*>(out)->emplace(direct_value<T>{c});
 }
-/// The value of a `T` converted from `tree`, made in the `std::optional<T>` at `out`.
-template <class T>
+/// The value of a `T` converted from `tree`, made in the `Out` at `out`.
+template <class T, class Out = std::optional<T>>
 void emplace_converted(const yojson& tree, void* out) {
-    static_cast<std::optional<T>*>(out)->emplace(of_yojson<T>(tree));
+    static_cast<Out*>(out)->emplace(convert_after_stop<T>(tree));
 }
 
-/// `read_as<T>(text, options)` made in `out`, without moving it out of a return value: for
-/// readers that give many values one at a time. `padded`: the text is followed by the cursor's
-/// `text_padding` readable bytes.
-template <class T>
-void read_as_into(std::optional<T>& out, std::string_view text, const read_options& options,
+/// `read_as<T>(text, options)` made in `out` (a `std::optional<T>` or a `value_slot<T>`),
+/// without moving it out of a return value: for readers that give many values one at a time.
+/// `padded`: the text is followed by the cursor's `text_padding` readable bytes.
+template <class T, class Out>
+void read_as_into(Out& out, std::string_view text, const read_options& options,
                   bool padded = false);
 
 }  // namespace derive::detail
@@ -144,9 +146,9 @@ void read_as_into(std::optional<T>& out, std::string_view text, const read_optio
 template <class T>
 T read_as(std::string_view text, const read_options& options = {}) {
     if constexpr (std::is_move_constructible_v<T> && !std::is_same_v<T, yojson>) {
-        std::optional<T> value;
-        derive::detail::read_as_into(value, text, options);
-        return std::move(*value);
+        derive::detail::value_slot<T> value;
+        derive::detail::read_as_into<T>(value, text, options);
+        return value.take();
     } else {
         // A tree is what the reader makes.
         SYLVANE_COUNT_ROUTE(trees_read);
@@ -161,15 +163,14 @@ T read_as(std::string_view text, const read_options& options = {}) {
 
 namespace derive::detail {
 
-template <class T>
-void read_as_into(std::optional<T>& out, std::string_view text, const read_options& options,
-                  bool padded) {
+template <class T, class Out>
+void read_as_into(Out& out, std::string_view text, const read_options& options, bool padded) {
     if constexpr (std::is_move_constructible_v<T> && !std::is_same_v<T, yojson>) {
         json_tree::detail::cursor_fault fault;
-        if (!read_text_value(text, options, &out, &emplace_read<T>, fault, padded)) {
+        if (!read_text_value(text, options, &out, &emplace_read<T, Out>, fault, padded)) {
             SYLVANE_COUNT_ROUTE(trees_read);
             out.reset();
-            read_tree_value(text, options, fault, &out, &emplace_converted<T>);
+            read_tree_value(text, options, fault, &out, &emplace_converted<T, Out>);
         }
     } else {
         out.emplace(read_as<T>(text, options));

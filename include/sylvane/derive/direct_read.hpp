@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -33,10 +34,25 @@ namespace Sylvane::derive::detail {
 using json_tree::detail::text_cursor;
 using json_tree::detail::tree_check;
 
+/// The type of `T`'s tree-to-value converter.
+template <class T>
+using of_converter_t = std::remove_cvref_t<decltype(converters_of<T>().of)>;
+
+/// `of_yojson<T>(tree)` where a direct read stopped: the same value or failure, by the
+/// converter's field table where it has one (a record's `read_by_table`), so that these rare
+/// reads do not make each record's converter be compiled a second time, unrolled.
+template <class T>
+T convert_after_stop(const yojson& tree) {
+    if constexpr (requires { of_converter_t<T>::read_by_table(tree, std::string_view{}); })
+        return of_converter_t<T>::read_by_table(tree, {});
+    else
+        return of_yojson<T>(tree);
+}
+
 /// Runs `T`'s tree converter on `tree`, for its failure.
 template <class T>
 void check_as(const yojson& tree) {
-    (void)of_yojson<T>(tree);
+    (void)convert_after_stop<T>(tree);
 }
 
 /// The indexes (list items or object entries) that lead from `root` to the node at `address`;
@@ -58,10 +74,6 @@ T placeholder() {
         throw cursor_stopped{};
     }
 }
-
-/// The type of `T`'s tree-to-value converter.
-template <class T>
-using of_converter_t = std::remove_cvref_t<decltype(converters_of<T>().of)>;
 
 /// The next value of `c` read as a tree and converted to a `T`. A failure of the converter is
 /// noted with its place in the value, and goes on.

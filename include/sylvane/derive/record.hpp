@@ -514,6 +514,20 @@ struct record_of_tree {
     /// Reads `tree`, in which the key `ignored` (a variant's tag, when not null) is no field
     /// and no unknown key either.
     static type read(const yojson& tree, std::string_view ignored) {
+        return read_with<true>(tree, ignored);
+    }
+
+    /// `read` over the field table alone, without the path unrolled for objects in order: the
+    /// same value or failure, for a failure's report after a direct read stopped, where a
+    /// second copy of every field's reader in each record would cost its build more than the
+    /// report gains.
+    static type read_by_table(const yojson& tree, std::string_view ignored) {
+        return read_with<false>(tree, ignored);
+    }
+
+private:
+    template <bool Unrolled>
+    static type read_with(const yojson& tree, std::string_view ignored) {
         const detail::tree_level level(Desc::name, tree);
         if (tree.kind() != yojson_kind::Assoc) {
             Treeform_error::record_list_instead_atom(Desc::name, tree);
@@ -523,27 +537,29 @@ struct record_of_tree {
         type value = type();
         using table = detail::record_table<Desc>;
         const auto entries = tree.as_assoc();
-        if (const std::size_t first = in_order(entries, ignored); first != detail::not_in_order)
-            [[likely]] {
-            // Every field once, in order, nothing else: each converted straight into its
-            // field, in the order of a walk by keys.
-            const yojson::entry* next = entries.data() + first;
-            [&]<std::size_t... I, auto... M>(std::index_sequence<I...>,
-                                             member_list<nullptr, M...>) {
-                (detail::read_tree_field_entry(next, std::addressof(detail::member_of<M>(value)),
-                                               detail::tree_in_fields<Desc>[I]),
-                 ...);
+        if constexpr (Unrolled) {
+            if (const std::size_t first = in_order(entries, ignored); first != detail::not_in_order)
+                [[likely]] {
+                // Every field once, in order, nothing else: each converted straight into its
+                // field, in the order of a walk by keys.
+                const yojson::entry* next = entries.data() + first;
+                [&]<std::size_t... I, auto... M>(std::index_sequence<I...>,
+                                                 member_list<nullptr, M...>) {
+                    (detail::read_tree_field_entry(next,
+                                                   std::addressof(detail::member_of<M>(value)),
+                                                   detail::tree_in_fields<Desc>[I]),
+                     ...);
+                }
+                (std::make_index_sequence<table::size>{}, typename table::members{});
+                return value;
             }
-            (std::make_index_sequence<table::size>{}, typename table::members{});
-        } else {
-            const auto offsets = detail::field_offsets<Desc>(value);
-            detail::read_tree_entries(tree, std::addressof(value), offsets.data(),
-                                      detail::tree_in<Desc>, ignored);
         }
+        const auto offsets = detail::field_offsets<Desc>(value);
+        detail::read_tree_entries(tree, std::addressof(value), offsets.data(),
+                                  detail::tree_in<Desc>, ignored);
         return value;
     }
 
-private:
     /// Where the fields start in `entries` when they are exactly the record's fields in order
     /// (0, or 1 after a variant's tag `ignored`), else `detail::not_in_order`. Without a tag,
     /// the usual case, the keys are compared with the record's own constant keys, inlined: the

@@ -16,7 +16,7 @@ class document_reader {
 public:
     explicit document_reader(const read_options& options) : options_(options) {}
     void operator()(std::optional<T>& out, std::string_view text) {
-        derive::detail::read_as_into(out, text, options_, true);
+        derive::detail::read_as_into<T>(out, text, options_, true);
     }
 
 private:
