@@ -69,6 +69,17 @@ struct shape : std::variant<circle, rect, blank> {
 SYLVANE_VARIANT_WITH(shape, (internal_tag("kind")), (circle, "circle"), (rect, "rect"),
                      (blank, "blank"))
 
+/// A record whose members have no initialisers, every one defaulted when its key is missing.
+struct bare {
+    std::int64_t n;
+    std::int64_t m;
+};
+SYLVANE_RECORD_WITH(bare, (with_default), n, m)
+struct tagged_bare : std::variant<bare, blank> {
+    using variant::variant;
+};
+SYLVANE_VARIANT_WITH(tagged_bare, (internal_tag("kind")), (bare, "bare"), (blank, "blank"))
+
 /// A record that keeps a part of its document as a tree.
 struct kept {
     std::int64_t id = 0;
@@ -228,6 +239,28 @@ TEST(read_as_faults, internally_tagged_variants_read_straight_when_the_tag_comes
     direct_test::expect_same_when_damaged<shapes>(
         R"([{"kind": "rect", "w": 2, "h": null, "label": "x"}, {"kind": "circle", "r": 0.25},
             {"kind": "blank"}, {"kind": "rect", "label": "y", "w": -4}])");
+}
+
+/// Leaves bytes other than zero in the stack below the caller's frame.
+[[gnu::noinline]] void dirty_stack() {
+    volatile unsigned char junk[8192];
+    for (auto& b : junk) b = 0xab;
+}
+
+TEST(read_as_faults, a_tagged_record_starts_value_initialised) {
+    // A missing key leaves a defaulted member as the record was made: zero, on both routes, never
+    // what the stack held (the direct route once made the record without initialising it).
+    const char* text = R"([{"kind": "bare", "n": 5}, {"kind": "bare"}])";
+    dirty_stack();
+    const auto direct = Sylvane::read_as<std::vector<tagged_bare>>(text);
+    ASSERT_EQ(direct.size(), 2u);
+    EXPECT_EQ(std::get<bare>(direct[0]).n, 5);
+    EXPECT_EQ(std::get<bare>(direct[0]).m, 0);
+    EXPECT_EQ(std::get<bare>(direct[1]).n, 0);
+    dirty_stack();
+    const auto tree = Sylvane::of_yojson<std::vector<tagged_bare>>(Sylvane::read(text));
+    EXPECT_EQ(std::get<bare>(tree[0]).m, 0);
+    EXPECT_EQ(std::get<bare>(tree[1]).n, 0);
 }
 
 TEST(read_as_faults, long_arrays_keep_their_elements_in_order) {

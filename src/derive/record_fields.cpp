@@ -89,40 +89,92 @@ std::size_t in_declaration_order(const record_shape& shape, std::span<const yojs
     return next == entries.size() ? first : not_in_order;
 }
 
-std::size_t other_entry(json_tree::detail::text_cursor& c, void* value, const field_offset* offsets,
-                        const record_text_in& record, std::size_t i, std::size_t hint,
-                        std::string_view ignored, const std::uint64_t* given, bool& anomaly) {
+namespace {
+
+/// Where the entry that `other_entry` met goes.
+struct other_entry_read {
+    std::size_t field;  ///< the field to read it into, or the record's size once stepped over
+    bool anomaly;       ///< whether it is a duplicate or an unknown key refused
+};
+
+/// The entry at the cursor, whose key is not the one declared next (`i` is the record's size) or
+/// is that of field `i` already given; `hint` is the field after the one read last. Tries the key
+/// that followed that field in the objects before, then looks the key up and teaches that order
+/// for the objects that follow. Gives the field to read the entry into, or none once it is
+/// stepped over (the variant's tag, a duplicate or an unknown key, an anomaly where refused) or
+/// kept as an unknown key. Out of line, as is the end below, and returning in registers, so that
+/// the loop's frame, one in every level of nested records, stays small.
+[[gnu::noinline]] other_entry_read other_entry(json_tree::detail::text_cursor& c,
+                                               const text_fields_read& job, std::size_t i,
+                                               std::size_t hint) {
+    const record_text_in& record = *job.form->record;
     const record_shape& shape = *record.shape;
     const std::size_t size = shape.size;
+    std::atomic_ref<std::uint32_t> learned(record.next[hint == 0 ? size : hint - 1]);
+    const std::size_t guess = learned.load(std::memory_order_relaxed);
+    if (i == size && guess != hint && guess < size && c.key_is(record.quoted[guess])) i = guess;
+    if (i != size && !bit(job.given, i)) return {i, false};
     if (i == size) {
         const std::string_view key = c.key();
-        i = find_field(shape, key, hint);
-        if (i == size && !ignored.empty() && key == ignored) {
+        i = find_field(shape, key, guess);
+        if (i == size && !job.form->ignored.empty() && key == job.form->ignored) {
             c.skip();
-            return size;
+            return {size, false};
         }
         if (i == size && record.keep != nullptr) {
             // The key's view lasts only until the value's strings are read.
             std::string kept(key);
-            record.keep(at(value, offsets, record.extra), kept, c.read_tree());
-            return size;
+            record.keep(at(job.value, job.offsets, record.extra), kept, c.read_tree());
+            return {size, false};
         }
     }
-    if (i == size || bit(given, i)) {
-        anomaly = anomaly || i != size || refuses_unknown(shape.unknown_keys);
+    if (i == size || bit(job.given, i)) {
         c.skip();
-        return size;
+        return {size, i != size || refuses_unknown(shape.unknown_keys)};
     }
-    return i;
+    learned.store(static_cast<std::uint32_t>(i), std::memory_order_relaxed);
+    return {i, false};
 }
 
-void end_text_fields(json_tree::detail::text_cursor& c, void* value, const field_offset* offsets,
-                     const record_text_in& record, const std::uint64_t* given, bool anomaly,
-                     std::size_t start, json_tree::detail::tree_check check) {
-    const record_shape& shape = *record.shape;
-    if (anomaly || !covers(shape, given)) [[unlikely]]
-        c.reject_at(start, check);
-    clear_missing(value, offsets, record, given);
+/// Clears the fields of the record that may be absent, were not given and are cleared when
+/// missing; reports the object with `job.form->check` if `anomaly` or a field is missing.
+[[gnu::noinline]] void end_text_fields(json_tree::detail::text_cursor& c,
+                                       const text_fields_read& job, bool anomaly) {
+    if (anomaly || !covers(*job.form->record->shape, job.given)) [[unlikely]]
+        c.reject_at(job.at, job.form->check);
+    clear_missing(job.value, job.offsets, *job.form->record, job.given);
+}
+
+}  // namespace
+
+void read_text_fields(json_tree::detail::text_cursor& c, const text_fields_read& job, bool more) {
+    // The job's parts are read from it where they are used rather than kept in registers: fewer
+    // registers saved, a smaller frame in every level of nested records.
+    const std::size_t size = job.form->record->shape->size;
+    bool anomaly = false;
+    std::size_t hint = 0;  // the field after the one read last
+    for (; more; more = c.next_entry()) {
+        // The key declared next, matched as a block where it is plain; else another.
+        std::size_t i = hint < size && c.key_is(job.form->record->quoted[hint]) ? hint : size;
+        if (i == size || bit(job.given, i)) [[unlikely]] {
+            const other_entry_read other = other_entry(c, job, i, hint);
+            anomaly = anomaly || other.anomaly;
+            i = other.field;
+            if (i == size) continue;
+        }
+        job.given[i / 64] |= std::uint64_t{1} << (i % 64);
+        hint = i + 1;
+        job.form->record->fields[i].read(c, static_cast<char*>(job.value) + job.offsets[i]);
+    }
+    // Every field required and every field that a missing key clears given: nothing to do.
+    bool complete = !anomaly;
+    for (std::size_t w = 0; w < (size + 63) / 64; ++w) {
+        const std::uint64_t needed =
+            job.form->record->shape->required[w] | job.form->record->cleared[w];
+        complete = complete && (job.given[w] & needed) == needed;
+    }
+    if (!complete) [[unlikely]]
+        end_text_fields(c, job, anomaly);
 }
 
 void read_tree_entries(const yojson& tree, void* value, const field_offset* offsets,

@@ -100,7 +100,9 @@ template <class T>
 struct direct_reader<std::unique_ptr<T>, unique_of_tree<T>> {
     static std::unique_ptr<T> read(text_cursor& c) {
         if (c.read_null()) return nullptr;
-        return std::make_unique<T>(read_direct<T>(c));
+        // Made in place where it stays, not on the stack first: a frame of each level of a
+        // chain of records read through pointers.
+        return std::unique_ptr<T>(new T(read_direct<T>(c)));
     }
 };
 

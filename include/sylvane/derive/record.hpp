@@ -611,19 +611,26 @@ struct direct_reader<T, record_of_tree<Desc>> {
             return value;
         }
         const bool more = c.begin_object(&check_as<T>);
-        read_fields(c, value, more, c.value_start(), {}, &check_keys);
+        static constexpr object_form form = form_with({}, &check_keys);
+        read_fields(c, value, more, c.value_start(), form);
         return value;
     }
 
+    /// How an object is read into the record where the key `ignored` (a variant's tag, or
+    /// empty) is neither a field nor unknown and `check` reports the object's keys when they do
+    /// not make the record; for `read_fields`, as a constant.
+    static constexpr object_form form_with(std::string_view ignored, tree_check check) noexcept {
+        return {&text_in<Desc>, ignored, check};
+    }
+
     /// Reads the entries of the object at offset `at` from the cursor on into `value` (`more`:
-    /// whether an entry is next). The key `ignored` (a variant's tag) is neither a field nor
-    /// unknown; `check` reports the object's keys when they do not make the record.
+    /// whether an entry is next), as `form` (made by `form_with`) says.
     static void read_fields(text_cursor& c, T& value, bool more, std::size_t at,
-                            std::string_view ignored, tree_check check) {
+                            const object_form& form) {
         const auto offsets = field_offsets<Desc>(value);
         field_set<table::size> given;
-        read_text_fields(c, std::addressof(value), offsets.data(), text_in<Desc>,
-                         given.words.data(), more, at, ignored, check);
+        read_text_fields(c, {std::addressof(value), offsets.data(), given.words.data(), at, &form},
+                         more);
     }
 
     /// Reports the keys of `tree` as the tree converter does after its walk, with `ignored`

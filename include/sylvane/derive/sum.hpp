@@ -722,11 +722,21 @@ private:
             if (c.next_entry()) c.reject_at(at, &check_as<T>);
             return T(std::in_place_index<index>, A{});
         } else {
-            using fields = direct_reader<A, record_of_tree<record_desc_t<A>>>;
-            A value;
-            fields::read_fields(c, value, c.next_entry(), at, tag_key, &check_keys<A>);
-            return T(std::in_place_index<index>, std::move(value));
+            return record_alternative<A, index>(c, at);
         }
+    }
+
+    /// Alternative `A`, a record at `index` of `T`, from the entries after the tag. Its record is
+    /// value-initialised, as the tree converter makes it, and read where it stays, with no copy
+    /// in the frame, one in every level of nested variants (a function of its own: a second
+    /// return of another value in the function makes g++ copy the named one).
+    template <class A, std::size_t index>
+    static T record_alternative(text_cursor& c, std::size_t at) {
+        using fields = direct_reader<A, record_of_tree<record_desc_t<A>>>;
+        static constexpr object_form form = fields::form_with(tag_key, &check_keys<A>);
+        T result(std::in_place_index<index>);
+        fields::read_fields(c, std::get<index>(result), c.next_entry(), at, form);
+        return result;
     }
 
     /// The record failure of alternative `A`'s object, as the tree converter reports it.

@@ -5,7 +5,6 @@
 // string field). So a record costs the compiler its tables and little code, and a route costs
 // it only where it is used. Not part of the API.
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -87,68 +86,33 @@ inline bool bit(const std::uint64_t* bits, std::size_t i) noexcept {
     return (bits[i / 64] >> (i % 64)) & 1u;
 }
 
-/// The entry at the cursor, whose key is not the one expected next or is that of field `i`
-/// already given: the field to read it into, or `shape->size` once it is stepped over (the
-/// variant's tag `ignored`, a duplicate or an unknown key, noted in `anomaly` where refused) or
-/// kept as an unknown key.
-SYLVANE_API std::size_t other_entry(json_tree::detail::text_cursor& c, void* value,
-                                    const field_offset* offsets, const record_text_in& record,
-                                    std::size_t i, std::size_t hint, std::string_view ignored,
-                                    const std::uint64_t* given, bool& anomaly);
-/// Clears the fields of the record at `value` that may be absent, were not `given` and are
-/// cleared when missing; reports the object at `at` with `check` if `anomaly` or a field is
-/// missing.
-SYLVANE_API void end_text_fields(json_tree::detail::text_cursor& c, void* value,
-                                 const field_offset* offsets, const record_text_in& record,
-                                 const std::uint64_t* given, bool anomaly, std::size_t at,
-                                 json_tree::detail::tree_check check);
+/// How an object is read into a record, constant for each use of the record: the record's table,
+/// a key that is neither a field nor unknown (a variant's tag, else empty), and the check that
+/// reports the object's keys when they do not make the record.
+struct object_form {
+    const record_text_in* record;
+    std::string_view ignored;
+    json_tree::detail::tree_check check;
+};
 
-/// Reads the entries of the object at offset `at` from `c` on into the record at `value` (`more`:
-/// whether an entry is next), each field converted as its key is met; `given` has a bit for
-/// each field, clear. The key `ignored` (a variant's tag) is neither a field nor unknown. A
-/// duplicate, an unknown key refused or a field missing stops the cursor at the object with
-/// `check`, which reports its keys; fields that may be absent and were not given are cleared.
-/// Inlined into each record's reader, so that a nested record costs one frame of the stack.
-[[gnu::always_inline]] inline void read_text_fields(json_tree::detail::text_cursor& c, void* value,
-                                                    const field_offset* offsets,
-                                                    const record_text_in& record,
-                                                    std::uint64_t* given, bool more, std::size_t at,
-                                                    std::string_view ignored,
-                                                    json_tree::detail::tree_check check) {
-    const std::size_t size = record.shape->size;
-    bool anomaly = false;
-    std::size_t previous = size;  // the field read last; at first, the object's start
-    std::size_t hint = 0;
-    for (; more; more = c.next_entry()) {
-        // The key declared next, matched as a block where it is plain; else the key that
-        // followed the previous one in the objects before; else looked up, and that order
-        // learned for the objects that follow.
-        std::size_t i = hint < size && c.key_is(record.quoted[hint]) ? hint : size;
-        if (i == size || bit(given, i)) [[unlikely]] {
-            std::atomic_ref<std::uint32_t> learned(record.next[previous]);
-            const std::size_t guess = learned.load(std::memory_order_relaxed);
-            if (i == size && guess != hint && guess < size && c.key_is(record.quoted[guess]))
-                i = guess;
-            if (i == size || bit(given, i)) {
-                i = other_entry(c, value, offsets, record, i, guess, ignored, given, anomaly);
-                if (i == size) continue;
-                learned.store(static_cast<std::uint32_t>(i), std::memory_order_relaxed);
-            }
-        }
-        given[i / 64] |= std::uint64_t{1} << (i % 64);
-        previous = i;
-        hint = i + 1;
-        record.fields[i].read(c, static_cast<char*>(value) + offsets[i]);
-    }
-    // Every field required and every field that a missing key clears given: nothing to do.
-    bool complete = !anomaly;
-    for (std::size_t w = 0; w < (size + 63) / 64; ++w) {
-        const std::uint64_t needed = record.shape->required[w] | record.cleared[w];
-        complete = complete && (given[w] & needed) == needed;
-    }
-    if (!complete) [[unlikely]]
-        end_text_fields(c, value, offsets, record, given, anomaly, at, check);
-}
+/// One object read from text into a record: what the record's reader hands the loop over its
+/// fields, in one place and small, since the reader's frame and the loop's are two in every
+/// level of nested records.
+struct text_fields_read {
+    void* value;  ///< the record
+    const field_offset* offsets;
+    std::uint64_t* given;  ///< one bit per field, clear
+    std::size_t at;        ///< the object's offset in the text
+    const object_form* form;
+};
+
+/// Reads the entries of `job`'s object from `c` on into its record (`more`: whether an entry is
+/// next), each field converted as its key is met. A duplicate, an unknown key refused or a field
+/// missing stops the cursor at the object with `job.form->check`; fields that may be absent and
+/// were not given are cleared. One loop for every record: inlined into each, it cost the compiler
+/// about a tenth of a derived record's time.
+SYLVANE_API void read_text_fields(json_tree::detail::text_cursor& c, const text_fields_read& job,
+                                  bool more);
 
 /// Where the keyed fields of `shape` start in `entries` when the entries are exactly those fields
 /// in order, after the key `ignored` (a variant's tag, when not null) if it comes first: 0 or 1.
