@@ -122,12 +122,12 @@ SYLVANE_API void read_tree_value(std::string_view text, const read_options& opti
 
 /// The value of a `T` read from `c`, made in the `Out` (a `std::optional<T>` or a
 /// `value_slot<T>`) at `out`.
-template <class T, class Out = std::optional<T>>
+template <class T, class Out>
 void emplace_read(json_tree::detail::text_cursor& c, void* out) {
     static_cast<Out*>(out)->emplace(direct_value<T>{c});
 }
 /// The value of a `T` converted from `tree`, made in the `Out` at `out`.
-template <class T, class Out = std::optional<T>>
+template <class T, class Out>
 void emplace_converted(const yojson& tree, void* out) {
     static_cast<Out*>(out)->emplace(convert_after_stop<T>(tree));
 }

@@ -535,9 +535,9 @@ private:
         // Value-initialised: a field that its key does not set keeps its initialiser, or is
         // zero, never an indeterminate value (a defaulted field without an initialiser).
         type value = type();
-        using table = detail::record_table<Desc>;
         const auto entries = tree.as_assoc();
         if constexpr (Unrolled) {
+            using table = detail::record_table<Desc>;
             if (const std::size_t first = in_order(entries, ignored); first != detail::not_in_order)
                 [[likely]] {
                 // Every field once, in order, nothing else: each converted straight into its

@@ -30,7 +30,7 @@ step read_item_after_stop(text_window& w, Walk& walk, std::optional<T>& out,
         SYLVANE_COUNT_ROUTE(trees_read);
         std::optional<T> value;
         derive::detail::read_tree_value(text, inner, fault, &value,
-                                        &derive::detail::emplace_converted<T>);
+                                        &derive::detail::emplace_converted<T, std::optional<T>>);
         const step s = walk.after_item(w, *end);
         if (s == step::item) out.emplace(std::move(*value));
         return s;
