@@ -1,5 +1,8 @@
 #include <sylvane/json_tree/read.hpp>
+#include <sylvane/json_tree/write.hpp>
 #include <sylvane/treeform.hpp>
+
+#include "indented_text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -809,6 +812,47 @@ TEST(json_read, indentation_of_spaces_or_tabs_and_spaced_commas) {
     const auto elements = p.tree.as_list();
     for (std::size_t k = 0; k < elements.size(); ++k)
         EXPECT_EQ(p.positions.position_of(elements[k]), where[k]) << "element " << k;
+}
+
+// Indented documents nested deeper than the readers' table of indentations by depth, written
+// with 1 to 8 spaces a level and then some lines indented otherwise: every value is read, at
+// its place, whether its line is indented as its depth's lines were or not.
+TEST(json_read, lines_indented_by_depth_or_otherwise) {
+    std::mt19937 random(11);
+    // A tree of lists and objects down to `depth` levels, of 1 to 4 elements each.
+    const auto tree = [&](auto& self, int depth) -> yojson {
+        if (depth == 0) return random() % 2 ? yojson::Int(random() % 1000) : yojson::String("s");
+        std::vector<yojson> items;
+        fields entries;
+        const bool object = random() % 2 == 0;
+        for (std::size_t n = 1 + random() % 4; n > 0; --n) {
+            yojson v = self(self, random() % 3 == 0 ? 0 : depth - 1);
+            if (object)
+                entries.emplace_back("k" + std::to_string(n), std::move(v));
+            else
+                items.push_back(std::move(v));
+        }
+        return object ? yojson::Assoc(std::move(entries)) : yojson::List(std::move(items));
+    };
+    for (unsigned seed = 0; seed < 40; ++seed) {
+        const yojson expected = tree(tree, 5 + static_cast<int>(seed % 9));
+        write_options pretty;
+        pretty.pretty = true;
+        pretty.indent = 1 + seed % 8;
+        const std::string text =
+            indented_text::reindented(write(expected, pretty), seed, seed % 2 ? 5 : 1000);
+        check(text, expected);
+        const positioned p = read_with_positions(text);
+        EXPECT_EQ(p.tree, expected);
+        // Each element's line starts with its indentation, whatever it is.
+        if (p.tree.kind() != yojson_kind::List) continue;
+        for (const yojson& item : p.tree.as_list()) {
+            const text_position at = *p.positions.position_of(item);
+            const std::size_t line_start = text.rfind('\n', at.offset - 1) + 1;
+            EXPECT_EQ(at.column, at.offset - line_start + 1);
+            EXPECT_EQ(text.find_first_not_of(" \t", line_start), at.offset);
+        }
+    }
 }
 
 // Text cut anywhere is refused where it ends, or at the string left open there; never read

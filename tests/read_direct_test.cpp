@@ -3,6 +3,7 @@
 
 #include "derive_support.hpp"
 #include "direct_differential.hpp"
+#include "indented_text.hpp"
 
 #include <array>
 #include <cmath>
@@ -236,6 +237,27 @@ TEST(read_direct, white_space_trailing_text_and_options) {
     ASSERT_EQ(not_numbers.size(), 2u);
     EXPECT_TRUE(not_numbers[0] && std::isnan(*not_numbers[0]));
     EXPECT_FALSE(not_numbers[1]);
+}
+
+// Indented text read straight into types, its lines indented by depth or otherwise: the
+// cursor guesses a line's indentation as the tree reader does, and must find every token.
+TEST(read_direct, lines_indented_by_depth_or_otherwise) {
+    using nested = std::vector<std::map<std::string, std::vector<std::vector<std::int64_t>>>>;
+    nested value;
+    for (std::int64_t i = 0; i < 6; ++i) {
+        auto& entry = value.emplace_back();
+        for (std::int64_t k = 0; k <= i % 3; ++k)
+            entry["key" + std::to_string(k)] = {{i, k}, {}, {i * k}};
+    }
+    Sylvane::write_options pretty;
+    pretty.pretty = true;
+    for (unsigned seed = 0; seed < 12; ++seed) {
+        pretty.indent = 1 + seed % 6;
+        const std::string text =
+            indented_text::reindented(Sylvane::write(value, pretty), seed, seed % 2 ? 4 : 1000);
+        EXPECT_EQ(Sylvane::read_as<nested>(text), value) << text;
+        expect_same<nested>(text, path::direct);
+    }
 }
 
 TEST(read_direct, nesting_as_deep_as_the_reader_allows) {

@@ -101,7 +101,13 @@ struct lexer {
 
     /// Steps over blanks and comments and returns the byte after them, as `peek`. Text without
     /// them, the usual case between tokens, costs one compare.
-    template <bool Comma = false>
+    ///
+    /// Indented text indents each line by the depth of its token, a closing bracket one less than
+    /// the elements before it, which tells where the token starts. The depth of the elements
+    /// where the blanks stand is `h.depth() + Opened` (`Opened`: the host has just opened a
+    /// container that it does not count yet), and `Closer` says that the host expects the
+    /// innermost container to close there.
+    template <bool Comma = false, bool Opened = false, bool Closer = false>
     [[gnu::always_inline]] static char after_space(Host& h) {
         const char c = peek(h);
         if (static_cast<unsigned char>(c) > ' ' && c != '/') return c;
@@ -109,14 +115,20 @@ struct lexer {
         // The usual blanks of indented text, a line feed and the next line's indentation of
         // fewer than 32 spaces (or tabs), found with two compares and no call.
         if (c == '\n' && h.end_ - h.p_ > 33) {  // the 32 bytes after the line feed, and one more
+            // The line is guessed to be indented as the last line of its depth was: the byte
+            // after that indentation is taken at once, and the count of this line's blanks only
+            // confirms the guess. The reading goes on from the guess while the count is made,
+            // rather than waiting for the count's compares to find where the token starts.
+            const std::size_t depth = h.depth() + Opened;
+            const int guess = h.indents_[(depth - Closer) % std::size(h.indents_)];
+            const char guessed = h.p_[1 + guess];
             const int n = leading_run32(h.p_ + 1, lanes_of(h.indentation_));
-            const char next = h.p_[1 + n];
-            if (static_cast<unsigned char>(next) > ' ' && next != '/') {
+            if (n == guess && static_cast<unsigned char>(guessed) > ' ' && guessed != '/') {
                 if constexpr (Host::counts_lines) h.line_start(h.p_ + 1);
-                h.p_ += 1 + n;
-                return next;
+                h.p_ += 1 + guess;
+                return guessed;
             }
-            if (indented_with_other_byte(n, next)) set_lanes(h.indentation_, next);
+            return other_line(h, depth, n);
         }
 #endif
         // One space, as writers put after a colon and some after every comma, without a loop
@@ -135,6 +147,25 @@ struct lexer {
             return other_space(h);
         }
     }
+
+#if defined(__SSE2__)
+    /// The rest of `after_space` after a line feed at `p_` whose line was not indented as
+    /// guessed: `n` blanks, then its token, learnt as the indentation of its depth; or other
+    /// blanks and comments. `depth` is that of the elements where the line stands.
+    [[gnu::noinline]] static char other_line(Host& h, std::size_t depth, int n) {
+        const char next = h.p_[1 + n];
+        if (static_cast<unsigned char>(next) > ' ' && next != '/') {
+            const bool closes = next == '}' || next == ']';
+            h.indents_[(depth - closes) % std::size(h.indents_)] = static_cast<unsigned char>(n);
+            if constexpr (Host::counts_lines) h.line_start(h.p_ + 1);
+            h.p_ += 1 + n;
+            return next;
+        }
+        if (indented_with_other_byte(n, next)) set_lanes(h.indentation_, next);
+        skip_space(h);
+        return peek(h);
+    }
+#endif
 
     /// The rest of `after_space`, out of line: for hosts whose every read steps over blanks,
     /// where the whole loop inlined would grow each read.

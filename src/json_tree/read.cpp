@@ -158,7 +158,7 @@ public:
                 }
                 const bool object = frames_.back().object;
                 const char closer = object ? '}' : ']';
-                c = after_space();
+                c = after_space<false, false, true>();
                 if (c == ',') {
                     ++p_;
                     c = after_space<true>();
@@ -206,6 +206,11 @@ private:
         std::size_t offset;  // of the opening bracket, for positions and errors
         bool object;
     };
+
+    /// Containers open, for the lexer's guess of a line's indentation.
+    std::size_t depth() const noexcept {
+        return frames_.size();
+    }
 
     std::size_t offset(const char* p) const noexcept {
         return static_cast<std::size_t>(p - begin_);
@@ -279,7 +284,7 @@ private:
                 if (frames_.size() >= depth_limit_) fault(p_, parse_errc::too_deep);
                 const bool object = c == '{';
                 ++p_;
-                if (after_space() == (object ? '}' : ']')) {
+                if (after_space<false, true>() == (object ? '}' : ']')) {
                     ++p_;
                     push(empty_container(object, start), start);
                     return true;
@@ -487,9 +492,9 @@ private:
     [[gnu::always_inline]] char peek() const noexcept {
         return lex::peek(*this);
     }
-    template <bool Comma = false>
+    template <bool Comma = false, bool Opened = false, bool Closer = false>
     [[gnu::always_inline]] char after_space() {
-        return lex::template after_space<Comma>(*this);
+        return lex::template after_space<Comma, Opened, Closer>(*this);
     }
     [[gnu::always_inline]] void skip_space() {
         lex::skip_space(*this);
@@ -516,9 +521,12 @@ private:
     const char* p_;
     const char* end_;
     bool padded_ = false;         // whether `padding` readable bytes follow the text
+    bool whole_text_ = true;      // whether the value is the whole text, or one inside it
     const read_options options_;  // a copy: one load less for each option tested
     std::size_t depth_limit_;     // containers that may open: less than the option when nested
-    bool whole_text_ = true;      // whether the value is the whole text, or one inside it
+    // The blanks (up to 32) that began the last line whose token was at each depth, modulo 8:
+    // where a flag would otherwise leave padding.
+    unsigned char indents_[8] = {};
     locator* positions_;
     arena* arena_ = nullptr;
     known_keys known_keys_;

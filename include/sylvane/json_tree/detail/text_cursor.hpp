@@ -206,6 +206,8 @@ public:
 
 private:
     friend struct lexer<text_cursor>;
+    /// Containers open, for the lexer's guess of a line's indentation.
+    std::size_t depth() const noexcept { return depth_; }
     static constexpr bool counts_lines = false;
     static constexpr bool inlines_blanks = false;
     void line_start(const char*) noexcept {}
@@ -252,6 +254,8 @@ private:
     std::size_t depth_ = 0;  // containers open
     // The byte that indents the text's lines: spaces, until a line starts with a tab.
     char indentation_ = ' ';
+    // The blanks (up to 32) that began the last line whose token was at each depth, modulo 8.
+    unsigned char indents_[8] = {};
     bool failed_ = false;
     bool padded_ = false;
     cursor_fault fault_;
