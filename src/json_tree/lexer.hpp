@@ -6,9 +6,9 @@
 // converters). Not part of the API.
 //
 // The functions read the state of a host (`begin_`, `p_`, `end_`, `padded_`, `options_`,
-// `indentation_`: the text's bytes from `begin_` to `end_`, `p_` the next to read, and whether
-// `padding` readable bytes follow `end_`) and tell it what they meet
-// through two members:
+// `indentation_`, `indents_`: the text's bytes from `begin_` to `end_`, `p_` the next to read,
+// whether `padding` readable bytes follow `end_`, and the lexer's guesses of indentation by
+// depth, which `depth()` gives) and tell it what they meet through two members:
 // - `fault(at, code, word)`: the text is not JSON at `at`. The tree reader throws `parse_error`;
 //   the cursor records that it cannot go on, moves `p_` to `end_` (so that every read after it
 //   stops at once) and returns, and the function then returns a value that its caller ignores.
