@@ -190,7 +190,11 @@ void read_tree_entries(const yojson& tree, void* value, const field_offset* offs
         // one shape whose keys come in another order (sorted, say) find each key at once.
         std::atomic_ref<std::uint32_t> learned(record.next[previous]);
         const std::size_t guess = learned.load(std::memory_order_relaxed);
-        const std::size_t i = find_field(shape, key, guess);
+        // The guess checked here, without the call of the search, which usually starts there.
+        const std::size_t i =
+            guess < size && !bit(shape.keyless, guess) && same_key(key, shape.keys[guess])
+                ? guess
+                : find_field(shape, key, guess);
         if (i == size || given.test(i)) {
             if (i == size && ignored.data() != nullptr && key == ignored) continue;
             if (i == size && record.keep != nullptr) {

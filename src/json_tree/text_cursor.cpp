@@ -46,7 +46,7 @@ void text_cursor::note_raised(std::size_t at,
 }
 
 char text_cursor::more_space() {
-    return lex::after_space(*this);
+    return lex::after_space<false, false, true>(*this);
 }
 
 text_cursor::kind text_cursor::peek() {

@@ -214,9 +214,10 @@ private:
     /// The lexer's report of text that is not JSON: the cursor stops.
     void fault(const char* at, parse_errc code, std::string_view word = {}) noexcept;
 
-    /// Steps over white space and returns the next byte (0 at the end); text without any
-    /// between tokens costs one comparison, every byte that may start white space goes out of
-    /// line.
+    /// Steps over the white space after a value and returns the next byte (0 at the end); text
+    /// without any between tokens costs one comparison, every byte that may start white space
+    /// goes out of line. A comma follows a value on its line, so a line feed here is guessed to
+    /// lead to the container's closing bracket.
     char space() {
         if (p_ != end_ && static_cast<unsigned char>(*p_) > ' ' && *p_ != '/') return *p_;
         return more_space();

@@ -6,10 +6,13 @@
 // their run into lines and read each line's document; the reading thread hands out the values
 // of the oldest run once it is done, in place, numbering its lines and placing its failures in
 // the whole text as it goes; while it waits for that run, it reads the next unclaimed one
-// itself. A run handed out is cleared by the thread that read it (a worker, through the spent
-// list), so that its values' memory is freed on the thread that allocated it; its buffer and
-// vectors then hold the next run. At most two runs per thread are in flight, and as many are
-// kept cleared, so memory stays bounded by the runs, whatever the file.
+// itself. A run handed out keeps its buffer, its vectors and its values for the next run: the
+// thread that reads the next run into it destroys each old value just before it reads the new
+// one in its place, so that the memory one frees the next takes again at once from the thread's
+// own cache. (Freeing a whole run's values first, then allocating the next run's, went through
+// malloc's locked paths once the process has threads: a fifth of the work.) At most two runs
+// per thread are in flight, and as many are kept for reuse, so memory stays bounded by the
+// runs, whatever the file.
 
 #include <condition_variable>
 #include <cstddef>
@@ -76,18 +79,11 @@ public:
                 return true;
             }
             lines_before_ += b.line_count;
-            std::unique_ptr<batch> spent;
             {
                 const std::lock_guard lock(mutex_);
-                spent = std::move(batches_.front());
+                std::unique_ptr<batch> spent = std::move(batches_.front());
                 batches_.pop_front();
-                if (!spent->read_here) spent_.push_back(std::move(spent));
-            }
-            if (spent == nullptr) {
-                work_ready_.notify_one();
-            } else {
                 spent->clear();
-                const std::lock_guard lock(mutex_);
                 cleared_.push_back(std::move(spent));
             }
             next_ = 0;
@@ -101,23 +97,23 @@ private:
         text_chunk chunk;              // whole lines, and the cursor's padding after them
         std::vector<text_line> lines;  // those with a document: views into `chunk`
         std::size_t line_count = 0;    // all lines, blank ones too
+        // One for each of `lines`; more may be left from an earlier run, which the next read
+        // into this run destroys.
         std::vector<std::optional<T>> values;
         std::vector<std::exception_ptr> failures;  // placed as if `chunk` were the whole text
         std::exception_ptr fatal;  // an exception other than a failure of the text or a value
         bool claimed = false;
         bool done = false;
-        bool read_here = false;  // by the reading thread, which clears it
 
-        /// Destroys the values and failures, keeping the memory of the buffer and the vectors
-        /// for the next run: freeing a run's large blocks and allocating them again made
-        /// malloc merge and split its free lists on every run.
+        /// Readies the run for the next, keeping the memory of the buffer and the vectors
+        /// (freeing a run's large blocks and allocating them again made malloc merge and split
+        /// its free lists on every run), and the values, which the next read destroys.
         void clear() noexcept {
             lines.clear();
             line_count = 0;
-            values.clear();
             failures.clear();
             fatal = nullptr;
-            claimed = done = read_here = false;
+            claimed = done = false;
         }
     };
 
@@ -156,11 +152,15 @@ private:
         if (b.chunk.too_long) return;
         b.line_count =
             each_line(b.chunk.text, [&](const text_line& line) { b.lines.push_back(line); });
-        b.values.resize(b.lines.size());
-        b.failures.resize(b.lines.size());
+        const std::size_t n = b.lines.size();
+        if (b.values.size() < n) b.values.resize(n);
+        b.failures.resize(n);
         document_reader<T> reader(options);
-        for (std::size_t i = 0; i < b.lines.size(); ++i)
+        for (std::size_t i = 0; i < n; ++i) {
+            b.values[i].reset();  // the last run's value, freed for this one's to take its memory
             read_line<T>(b.lines[i], b.values[i], b.failures[i], reader);
+        }
+        b.values.resize(n);  // and the last run's values beyond this run's
     }
 
     /// Waits until `b` is read, reading other runs meanwhile rather than waiting idle.
@@ -173,7 +173,6 @@ private:
                 continue;
             }
             other->claimed = true;
-            other->read_here = true;
             lock.unlock();
             read_claimed(*other);
             lock.lock();
@@ -197,22 +196,13 @@ private:
     void work() {
         for (;;) {
             batch* b = nullptr;
-            std::vector<std::unique_ptr<batch>> spent;
             {
                 std::unique_lock lock(mutex_);
-                work_ready_.wait(lock, [&] {
-                    return stopping_ || !spent_.empty() || (b = unclaimed()) != nullptr;
-                });
+                work_ready_.wait(lock, [&] { return stopping_ || (b = unclaimed()) != nullptr; });
                 if (stopping_) return;
-                spent.swap(spent_);
-                if (b != nullptr) b->claimed = true;
+                b->claimed = true;
             }
-            if (!spent.empty()) {
-                for (auto& s : spent) s->clear();  // on this thread, where their values were made
-                const std::lock_guard lock(mutex_);
-                for (auto& s : spent) cleared_.push_back(std::move(s));
-            }
-            if (b != nullptr) read_claimed(*b);
+            read_claimed(*b);
         }
     }
 
@@ -225,7 +215,6 @@ private:
 
     line_source& source_;
     std::deque<std::unique_ptr<batch>> batches_;   // in the text's order
-    std::vector<std::unique_ptr<batch>> spent_;    // handed out, to be cleared by a worker
     std::vector<std::unique_ptr<batch>> cleared_;  // for the next runs: at most those in flight
     std::size_t next_ = 0;                         // the next line of the oldest run
     std::size_t lines_before_ = 0;                 // the lines of the runs handed out
