@@ -5,11 +5,11 @@
 ///     for (const event& e : Sylvane::read_lines<event>(in)) handle(e);
 ///
 /// Memory is the longest line plus one block (`stream_options`), never the file; with
-/// `threads`, two blocks per thread. The values come in the file's order either way. Blank lines,
-/// `\r\n` line ends, RFC 7464 record separators and a last line without a line end are taken.
-/// A line that fails throws `parse_error` or `located_error` placed in the whole stream (line
-/// and column; the pointer inside the line's document), or, with `skip_bad_lines`, is recorded
-/// in `skipped()` and passed over. `T = yojson` gives trees.
+/// `threads`, two blocks per thread and the values read from them. The values come in the file's
+/// order either way. Blank lines, `\r\n` line ends, RFC 7464 record separators and a last line
+/// without a line end are taken. A line that fails throws `parse_error` or `located_error`
+/// placed in the whole stream (line and column; the pointer inside the line's document), or, with
+/// `skip_bad_lines`, is recorded in `skipped()` and passed over. `T = yojson` gives trees.
 
 #include <cstddef>
 #include <filesystem>
