@@ -1,6 +1,8 @@
 // The readers of streams: JSON Lines, the items of an array, text in pieces. Their values and
 // failures are those of read_as on the same text, whatever the blocks or pieces it comes in.
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -29,7 +31,29 @@ struct collection {
     Sylvane::yojson tail;
 };
 SYLVANE_RECORD(collection, type, bbox, features, tail)
+
+/// An integer that counts the instances alive: what a reader keeps of the values it read.
+struct counted {
+    static inline std::atomic<long> alive{0};
+    std::int64_t n = 0;
+    counted() noexcept { ++alive; }
+    counted(const counted& other) noexcept : n(other.n) { ++alive; }
+    counted& operator=(const counted&) noexcept = default;
+    ~counted() { --alive; }
+};
 }  // namespace stream_models
+
+template <>
+struct Sylvane::converter<stream_models::counted> {
+    static Sylvane::yojson to_yojson(const stream_models::counted& c) {
+        return Sylvane::yojson::Int(c.n);
+    }
+    static stream_models::counted of_yojson(const Sylvane::yojson& t) {
+        stream_models::counted c;
+        c.n = t.as_int();
+        return c;
+    }
+};
 
 namespace {
 
@@ -202,6 +226,29 @@ TEST(ReadLines, ThreadsGiveTheSameValuesAndFailuresInOrder) {
     std::istringstream again(text);
     auto early = Sylvane::read_lines<item>(again, threads);
     EXPECT_EQ(early.begin()->id, 0);
+}
+
+TEST(ReadLines, ThreadsKeepTheValuesOfTheirRunsNotOfTheFile) {
+    // Runs read into the places of the runs before them: what is alive stays within the runs
+    // in flight and kept, a few hundred values, however long the text.
+    using stream_models::counted;
+    std::string text;
+    for (int i = 0; i < 20000; ++i) text += std::to_string(i) + "\n";
+    stream_options options = in_blocks(512);
+    options.threads = 2;
+    std::istringstream in(text);
+    std::int64_t next = 0;
+    long most = 0;
+    {
+        auto lines = Sylvane::read_lines<counted>(in, options);
+        for (const counted& c : lines) {
+            EXPECT_EQ(c.n, next++);
+            most = std::max(most, counted::alive.load());
+        }
+    }
+    EXPECT_EQ(next, 20000);
+    EXPECT_LT(most, 2000);
+    EXPECT_EQ(counted::alive.load(), 0);
 }
 
 /// What reading `text` gave: the value written back, or the failure's column and reason.
