@@ -60,13 +60,18 @@ bool same_key(std::string_view key, std::string_view field_key) noexcept {
     return n == 0 || *a == *b;
 }
 
+/// Whether `key` is the key of field `i`, a field that has one.
+bool is_key_of(const record_shape& shape, std::size_t i, std::string_view key) noexcept {
+    return !bit(shape.keyless, i) && same_key(key, shape.keys[i]);
+}
+
 }  // namespace
 
 std::size_t find_field(const record_shape& shape, std::string_view key, std::size_t hint) noexcept {
     // Fields usually come in declaration order: the one after the previous match first.
     for (std::size_t n = 0; n < shape.size; ++n) {
         const std::size_t i = hint + n < shape.size ? hint + n : hint + n - shape.size;
-        if (!bit(shape.keyless, i) && same_key(key, shape.keys[i])) return i;
+        if (is_key_of(shape, i, key)) return i;
     }
     return shape.size;
 }
@@ -192,9 +197,7 @@ void read_tree_entries(const yojson& tree, void* value, const field_offset* offs
         const std::size_t guess = learned.load(std::memory_order_relaxed);
         // The guess checked here, without the call of the search, which usually starts there.
         const std::size_t i =
-            guess < size && !bit(shape.keyless, guess) && same_key(key, shape.keys[guess])
-                ? guess
-                : find_field(shape, key, guess);
+            guess < size && is_key_of(shape, guess, key) ? guess : find_field(shape, key, guess);
         if (i == size || given.test(i)) {
             if (i == size && ignored.data() != nullptr && key == ignored) continue;
             if (i == size && record.keep != nullptr) {
