@@ -222,7 +222,7 @@ TEST(json_write, values_without_json_text_are_errors_unless_allowed) {
 // Lists of Floats are written by a loop of their own: runs of Floats broken by other values,
 // by non-finite Floats and by nested lists, and runs long enough to cross buffer chunks, to a
 // string and to a stream, give the text the general loop gives.
-TEST(json_write, runs_of_floats_in_lists_are_written_as_single_values) {
+TEST(json_write, runs_of_numbers_in_lists_are_written_as_single_values) {
     std::mt19937_64 rng(41);
     char buf[64];
     const auto text_of = [&](double d) {
@@ -242,12 +242,43 @@ TEST(json_write, runs_of_floats_in_lists_are_written_as_single_values) {
             if (i > 0) want += ',';
             switch (rng() % 16) {
                 case 0:
-                    items.push_back(yojson::Int(7));
-                    want += "7";
+                case 3: {
+                    const std::int64_t ints[] = {7,
+                                                 -1,
+                                                 0,
+                                                 std::numeric_limits<std::int64_t>::min(),
+                                                 std::numeric_limits<std::int64_t>::max(),
+                                                 static_cast<std::int64_t>(rng())};
+                    const std::int64_t k = ints[rng() % std::size(ints)];
+                    items.push_back(yojson::Int(k));
+                    want += std::to_string(k);
                     break;
+                }
                 case 1:
                     items.push_back(yojson::List({yojson::Float(0.5), yojson::Null()}));
                     want += "[0.5,null]";
+                    break;
+                case 4:
+                    // Short lists of numbers alone, and ones where the run stops.
+                    switch (rng() % 4) {
+                        case 0:
+                            items.push_back(yojson::List({yojson::Float(1.5), yojson::Float(-2)}));
+                            want += "[1.5,-2.0]";
+                            break;
+                        case 1:
+                            items.push_back(yojson::List({yojson::Int(1), yojson::Int(-2)}));
+                            want += "[1,-2]";
+                            break;
+                        case 2:
+                            items.push_back(yojson::List(
+                                {yojson::Int(3), yojson::Float(0.25), yojson::Int(4)}));
+                            want += "[3,0.25,4]";
+                            break;
+                        default:
+                            items.push_back(yojson::List({yojson::Float(1), yojson::String("x"),
+                                                          yojson::Int(2), yojson::Int(5)}));
+                            want += R"([1.0,"x",2,5])";
+                    }
                     break;
                 case 2: {
                     const double d = rng() % 2 ? limits::quiet_NaN() : -limits::infinity();

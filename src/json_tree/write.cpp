@@ -105,10 +105,29 @@ private:
                     const auto items = v->as_list();
                     if (items.empty()) {
                         put("[]", 2);
-                    } else {
-                        put_char('[');
-                        stack.push_back({items.data(), nullptr, 0, items.size()});
+                        break;
                     }
+                    put_char('[');
+                    frame f{items.data(), nullptr, 0, items.size()};
+                    if constexpr (!Pretty) {
+                        // A list that starts with a number, such as a point's coordinates, has
+                        // its first run of numbers written before it takes a place on the
+                        // stack, and none if they are all it holds: documents of numbers hold
+                        // many short lists, and the stack's turns cost as much as their text.
+                        const yojson& head = items[0];
+                        if (head.kind() == yojson_kind::Float && std::isfinite(head.as_float())) {
+                            f.next = 1;
+                            float_run(f, head.as_float());
+                        } else if (head.kind() == yojson_kind::Int) {
+                            f.next = 1;
+                            int_run(f, head.as_int());
+                        }
+                        if (f.next == f.size) {
+                            put_char(']');
+                            break;
+                        }
+                    }
+                    stack.push_back(f);
                     break;
                 }
                 case yojson_kind::Assoc: {
@@ -164,6 +183,20 @@ private:
             char* p = room(detail::shortest_room + 1);
             *p = ',';
             next_ = detail::write_shortest(p + 1, item.as_float(), true);
+        }
+    }
+
+    /// An Int `first` in a list, and the Ints that follow it, as `float_run`.
+    template <class Frame>
+    [[gnu::noinline]] void int_run(Frame& f, std::int64_t first) {
+        char* p = room(24);
+        next_ = std::to_chars(p, p + 24, first).ptr;
+        for (; f.next < f.size; ++f.next) {
+            const yojson& item = f.items[f.next];
+            if (item.kind() != yojson_kind::Int) return;
+            p = room(25);
+            *p = ',';
+            next_ = std::to_chars(p + 1, p + 25, item.as_int()).ptr;
         }
     }
 
