@@ -161,6 +161,29 @@ TEST(json_write, floats_are_shortest_and_always_read_back_as_float) {
     }
 }
 
+// Integers of many digits are written by the writer's own digit code: the text must be
+// std::to_chars's.
+TEST(json_write, integers_are_written_as_to_chars_writes_them) {
+    std::mt19937_64 rng(5);
+    const auto expect = [](std::int64_t k) {
+        ASSERT_EQ(write(yojson::Int(k)), std::to_string(k));
+        // In a list, where runs of Ints are written together.
+        ASSERT_EQ(write(yojson::List({yojson::Int(k), yojson::Int(-(k / 3)), yojson::Int(k)})),
+                  "[" + std::to_string(k) + "," + std::to_string(-(k / 3)) + "," +
+                      std::to_string(k) + "]");
+    };
+    // Every count of digits, at its ends, both signs.
+    for (std::int64_t power = 1;; power *= 10) {
+        for (const std::int64_t k : {power - 1, power, power + 1, power / 3 * 5})
+            for (const std::int64_t sign : {1, -1}) expect(sign * k);
+        if (power > std::numeric_limits<std::int64_t>::max() / 10) break;
+    }
+    for (const std::int64_t k : {std::numeric_limits<std::int64_t>::min(),
+                                 std::numeric_limits<std::int64_t>::max(), std::int64_t{0}})
+        expect(k);
+    for (int i = 0; i < 100'000; ++i) expect(static_cast<std::int64_t>(rng() >> (rng() % 64)));
+}
+
 // The writer finds shortest digits itself; its text must be std::to_chars's, character for
 // character (and ".0" where that looks like an integer), for doubles of every magnitude.
 TEST(json_write, floats_are_written_as_to_chars_writes_them) {

@@ -181,10 +181,10 @@ inline constexpr char digit_pairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-/// The number of decimal digits of `x` (at least 1), without a loop: from its bit width, and one
-/// compare.
+/// The number of decimal digits of `x` (at least 1, for 0 too), without a loop: from its bit
+/// width, and one compare. (The guess is 0 only below 8, where any `x`, 0 included, has one.)
 inline int decimal_length(std::uint64_t x) noexcept {
-    static constexpr std::uint64_t powers[] = {1,
+    static constexpr std::uint64_t powers[] = {0,
                                                10,
                                                100,
                                                1'000,

@@ -2,6 +2,7 @@
 
 #include "block_cache.hpp"
 #include "chunk_size.hpp"
+#include "integer_text.hpp"
 #include "text_out.hpp"
 
 #include <algorithm>
@@ -65,6 +66,14 @@ void text_sink::fail(const write_error& e) {
     failure_.emplace(e);
     full_.clear();
     full_bytes_ = 0;
+}
+
+void text_sink::integer(std::int64_t n) {
+    next_ = write_integer(room(24), n);
+}
+
+void text_sink::integer(std::uint64_t n) {
+    next_ = write_unsigned(room(24), n);
 }
 
 void text_sink::number(double d) {

@@ -3,6 +3,7 @@
 #include <sylvane/json_tree/detail/text_sink.hpp>
 #include <sylvane/json_tree/locator.hpp>
 #include "chunk_size.hpp"
+#include "integer_text.hpp"
 #include "text_out.hpp"
 
 #include <algorithm>
@@ -81,7 +82,7 @@ private:
                 case yojson_kind::Bool: v->as_bool() ? put("true", 4) : put("false", 5); break;
                 case yojson_kind::Int: {
                     char* p = room(24);
-                    next_ = std::to_chars(p, p + 24, v->as_int()).ptr;
+                    next_ = detail::write_integer(p, v->as_int());
                     break;
                 }
                 case yojson_kind::Intlit: {
@@ -189,14 +190,13 @@ private:
     /// An Int `first` in a list, and the Ints that follow it, as `float_run`.
     template <class Frame>
     [[gnu::noinline]] void int_run(Frame& f, std::int64_t first) {
-        char* p = room(24);
-        next_ = std::to_chars(p, p + 24, first).ptr;
+        next_ = detail::write_integer(room(24), first);
         for (; f.next < f.size; ++f.next) {
             const yojson& item = f.items[f.next];
             if (item.kind() != yojson_kind::Int) return;
-            p = room(25);
+            char* p = room(25);
             *p = ',';
-            next_ = std::to_chars(p + 1, p + 25, item.as_int()).ptr;
+            next_ = detail::write_integer(p + 1, item.as_int());
         }
     }
 

@@ -68,14 +68,8 @@ public:
 
     void null() { put("null", 4); }
     void boolean(bool b) { b ? put("true", 4) : put("false", 5); }
-    void integer(std::int64_t n) {
-        char* p = room(20);
-        next_ = std::to_chars(p, p + 20, n).ptr;
-    }
-    void integer(std::uint64_t n) {
-        char* p = room(20);
-        next_ = std::to_chars(p, p + 20, n).ptr;
-    }
+    void integer(std::int64_t n);
+    void integer(std::uint64_t n);
     /// A double as a `Float`.
     void number(double d);
     /// A string, or a key before its ':'.
