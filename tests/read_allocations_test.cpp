@@ -5,6 +5,8 @@
 #include <sylvane/json_tree/memory.hpp>
 #include <sylvane/json_tree/read.hpp>
 #include <sylvane/json_tree/write.hpp>
+#include <sylvane/read_as.hpp>
+#include <sylvane/sylvane.hpp>
 
 #include <gtest/gtest.h>
 
@@ -68,6 +70,29 @@ TEST(read_allocations, a_large_document_read_again_allocates_nearly_nothing) {
         Sylvane::release_cached_memory();
         EXPECT_LT(live(), live_before - 3);
         EXPECT_GT(allocations_of_read(numbers).first, 5);
+        Sylvane::release_cached_memory();
+    }).join();
+}
+
+struct pair_of_ids {
+    std::int64_t a = 0;
+    std::int64_t b = 0;
+};
+SYLVANE_RECORD(pair_of_ids, a, b)
+
+TEST(read_allocations, a_short_array_of_records_allocates_its_vector_once) {
+    if (!allocations_counted()) GTEST_SKIP() << "allocations are not counted in this build";
+    std::thread([] {
+        std::string text = "[";
+        for (int i = 0; i < 16; ++i) text += R"({"a": 1, "b": 2},)";
+        text.back() = ']';
+        const auto allocations_of_read_as = [&] {
+            const long before = allocations.load();
+            EXPECT_EQ(Sylvane::read_as<std::vector<pair_of_ids>>(text).size(), 16u);
+            return allocations.load() - before;
+        };
+        EXPECT_EQ(allocations_of_read_as(), 2);  // the vector, and the thread's stack kept
+        EXPECT_EQ(allocations_of_read_as(), 1);  // grown one by one, it took five
         Sylvane::release_cached_memory();
     }).join();
 }

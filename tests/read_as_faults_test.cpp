@@ -95,6 +95,15 @@ struct wide {
 };
 SYLVANE_RECORD(wide, name, values)
 
+/// A record that nests itself through a vector: arrays of it staged at every level, deeper than
+/// the cursor's stack of staged elements holds.
+struct cell {
+    std::int64_t v = 0;
+    std::vector<cell> cells;
+    bool operator==(const cell&) const = default;
+};
+SYLVANE_RECORD(cell, v, cells)
+
 }  // namespace faults_models
 
 namespace {
@@ -310,6 +319,45 @@ TEST(read_as_faults, long_arrays_keep_their_elements_in_order) {
     conversions = 0;
     EXPECT_THROW((void)Sylvane::read_as<std::vector<counted>>(boom), own_fault);
     EXPECT_EQ(conversions, 4001);
+}
+
+TEST(read_as_faults, short_arrays_of_records_are_made_whole_before_their_vector) {
+    // An array's first 16 records are made on the cursor's stack, then moved into a vector of
+    // their count: every length around that, failures and exceptions among them.
+    const auto records = [](int n, const std::string& at_last) {
+        std::string text = "[";
+        for (int i = 0; i < n; ++i) {
+            const std::string first = i == n - 1 ? at_last : std::to_string(i);
+            text += R"({"first": ")";
+            text += first;
+            text += R"(", "n": )";
+            text += std::to_string(i);
+            text += R"(, "more": ["m"]},)";
+        }
+        if (n > 0) text.pop_back();
+        return text + "]";
+    };
+    for (int n = 0; n <= 40; ++n) {
+        expect_same<std::vector<holder>>(records(n, "last"));
+        if (n == 0) continue;
+        std::string refused = records(n, "last");
+        refused.replace(refused.rfind("\"n\": ") + 5, 1, "\"x\"");
+        expect_same<std::vector<holder>>(refused);
+        conversions = 0;
+        EXPECT_THROW((void)Sylvane::read_as<std::vector<holder>>(records(n, "boom")), own_fault)
+            << n;
+        EXPECT_EQ(conversions, 2 * n - 1) << n;  // each record's two before the last's first
+    }
+    // Nested deeper than the stack holds, as many levels as the reader allows: the levels past
+    // its room grow their vectors as they go.
+    std::string deep = R"({"v": 0, "cells": []})";
+    for (int i = 0; i < 250; ++i)
+        deep = R"({"v": )" + std::to_string(i) + R"(, "cells": [{"v": 1, "cells": []}, )" + deep +
+               (i % 2 == 0 ? "" : R"(, {"v": 2, "cells": []})") + "]}";
+    expect_same<cell>(deep, path::direct);
+    std::string refused = deep;
+    refused.replace(refused.find(R"({"v": 0, )"), 8, R"({"v": "0", )");
+    expect_same<cell>(refused);
 }
 
 TEST(read_as_faults, an_array_that_is_the_whole_text_is_sized_from_its_first_elements) {

@@ -5,18 +5,54 @@
 #include <sylvane/json_tree/detail/document_reader.hpp>
 
 #include "arena.hpp"
+#include "block_cache.hpp"
 #include "lexer.hpp"
 #include "read_value.hpp"
 
 #include <limits>
+#include <new>
 #include <utility>
 
 namespace Sylvane::json_tree::detail {
 
 using lex = lexer<text_cursor>;
 
+namespace {
+
+/// The thread's spare stack of staged elements: null while a cursor uses it, or before the
+/// first. Trivially destructible: the thread's kept memory frees it (`release_spare_stage`).
+constinit thread_local char* spare_stage = nullptr;
+
+void release_spare_stage() noexcept {
+    if (spare_stage == nullptr) return;
+    unkeep(text_cursor::stage_bytes);
+    ::operator delete(std::exchange(spare_stage, nullptr));
+}
+
+}  // namespace
+
 text_cursor::~text_cursor() {
     if (trees_ != nullptr) release_arena(trees_);
+    if (stage_begin_ != nullptr) {
+        // Kept for the thread's next cursor, within the thread's limit on kept memory.
+        if (spare_stage == nullptr && on_release(&release_spare_stage) && keep(stage_bytes))
+            spare_stage = stage_begin_;
+        else
+            ::operator delete(stage_begin_);
+    }
+}
+
+void* text_cursor::stage_first(std::size_t bytes) {
+    if (stage_begin_ != nullptr || bytes > stage_bytes) return nullptr;  // full
+    if (spare_stage != nullptr) {
+        unkeep(stage_bytes);
+        stage_begin_ = std::exchange(spare_stage, nullptr);
+    } else {
+        stage_begin_ = static_cast<char*>(::operator new(stage_bytes));
+    }
+    stage_top_ = stage_begin_;
+    stage_end_ = stage_begin_ + stage_bytes;
+    return stage(bytes);
 }
 
 void text_cursor::fault(const char* at, parse_errc code, std::string_view word) noexcept {

@@ -204,6 +204,20 @@ public:
     /// at `path` within it; the caller then lets the failure go on.
     void note_raised(std::size_t at, std::optional<std::vector<std::size_t>> path) noexcept;
 
+    /// The most that the stack of staged elements holds at once.
+    static constexpr std::size_t stage_bytes = std::size_t{16} << 10;
+    /// Room for `bytes`, a multiple of 16, on the cursor's stack of staged elements, aligned as
+    /// `operator new` aligns: where the first elements of an array are made before their
+    /// count is known. Null when the stack has no room left (the caller then does without).
+    /// Given back last in, first out, by `unstage`.
+    void* stage(std::size_t bytes) {
+        if (static_cast<std::size_t>(stage_end_ - stage_top_) < bytes) return stage_first(bytes);
+        void* room = stage_top_;
+        stage_top_ += bytes;
+        return room;
+    }
+    void unstage(std::size_t bytes) noexcept { stage_top_ -= bytes; }
+
 private:
     friend struct lexer<text_cursor>;
     /// Containers open, for the lexer's guess of a line's indentation.
@@ -234,6 +248,8 @@ private:
     /// After a comma that trailing commas may follow: whether `closer` follows it, closing.
     bool closes_after_comma(char closer);
     bool key_is_slow(const quoted_key& expected);
+    /// `stage` where the stack is full, or not taken yet: takes it on the first call.
+    void* stage_first(std::size_t bytes);
     /// The colon after a key, past white space.
     void colon();
     bool close() noexcept {
@@ -261,6 +277,10 @@ private:
     bool padded_ = false;
     cursor_fault fault_;
     std::string scratch_;
+    // The stack of staged elements: the thread's spare one, taken at the first `stage`.
+    char* stage_begin_ = nullptr;
+    char* stage_top_ = nullptr;
+    char* stage_end_ = nullptr;
     arena* trees_ = nullptr;                  // holds the values read as trees; one reference
     document_reader* tree_reader_ = nullptr;  // reads them instead, when set
 };
