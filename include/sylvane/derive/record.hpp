@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -189,6 +190,26 @@ struct record_table {
                    std::char_traits<char>::compare(key.data(), name.data(), name.size()) == 0;
         }
     }
+
+    /// The fields in the order of their keys' bytes, the keyless ones last: the order in which
+    /// writers that sort keys (a `std::map`, `sort_keys`) write the record's objects.
+    static constexpr std::array<std::size_t, size> by_key = [] {
+        std::array<std::size_t, size> order{};
+        for (std::size_t i = 0; i < size; ++i) order[i] = i;
+        const auto before = [](std::size_t a, std::size_t b) {
+            return skipped(a) != skipped(b) ? skipped(b) : !skipped(a) && keys[a] < keys[b];
+        };
+        for (std::size_t i = 1; i < size; ++i)
+            for (std::size_t j = i; j > 0 && before(order[j], order[j - 1]); --j)
+                std::swap(order[j], order[j - 1]);
+        return order;
+    }();
+    /// Whether keys in the order of their bytes are not the declaration order too.
+    static constexpr bool sorted_keys_differ = [] {
+        for (std::size_t i = 0; i < size; ++i)
+            if (!skipped(by_key[i]) && by_key[i] != i) return true;
+        return false;
+    }();
 
     /// When unknown keys are refused: never where a member keeps them.
     static constexpr record_shape::unknown unknown_policy = [] {
@@ -503,6 +524,13 @@ struct record_to_tree {
 
 /// The converter from an `Assoc` to a record. The record is default-constructed and each
 /// field's value assigned as its key is met.
+namespace detail {
+/// Whether the last object read into record `Desc` had its keys sorted (and not in declaration
+/// order): the order its next object is tried in first. Shared by every thread, as a hint.
+template <class Desc>
+inline std::atomic<bool> keys_sorted_last{false};
+}  // namespace detail
+
 template <class Desc>
 struct record_of_tree {
     using type = typename Desc::type;
@@ -538,8 +566,23 @@ private:
         const auto entries = tree.as_assoc();
         if constexpr (Unrolled) {
             using table = detail::record_table<Desc>;
+            // Objects written with sorted keys have their own unrolled read, tried first while
+            // they come.
+            [[maybe_unused]] bool sorted_first = false;
+            if constexpr (table::sorted_keys_differ) {
+                sorted_first = ignored.data() == nullptr &&
+                               detail::keys_sorted_last<Desc>.load(std::memory_order_relaxed);
+                if (sorted_first && in_key_order(entries)) {
+                    read_in_key_order(value, entries);
+                    return value;
+                }
+            }
             if (const std::size_t first = in_order(entries, ignored); first != detail::not_in_order)
                 [[likely]] {
+                if constexpr (table::sorted_keys_differ) {
+                    if (sorted_first)
+                        detail::keys_sorted_last<Desc>.store(false, std::memory_order_relaxed);
+                }
                 // Every field once, in order, nothing else: each converted straight into its
                 // field, in the order of a walk by keys.
                 const yojson::entry* next = entries.data() + first;
@@ -553,11 +596,49 @@ private:
                 (std::make_index_sequence<table::size>{}, typename table::members{});
                 return value;
             }
+            if constexpr (table::sorted_keys_differ) {
+                if (!sorted_first && ignored.data() == nullptr && in_key_order(entries)) {
+                    detail::keys_sorted_last<Desc>.store(true, std::memory_order_relaxed);
+                    read_in_key_order(value, entries);
+                    return value;
+                }
+            }
         }
         const auto offsets = detail::field_offsets<Desc>(value);
         detail::read_tree_entries(tree, std::addressof(value), offsets.data(),
                                   detail::tree_in<Desc>, ignored);
         return value;
+    }
+
+    /// Reads `entries`, the record's fields with their keys in the order of their bytes, into
+    /// `value`, as `read_with` reads them in declaration order.
+    [[gnu::noinline]] static void read_in_key_order(type& value,
+                                                    std::span<const yojson::entry> entries) {
+        using table = detail::record_table<Desc>;
+        const yojson::entry* next = entries.data();
+        [&]<std::size_t... K>(std::index_sequence<K...>) {
+            (detail::read_tree_field_entry(
+                 next,
+                 std::addressof(detail::member_of<table::template member<table::by_key[K]>>(value)),
+                 detail::tree_in_fields<Desc>[table::by_key[K]]),
+             ...);
+        }
+        (std::make_index_sequence<table::size>{});
+    }
+
+    /// Whether `entries` are exactly the record's fields with their keys in the order of their
+    /// bytes (`record_table::by_key`), compared as `in_order` compares them.
+    static bool in_key_order(std::span<const yojson::entry> entries) {
+        using table = detail::record_table<Desc>;
+        return [&]<std::size_t... K>(std::index_sequence<K...>) {
+            std::size_t at = 0;
+            return ((table::skipped(table::by_key[K]) ||
+                     (at < entries.size() &&
+                      table::template named<table::by_key[K]>(entries[at++].first))) &&
+                    ...) &&
+                   at == entries.size();
+        }
+        (std::make_index_sequence<table::size>{});
     }
 
     /// Where the fields start in `entries` when they are exactly the record's fields in order
