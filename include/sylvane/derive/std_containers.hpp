@@ -333,7 +333,8 @@ inline constexpr bool staged_element = !std::is_trivially_copyable_v<T> && !std:
 /// of 16 records grown one at a time took five allocations and moved 15 records).
 template <class T>
 inline constexpr std::size_t staged_count = buffered_element<T> || std::is_same_v<T, bool> ||
-                                                    alignof(T) > 16 || sizeof(T) > 512
+                                                    alignof(T) > __STDCPP_DEFAULT_NEW_ALIGNMENT__ ||
+                                                    sizeof(T) > 512
                                                 ? 0
                                                 : (1024 / sizeof(T) < 16 ? 1024 / sizeof(T) : 16);
 
