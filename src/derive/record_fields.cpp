@@ -40,26 +40,6 @@ void clear_missing(void* value, const field_offset* offsets, const Record& recor
     }
 }
 
-/// Whether `key` is `field_key`. Keys are short: compared inline by two loads of a fixed size
-/// from each end (overlapping), rather than by a call of memcmp for each field of each object.
-bool same_key(std::string_view key, std::string_view field_key) noexcept {
-    const std::size_t n = key.size();
-    if (n != field_key.size()) return false;
-    const char* a = key.data();
-    const char* b = field_key.data();
-    const auto same = [&]<std::size_t W>(std::size_t at) {
-        return std::memcmp(a + at, b + at, W) == 0;  // of a constant size: two loads
-    };
-    if (n >= 8) {
-        for (std::size_t at = 0; at + 8 < n; at += 8)
-            if (!same.template operator()<8>(at)) return false;
-        return same.template operator()<8>(n - 8);
-    }
-    if (n >= 4) return same.template operator()<4>(0) && same.template operator()<4>(n - 4);
-    if (n >= 2) return same.template operator()<2>(0) && same.template operator()<2>(n - 2);
-    return n == 0 || *a == *b;
-}
-
 /// Whether `key` is the key of field `i`, a field that has one.
 bool is_key_of(const record_shape& shape, std::size_t i, std::string_view key) noexcept {
     return !bit(shape.keyless, i) && same_key(key, shape.keys[i]);

@@ -15,7 +15,6 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
@@ -58,34 +57,6 @@ void read_into(F& field, const yojson& tree) {
         }
     }
     field = of_yojson<F>(tree);
-}
-
-/// Whether the `N` bytes at `p` are those of `name`, whose bytes are constants: compared in
-/// words of 8, 4, 2 or 1 bytes (the last overlapping the one before), each against an
-/// immediate. (g++ called memcmp for keys of some lengths: a tenth of reading records from
-/// trees.)
-template <std::size_t N>
-[[gnu::always_inline]] inline bool same_constant_bytes(const char* p, std::string_view name) {
-    const auto same = [&]<class W>(W, std::size_t at) {
-        W a;
-        W b;
-        std::memcpy(&a, p + at, sizeof a);
-        std::memcpy(&b, name.data() + at, sizeof b);
-        return a == b;
-    };
-    if constexpr (N >= 8) {
-        for (std::size_t at = 0; at + 8 < N; at += 8)
-            if (!same(std::uint64_t{}, at)) return false;
-        return same(std::uint64_t{}, N - 8);
-    } else if constexpr (N >= 4) {
-        return same(std::uint32_t{}, 0) && same(std::uint32_t{}, N - 4);
-    } else if constexpr (N >= 2) {
-        return same(std::uint16_t{}, 0) && same(std::uint16_t{}, N - 2);
-    } else if constexpr (N == 1) {
-        return *p == name[0];
-    } else {
-        return true;
-    }
 }
 
 /// A set of field indexes: one bit per field.
@@ -215,7 +186,7 @@ struct record_table {
             return false;
         } else {
             constexpr std::string_view name = keys[I];
-            return key.size() == name.size() && same_constant_bytes<name.size()>(key.data(), name);
+            return same_key(key, name);
         }
     }
 
@@ -548,8 +519,6 @@ struct record_to_tree {
     }
 };
 
-/// The converter from an `Assoc` to a record. The record is default-constructed and each
-/// field's value assigned as its key is met.
 namespace detail {
 /// Whether the last object read into record `Desc` had its keys sorted (and not in declaration
 /// order): the order its next object is tried in first. Shared by every thread, as a hint.
@@ -557,6 +526,8 @@ template <class Desc>
 inline std::atomic<bool> keys_sorted_last{false};
 }  // namespace detail
 
+/// The converter from an `Assoc` to a record. The record is default-constructed and each
+/// field's value assigned as its key is met.
 template <class Desc>
 struct record_of_tree {
     using type = typename Desc::type;

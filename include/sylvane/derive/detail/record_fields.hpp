@@ -81,6 +81,29 @@ struct record_tree_in {
     std::uint32_t* next;
 };
 
+/// Whether `key` is `field_key`. Keys are short: compared inline by two loads of a fixed size
+/// from each end (overlapping), rather than by a call of memcmp for each field of each object;
+/// against a constant key, each load is compared with an immediate (g++ called memcmp for the
+/// records' constant keys of some lengths: a tenth of reading records from trees).
+[[gnu::always_inline]] inline bool same_key(std::string_view key,
+                                            std::string_view field_key) noexcept {
+    const std::size_t n = key.size();
+    if (n != field_key.size()) return false;
+    const char* a = key.data();
+    const char* b = field_key.data();
+    const auto same = [&]<std::size_t W>(std::size_t at) {
+        return std::memcmp(a + at, b + at, W) == 0;  // of a constant size: two loads
+    };
+    if (n >= 8) {
+        for (std::size_t at = 0; at + 8 < n; at += 8)
+            if (!same.template operator()<8>(at)) return false;
+        return same.template operator()<8>(n - 8);
+    }
+    if (n >= 4) return same.template operator()<4>(0) && same.template operator()<4>(n - 4);
+    if (n >= 2) return same.template operator()<2>(0) && same.template operator()<2>(n - 2);
+    return n == 0 || *a == *b;
+}
+
 /// Whether bit `i` of `bits` is set.
 inline bool bit(const std::uint64_t* bits, std::size_t i) noexcept {
     return (bits[i / 64] >> (i % 64)) & 1u;
