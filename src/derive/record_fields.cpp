@@ -82,26 +82,23 @@ struct other_entry_read {
     bool anomaly;       ///< whether it is a duplicate or an unknown key refused
 };
 
-/// The entry at the cursor, whose key is not the one declared next (`i` is the record's size) or
-/// is that of field `i` already given; `hint` is the field after the one read last. Tries the key
-/// that followed that field in the objects before, then looks the key up and teaches that order
-/// for the objects that follow. Gives the field to read the entry into, or none once it is
+/// The entry at the cursor, whose key is not the one that followed field `previous` in the
+/// objects before (`i` is the record's size; at `previous == size`, the object's first) or is
+/// that of field `i` already given. Looks the key up, starting there, and teaches the order met
+/// to the objects that follow. Gives the field to read the entry into, or none once it is
 /// stepped over (the variant's tag, a duplicate or an unknown key, an anomaly where refused) or
 /// kept as an unknown key. Out of line, as is the end below, and returning in registers, so that
 /// the loop's frame, one in every level of nested records, stays small.
 [[gnu::noinline]] other_entry_read other_entry(json_tree::detail::text_cursor& c,
                                                const text_fields_read& job, std::size_t i,
-                                               std::size_t hint) {
+                                               std::size_t previous) {
     const record_text_in& record = *job.form->record;
     const record_shape& shape = *record.shape;
     const std::size_t size = shape.size;
-    std::atomic_ref<std::uint32_t> learned(record.next[hint == 0 ? size : hint - 1]);
-    const std::size_t guess = learned.load(std::memory_order_relaxed);
-    if (i == size && guess != hint && guess < size && c.key_is(record.quoted[guess])) i = guess;
-    if (i != size && !bit(job.given, i)) return {i, false};
     if (i == size) {
+        std::atomic_ref<std::uint32_t> learned(record.next[previous]);
         const std::string_view key = c.key();
-        i = find_field(shape, key, guess);
+        i = find_field(shape, key, learned.load(std::memory_order_relaxed));
         if (i == size && !job.form->ignored.empty() && key == job.form->ignored) {
             c.skip();
             return {size, false};
@@ -112,13 +109,13 @@ struct other_entry_read {
             record.keep(at(job.value, job.offsets, record.extra), kept, c.read_tree());
             return {size, false};
         }
+        if (i != size && !bit(job.given, i)) {
+            learned.store(static_cast<std::uint32_t>(i), std::memory_order_relaxed);
+            return {i, false};
+        }
     }
-    if (i == size || bit(job.given, i)) {
-        c.skip();
-        return {size, i != size || refuses_unknown(shape.unknown_keys)};
-    }
-    learned.store(static_cast<std::uint32_t>(i), std::memory_order_relaxed);
-    return {i, false};
+    c.skip();
+    return {size, i != size || refuses_unknown(shape.unknown_keys)};
 }
 
 /// Clears the fields of the record that may be absent, were not given and are cleared when
@@ -137,17 +134,27 @@ void read_text_fields(json_tree::detail::text_cursor& c, const text_fields_read&
     // registers saved, a smaller frame in every level of nested records.
     const std::size_t size = job.form->record->shape->size;
     bool anomaly = false;
-    std::size_t hint = 0;  // the field after the one read last
+    std::size_t previous = size;  // the field read last; at first, the object's start
+    std::size_t hint = 0;         // the field declared after it
     for (; more; more = c.next_entry()) {
-        // The key declared next, matched as a block where it is plain; else another.
-        std::size_t i = hint < size && c.key_is(job.form->record->quoted[hint]) ? hint : size;
+        // The key declared next, matched as a block where it is plain; else the key that
+        // followed the previous one in the objects before (sorted keys, say); else another.
+        std::size_t i = hint;
+        if (i >= size || !c.key_is(job.form->record->quoted[i])) {
+            const std::size_t guess =
+                std::atomic_ref<std::uint32_t>(job.form->record->next[previous])
+                    .load(std::memory_order_relaxed);
+            i = guess != hint && guess < size && c.key_is(job.form->record->quoted[guess]) ? guess
+                                                                                           : size;
+        }
         if (i == size || bit(job.given, i)) [[unlikely]] {
-            const other_entry_read other = other_entry(c, job, i, hint);
+            const other_entry_read other = other_entry(c, job, i, previous);
             anomaly = anomaly || other.anomaly;
             i = other.field;
             if (i == size) continue;
         }
         job.given[i / 64] |= std::uint64_t{1} << (i % 64);
+        previous = i;
         hint = i + 1;
         job.form->record->fields[i].read(c, static_cast<char*>(job.value) + job.offsets[i]);
     }
