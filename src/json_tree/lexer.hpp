@@ -6,9 +6,10 @@
 // converters). Not part of the API.
 //
 // The functions read the state of a host (`begin_`, `p_`, `end_`, `padded_`, `options_`,
-// `indentation_`, `indents_`: the text's bytes from `begin_` to `end_`, `p_` the next to read,
-// whether `padding` readable bytes follow `end_`, and the lexer's guesses of indentation by
-// depth, which `depth()` gives) and tell it what they meet through two members:
+// `indentation_`, `indents_`, `short_ints_`: the text's bytes from `begin_` to `end_`, `p_` the
+// next to read, whether `padding` readable bytes follow `end_`, the lexer's guesses of
+// indentation by depth, which `depth()` gives, and of the next number's kind) and tell it what they
+// meet through two members:
 // - `fault(at, code, word)`: the text is not JSON at `at`. The tree reader throws `parse_error`;
 //   the cursor records that it cannot go on, moves `p_` to `end_` (so that every read after it
 //   stops at once) and returns, and the function then returns a value that its caller ignores.
@@ -252,7 +253,7 @@ struct lexer {
         // end (the last of a line) is read at once too; one that it takes past the end, where
         // the padding or a cut line's next bytes stand, is read again by the general parse.
         const char* const readable = h.padded_ ? h.end_ + padding : h.end_;
-        const quick_kind kind = quick_number(q, readable, negative, i, d);
+        const quick_kind kind = quick_number(q, readable, negative, i, d, h.short_ints_);
         if (kind != quick_kind::none && q <= h.end_) [[likely]] {
             h.p_ = q;
             return kind == quick_kind::integer ? number_value::of(i) : number_value::of(d);

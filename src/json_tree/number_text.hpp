@@ -304,6 +304,31 @@ inline std::uint32_t three_digits_value(const char* p, int n) noexcept {
     return (w & 0xFF) * 100 + (w >> 8 & 0xFF) * 10 + (w >> 16);
 }
 
+/// Reads an integer of up to 7 digits at `p` (after any sign), the usual id or count, from the
+/// 8 bytes there in general registers, quicker than the vector compares of `quick_number`; false
+/// leaves any other text as it was. A byte is a digit where its high nibble is 3 and its low one
+/// is below 10 (no carry crosses bytes); the first that is not one ends the digits.
+[[gnu::always_inline]] inline bool short_integer(const char*& p, bool negative,
+                                                 std::int64_t& i) noexcept {
+    std::uint64_t chunk;
+    std::memcpy(&chunk, p, 8);
+    const std::uint64_t other =
+        ((chunk & 0xF0F0F0F0F0F0F0F0) ^ 0x3030303030303030) |
+        (((chunk & 0x0F0F0F0F0F0F0F0F) + 0x0606060606060606) & 0x1010101010101010);
+    // Bit 7 of each byte set where the byte is not a digit.
+    const std::uint64_t stops =
+        (((other & 0x7F7F7F7F7F7F7F7F) + 0x7F7F7F7F7F7F7F7F) | other) & 0x8080808080808080;
+    if (stops == 0) return false;  // 8 digits or more
+    const int n = __builtin_ctzll(stops) / 8;
+    const char after = p[n];
+    // No digit (not a number), a leading zero (an error), or a fraction or an exponent.
+    if (n == 0 || (n > 1 && *p == '0') || after == '.' || (after | 0x20) == 'e') return false;
+    const std::uint64_t whole = eight_digit_values((chunk - 0x3030303030303030) << (64 - 8 * n));
+    i = negative ? static_cast<std::int64_t>(0 - whole) : static_cast<std::int64_t>(whole);
+    p += n;
+    return true;
+}
+
 /// Reads the usual number at once, from the 32 bytes at `p` (its digits, after any sign): an
 /// integer that fits an Int, or up to 16 integer digits, a point and a fraction (19 digits in
 /// all at most), ended within those bytes by a byte that starts no exponent. On success `p` steps
@@ -311,9 +336,15 @@ inline std::uint32_t three_digits_value(const char* p, int n) noexcept {
 /// everything else, including every text that is not a number, to the general parse; so does a
 /// text with fewer than 32 bytes at `p`.
 [[gnu::always_inline]] inline quick_kind quick_number(const char*& p, const char* end,
-                                                      bool negative, std::int64_t& i,
-                                                      double& d) noexcept {
+                                                      bool negative, std::int64_t& i, double& d,
+                                                      unsigned char& short_ints) noexcept {
     if (end - p < 32) return quick_kind::none;
+    // Tried first after two short integers in a row, as in an array of them; where they mix
+    // with other numbers (a record's id beside its score), the vector compares alone.
+    if (short_ints >= 2) {
+        if (short_integer(p, negative, i)) return quick_kind::integer;
+        short_ints = 0;
+    }
     const __m128i first = digit_values16(p);
     std::uint32_t others = ~(digit_bits(first) | digit_bits(digit_values16(p + 16)) << 16);
     // The top bit stands for the rest of the text: 31 digits or more are too many anyway.
@@ -342,8 +373,10 @@ inline std::uint32_t three_digits_value(const char* p, int n) noexcept {
         }
         i = negative ? static_cast<std::int64_t>(0 - whole) : static_cast<std::int64_t>(whole);
         p = after;
+        short_ints = whole_digits < 8 ? static_cast<unsigned char>(short_ints + 1) : 0;
         return quick_kind::integer;
     }
+    short_ints = 0;
     if (whole_digits > 16) return quick_kind::none;
     others &= others - 1;  // past the point
     const int stop = __builtin_ctz(others | 1u << 31);
@@ -371,7 +404,8 @@ inline std::uint32_t three_digits_value(const char* p, int n) noexcept {
 }
 
 #else
-inline quick_kind quick_number(const char*&, const char*, bool, std::int64_t&, double&) noexcept {
+inline quick_kind quick_number(const char*&, const char*, bool, std::int64_t&, double&,
+                               unsigned char&) noexcept {
     return quick_kind::none;  // the general parse reads every number
 }
 #endif

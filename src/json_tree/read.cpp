@@ -520,10 +520,11 @@ private:
     const char* begin_;
     const char* p_;
     const char* end_;
-    bool padded_ = false;         // whether `padding` readable bytes follow the text
-    bool whole_text_ = true;      // whether the value is the whole text, or one inside it
-    const read_options options_;  // a copy: one load less for each option tested
-    std::size_t depth_limit_;     // containers that may open: less than the option when nested
+    bool padded_ = false;           // whether `padding` readable bytes follow the text
+    unsigned char short_ints_ = 0;  // short integers read in a row, up to 2 (`lexer`)
+    bool whole_text_ = true;        // whether the value is the whole text, or one inside it
+    const read_options options_;    // a copy: one load less for each option tested
+    std::size_t depth_limit_;       // containers that may open: less than the option when nested
     // The blanks (up to 32) that began the last line whose token was at each depth, modulo 8:
     // where a flag would otherwise leave padding.
     unsigned char indents_[8] = {};

@@ -275,6 +275,7 @@ private:
     unsigned char indents_[8] = {};
     bool failed_ = false;
     bool padded_ = false;
+    unsigned char short_ints_ = 0;  // short integers read in a row, up to 2
     cursor_fault fault_;
     std::string scratch_;
     // The stack of staged elements: the thread's spare one, taken at the first `stage`.
