@@ -334,7 +334,8 @@ inline std::uint32_t three_digits_value(const char* p, int n) noexcept {
 /// all at most), ended within those bytes by a byte that starts no exponent. On success `p` steps
 /// past it, and `i` (an integer) or `d` (a decimal) holds its value. `none` leaves
 /// everything else, including every text that is not a number, to the general parse; so does a
-/// text with fewer than 32 bytes at `p`.
+/// text with fewer than 32 bytes at `p`. `short_ints` is the reader's count of integers of up to
+/// 7 digits read in a row (at most 2), kept up to date here.
 [[gnu::always_inline]] inline quick_kind quick_number(const char*& p, const char* end,
                                                       bool negative, std::int64_t& i, double& d,
                                                       unsigned char& short_ints) noexcept {
