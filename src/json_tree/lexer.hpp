@@ -8,8 +8,8 @@
 // The functions read the state of a host (`begin_`, `p_`, `end_`, `padded_`, `options_`,
 // `indentation_`, `indents_`, `short_ints_`: the text's bytes from `begin_` to `end_`, `p_` the
 // next to read, whether `padding` readable bytes follow `end_`, the lexer's guesses of
-// indentation by depth, which `depth()` gives, and of the next number's kind) and tell it what they
-// meet through two members:
+// indentation by depth, which `depth()` gives, and the short integers read in a row) and tell it
+// what they meet through two members:
 // - `fault(at, code, word)`: the text is not JSON at `at`. The tree reader throws `parse_error`;
 //   the cursor records that it cannot go on, moves `p_` to `end_` (so that every read after it
 //   stops at once) and returns, and the function then returns a value that its caller ignores.

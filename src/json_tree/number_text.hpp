@@ -323,7 +323,7 @@ inline std::uint32_t three_digits_value(const char* p, int n) noexcept {
     const char after = p[n];
     // No digit (not a number), a leading zero (an error), or a fraction or an exponent.
     if (n == 0 || (n > 1 && *p == '0') || after == '.' || (after | 0x20) == 'e') return false;
-    const std::uint64_t whole = eight_digit_values((chunk - 0x3030303030303030) << (64 - 8 * n));
+    const std::uint64_t whole = short_digits_value(p, n);
     i = negative ? static_cast<std::int64_t>(0 - whole) : static_cast<std::int64_t>(whole);
     p += n;
     return true;
